@@ -1,0 +1,163 @@
+// Process entry: the start-up sequence of the installer. Every path returns
+// exactly one exit code (see exit_codes.h).
+
+#include <windows.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "base/command_line.h"
+#include "base/strings.h"
+#include "chrome/installer/lite_installer/exit_codes.h"
+#include "chrome/installer/lite_installer/pending_subsystems.h"
+#include "chrome/installer/lite_installer/shared_data.h"
+#include "chrome/installer/lite_installer/single_instance.h"
+#include "chrome/installer/lite_installer/startup.h"
+#include "chrome/installer/norvel/util/disk_space.h"
+#include "chrome/installer/norvel/util/windows_version.h"
+#include "logging/file_logger.h"
+
+using lite_installer::SecureEnvironmentResult;
+
+namespace {
+
+// Acts on the DLL search-path verdict. Returns the exit code when the
+// process must end.
+std::optional<int> ActOnSecureEnvironment(SecureEnvironmentResult result,
+                                          int filled_exit_code) {
+  switch (result) {
+    case SecureEnvironmentResult::kInsecure:
+      LOG(INFO) << "Exiting, because of insecure environment.";
+      return filled_exit_code;
+    case SecureEnvironmentResult::kCantFindSecure:
+      LOG(INFO) << "Can't find secure environment.";
+      return std::nullopt;
+    case SecureEnvironmentResult::kSecure:
+      LOG(INFO) << "Runned in secure environment.";
+      return std::nullopt;
+    case SecureEnvironmentResult::kDllFilesFound:
+      LOG(INFO) << "Exiting, DLL files found in working directory";
+      return lite_installer::kExitDllFilesFound;
+    case SecureEnvironmentResult::kDelegatedToCopy:
+      return filled_exit_code;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+extern "C" int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
+  using namespace lite_installer;
+
+  int secure_exit_code = 0;
+  const SecureEnvironmentResult secure_result =
+      PendingEnsureSecureEnvironment(&secure_exit_code);
+
+  auto crash_reporter = std::make_unique<PendingCrashReporter>();
+  crash_reporter->SetAnnotation("ptype", "installer");
+
+  broupdater::SetFileLogger(std::make_unique<broupdater::FileLogger>(
+      broupdater::GetLogFilePath(), broupdater::kLogFileMaxSize));
+  LOG(INFO) << "-------------------------------------- Start install.";
+
+  const base::CommandLine& command_line = base::CommandLine::ForCurrentProcess();
+
+  // The one side request answered before the environment verdict counts.
+  if (command_line.HasSwitch("check-the-interface")) {
+    const int code = PendingIsAssociationInterfaceUsable()
+                         ? kExitAssociationInterfaceUsable
+                         : kExitAssociationInterfaceNotUsable;
+    LOG(INFO) << "Handled non install cmd line option by win10 default "
+                 "browser helper, ret code: "
+              << code;
+    return code;
+  }
+
+  if (std::optional<int> code =
+          ActOnSecureEnvironment(secure_result, secure_exit_code)) {
+    return *code;
+  }
+
+  // The elevated copy of an interactive installer takes no mutex and shows
+  // no window.
+  if (command_line.HasSwitch("run-as-admin"))
+    return PendingExecuteAsAdmin();
+
+  ScopedUiLibraries ui_libraries;
+  LOG(INFO) << (IsFullInstaller ? "Full installer mode."
+                                : "Lite installer mode.");
+
+  SingleInstanceMutex single_instance;
+  if (!single_instance.TryAcquire()) {
+    LOG(INFO) << "Another installer instance is already running.";
+    const DWORD master_pid = master_installer_pid;
+    LOG(INFO) << "Master installer process id: " << master_pid;
+    PendingBringProcessWindowToTop(master_pid);
+    return kExitAnotherInstanceRunning;
+  }
+  master_installer_pid = ::GetCurrentProcessId();
+  LOG(INFO) << "Installer process id: " << master_installer_pid;
+
+  const bool silent = command_line.HasSwitch("silent");
+  const bool system_level = command_line.HasSwitch("system-level");
+  const std::string brand_name = command_line.GetSwitchValueNarrow("brand-name");
+
+  const std::wstring temp_dir = GetTemporaryDirectory();
+  LOG(INFO) << "Temporary path is: " << temp_dir;
+
+  auto distrib_info = std::make_unique<PendingDistribInfoParams>();
+  distrib_info->Load();
+  auto brand = std::make_unique<PendingBrandPackageInfo>(temp_dir);
+  brand->GetInfo(brand_name);
+  if (distrib_info->params().count("lang"))
+    brand->language_ = distrib_info->Get("lang");
+  brand->FillDefaults();
+
+  const int windows_version = installer::GetWindowsVersionClass();
+
+  for (const auto& [key, value] : distrib_info->params())
+    crash_reporter->SetAnnotation(key, value);
+  crash_reporter->SetAnnotation("brand_id", brand->brand_id_);
+  crash_reporter->SetAnnotation("brand_name", brand->brand_name_);
+  crash_reporter->SetAnnotation("default_language", brand->language_);
+
+  if (IsFullInstaller && windows_version < installer::kWin7)
+    return kExitWindowsTooOld;
+
+  int cpu_reason_id = 0;
+  if (!IsCpuSupported(&cpu_reason_id)) {
+    PLOG(ERROR) << "CPU is not supported";
+    if (!silent)
+      PendingShowProcessorUnsupported(brand->language_id_, cpu_reason_id);
+    return kExitCpuNotSupported;
+  }
+
+  const bool enough_disk_space =
+      installer::HasEnoughDiskSpace(system_level, kRequiredDiskSpace);
+
+  int exit_code;
+  if (silent) {
+    // The free-space answer is not consulted in a silent run.
+    LOG(INFO) << "Installing in silent mode.";
+    SilentInstallChoices choices;
+    choices.make_default =
+        command_line.HasSwitch("make-browser-default-after-import");
+    choices.send_statistics = command_line.HasSwitch("send-statistics") ||
+                              brand->send_statistics_;
+    choices.pin_shortcut = !command_line.HasSwitch("disablenrpin");
+    exit_code = PendingSilentInstallation(choices);
+  } else if (enough_disk_space) {
+    if (PendingRunMainWindow() == 1) {
+      exit_code = kInstallerExitDefault;
+    } else {
+      LOG(INFO) << "User cancelled installation.";
+      exit_code = kExitUserCancelled;
+    }
+  } else {
+    PendingShowNotEnoughDiskSpace();
+    exit_code = kExitNotEnoughDiskSpace;
+  }
+  LOG(INFO) << "Installer exit with code: " << exit_code;
+  return exit_code;
+}

@@ -1,0 +1,95 @@
+#ifndef CHROME_INSTALLER_LITE_INSTALLER_PENDING_SUBSYSTEMS_H_
+#define CHROME_INSTALLER_LITE_INSTALLER_PENDING_SUBSYSTEMS_H_
+
+// Stand-ins for the subsystems that start-up calls but that are not built
+// yet. Each one logs what is missing and answers with the failure or "not
+// done" result of the real subsystem; none of them installs anything. Each
+// is deleted when its subsystem lands.
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+
+namespace lite_installer {
+
+// Outcome of hardening the DLL search path.
+enum class SecureEnvironmentResult : int {
+  kInsecure = 0,          // exit with the code filled in
+  kCantFindSecure = 1,    // continue
+  kSecure = 2,            // continue
+  kDllFilesFound = 3,     // exit with -200
+  kDelegatedToCopy = 4,   // a relaunched copy ran; exit with its code
+};
+
+// DLL search-path hardening is not built: reports that no secure
+// environment was found. Runs before the logger exists, so it logs nothing.
+SecureEnvironmentResult PendingEnsureSecureEnvironment(int* exit_code);
+
+// The crash reporter is not built: annotations are dropped with a line.
+class PendingCrashReporter {
+ public:
+  void SetAnnotation(const std::string& key, const std::string& value);
+};
+
+// The Windows 10 association-interface check is not built: reports the
+// interface as not usable.
+bool PendingIsAssociationInterfaceUsable();
+
+// The elevated copy is not built: fails.
+int PendingExecuteAsAdmin();
+
+// Distribution parameters are not built: always empty.
+class PendingDistribInfoParams {
+ public:
+  void Load();
+  const std::map<std::string, std::string>& params() const { return params_; }
+  std::string Get(const std::string& key) const;
+
+ private:
+  std::map<std::string, std::string> params_;
+};
+
+// Brand packages are not built: the values stay empty.
+class PendingBrandPackageInfo {
+ public:
+  explicit PendingBrandPackageInfo(std::wstring temp_dir)
+      : temp_dir_(std::move(temp_dir)) {}
+  void GetInfo(const std::string& brand_name);
+  void FillDefaults() {}
+
+  std::string brand_id_;
+  std::string brand_name_;
+  std::string language_;
+  LANGID language_id_ = 0;
+  bool send_statistics_ = false;
+
+ private:
+  std::wstring temp_dir_;
+};
+
+// The choices a silent run hands to the installation engine.
+struct SilentInstallChoices {
+  bool make_default = false;
+  bool send_statistics = false;
+  bool pin_shortcut = true;
+};
+
+// The installation engine is not built: nothing is installed, and the
+// result is the engine's initial exit code (400).
+int PendingSilentInstallation(const SilentInstallChoices& choices);
+
+// The installation window is not built: shows a plain window that says so
+// and returns when the user closes it, with 0 (not ended by an installer).
+int PendingRunMainWindow();
+
+// Dialogs that are not built: log instead of showing.
+void PendingShowProcessorUnsupported(LANGID language_id, int reason_id);
+void PendingShowNotEnoughDiskSpace();
+
+// Raising another process's window is not built.
+void PendingBringProcessWindowToTop(DWORD process_id);
+
+}  // namespace lite_installer
+
+#endif  // CHROME_INSTALLER_LITE_INSTALLER_PENDING_SUBSYSTEMS_H_

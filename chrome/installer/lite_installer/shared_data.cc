@@ -1,0 +1,10 @@
+#include "chrome/installer/lite_installer/shared_data.h"
+
+namespace lite_installer {
+
+// The "shared" attribute marks the section read-write-shared in the image;
+// the variable must be initialised to be placed there.
+__attribute__((section(".shared"), shared)) volatile DWORD
+    master_installer_pid = 0;
+
+}  // namespace lite_installer

@@ -1,0 +1,212 @@
+// Runs the start-up sequence in-process with chosen switches and machine
+// facts, and checks its exit codes and log lines.
+
+#include "chrome/installer/lite_installer/startup.h"
+
+#include <windows.h>
+
+#include <string>
+#include <thread>
+
+#include "base/command_line.h"
+#include "chrome/installer/lite_installer/single_instance.h"
+#include "chrome/installer/norvel/util/system_facts.h"
+#include "chrome/installer/norvel/util/windows_version.h"
+#include "gmock/gmock.h"
+#include "gtest/gtest.h"
+#include "logging/file_logger.h"
+#include "test/support/matchers.h"
+#include "test/support/test_support.h"
+
+namespace lite_installer {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+class FakeFacts : public installer::SystemFacts {
+ public:
+  bool IsProcessorFeaturePresent(DWORD feature) const override {
+    if (feature == PF_XMMI64_INSTRUCTIONS_AVAILABLE)
+      return sse2;
+    if (feature == PF_SSE3_INSTRUCTIONS_AVAILABLE)
+      return sse3;
+    return SystemFacts::IsProcessorFeaturePresent(feature);
+  }
+  std::optional<uint64_t> GetFreeDiskSpace(const wchar_t*) const override {
+    return free_space;
+  }
+  bool sse2 = true;
+  bool sse3 = true;
+  uint64_t free_space = 100ull << 30;
+};
+
+class StartupTest : public testing::Test {
+ protected:
+  void TearDown() override {
+    broupdater::SetFileLogger(nullptr);
+    base::CommandLine::InitForCurrentProcessForTesting(::GetCommandLineW());
+  }
+
+  int Run(const std::wstring& switches) {
+    base::CommandLine::InitForCurrentProcessForTesting(
+        L"\"C:\\dl\\lite_installer.exe\" " + switches);
+    return wWinMain(::GetModuleHandleW(nullptr), nullptr, nullptr, SW_SHOW);
+  }
+  std::string Log() {
+    std::string text;
+    test::ReadFileToString(dir_.Append(L"lite_installer.log"), &text);
+    return text;
+  }
+  // The entry texts of the log, without headers and function suffixes.
+  std::vector<std::string> Entries() {
+    std::vector<std::string> entries;
+    for (const std::string& line : test::SplitLines(Log())) {
+      size_t level = line.find(' ', 24);  // after the date, time and ids
+      size_t suffix = line.rfind(" (");
+      if (level == std::string::npos || suffix == std::string::npos)
+        continue;
+      entries.push_back(line.substr(level + 1, suffix - level - 1));
+    }
+    return entries;
+  }
+
+  test::ScopedTempDir dir_;
+  test::ScopedTempPathOverride tmp_{dir_.path()};
+  FakeFacts facts_;
+  installer::ScopedSystemFactsForTesting scoped_facts_{&facts_};
+};
+
+TEST_F(StartupTest, SilentRunWalksTheSequenceInOrder) {
+  EXPECT_EQ(400, Run(L"--silent --brand-name=yb"));
+  std::vector<std::string> entries = Entries();
+  const std::vector<std::string> expected_prefixes = {
+      "INFO: -------------------------------------- Start install.",
+      "INFO: Can't find secure environment.",
+      "INFO: Lite installer mode.",
+      "INFO: Installer process id: " + std::to_string(::GetCurrentProcessId()),
+      "INFO: Temporary path is: ",
+      "INFO: Distribution parameters are not built yet",
+      "INFO: Brand packages are not built yet; brand \"yb\"",
+      "INFO: Crash reporter is not built yet; annotation dropped: brand_id",
+      "INFO: Crash reporter is not built yet; annotation dropped: brand_name",
+      "INFO: Crash reporter is not built yet; annotation dropped: "
+      "default_language",
+      "INFO: Installing in silent mode.",
+      "INFO: Installation engine is not built yet; nothing was installed",
+      "INFO: Installer exit with code: 400",
+  };
+  ASSERT_EQ(expected_prefixes.size(), entries.size()) << Log();
+  for (size_t i = 0; i < entries.size(); ++i)
+    EXPECT_THAT(entries[i], testing::StartsWith(expected_prefixes[i]));
+  EXPECT_THAT(Log(), HasSubstr("Temporary path is: " +
+                               std::string(dir_.path().begin(),
+                                           dir_.path().end()) +
+                               "\\ ("));
+  // The sequence's own lines carry the entry point's name.
+  EXPECT_THAT(Log(), test::ContainsPattern("Lite installer mode\\. \\(wWinMain:[0-9]+\\)"));
+}
+
+TEST_F(StartupTest, SilentChoicesComeFromSwitches) {
+  Run(L"--silent");
+  EXPECT_THAT(Log(), HasSubstr("(make default: 0, send statistics: 0, pin shortcut: 1)"));
+}
+
+TEST_F(StartupTest, SemiSilentActsAsSilentWithChoices) {
+  EXPECT_EQ(400, Run(L"-Semi-Silent /make-browser-default-after-import "
+                     L"--send-statistics --disablenrpin"));
+  EXPECT_THAT(Log(), HasSubstr("INFO: Installing in silent mode."));
+  EXPECT_THAT(Log(), HasSubstr("(make default: 1, send statistics: 1, pin shortcut: 0)"));
+}
+
+TEST_F(StartupTest, MissingSse3EndsSilentRunWith404AndNoMessage) {
+  facts_.sse3 = false;
+  EXPECT_EQ(404, Run(L"--silent"));
+  EXPECT_THAT(Log(), test::ContainsPattern("ERROR: CPU is not supported - [0-9]+, "));
+  EXPECT_THAT(Log(), Not(HasSubstr("Processor refusal")));
+  EXPECT_THAT(Log(), Not(HasSubstr("Installer exit with code")));
+  EXPECT_THAT(Log(), Not(HasSubstr("Installing in silent mode.")));
+}
+
+TEST_F(StartupTest, MissingSse2RefusesWithReason483WhenWindowed) {
+  facts_.sse2 = false;
+  EXPECT_EQ(404, Run(L""));
+  EXPECT_THAT(Log(), HasSubstr("reason 483"));
+  facts_.sse2 = true;
+  facts_.sse3 = false;
+  int reason = 0;
+  EXPECT_FALSE(IsCpuSupported(&reason));
+  EXPECT_EQ(484, reason);
+  facts_.sse3 = true;
+  EXPECT_TRUE(IsCpuSupported(&reason));
+}
+
+TEST_F(StartupTest, NotEnoughDiskSpaceStopsOnlyWindowedRuns) {
+  facts_.free_space = kRequiredDiskSpace - 1;
+  EXPECT_EQ(403, Run(L""));
+  EXPECT_THAT(Log(), HasSubstr("There is not enough disk space to install browser"));
+  EXPECT_THAT(Log(), HasSubstr("INFO: Installer exit with code: 403"));
+
+  EXPECT_EQ(400, Run(L"--silent"));
+  EXPECT_THAT(Log(), HasSubstr("INFO: Installer exit with code: 400"));
+}
+
+TEST_F(StartupTest, CheckTheInterfaceAnswersBeforeTheEnvironmentVerdict) {
+  EXPECT_EQ(701, Run(L"--check-the-interface --silent"));
+  std::vector<std::string> entries = Entries();
+  ASSERT_EQ(3u, entries.size()) << Log();
+  EXPECT_EQ("INFO: -------------------------------------- Start install.", entries[0]);
+  EXPECT_EQ(
+      "INFO: Handled non install cmd line option by win10 default browser "
+      "helper, ret code: 701",
+      entries[2]);
+}
+
+// Holds the single-instance mutex on its own thread, as another instance
+// would.
+class OtherInstance {
+ public:
+  OtherInstance() {
+    thread_ = std::thread([this] {
+      SingleInstanceMutex mutex;
+      acquired_ = mutex.TryAcquire();
+      ::SetEvent(ready_);
+      ::WaitForSingleObject(done_, 30000);
+    });
+    ::WaitForSingleObject(ready_, 30000);
+  }
+  ~OtherInstance() {
+    ::SetEvent(done_);
+    thread_.join();
+    ::CloseHandle(ready_);
+    ::CloseHandle(done_);
+  }
+  bool acquired() const { return acquired_; }
+
+ private:
+  HANDLE ready_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE done_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  bool acquired_ = false;
+  std::thread thread_;
+};
+
+TEST_F(StartupTest, SecondInstanceExits600) {
+  OtherInstance other;
+  ASSERT_TRUE(other.acquired());
+  EXPECT_EQ(600, Run(L"--silent"));
+  EXPECT_THAT(Log(), HasSubstr("INFO: Another installer instance is already running."));
+  EXPECT_THAT(Log(), HasSubstr("INFO: Master installer process id: "));
+  EXPECT_THAT(Log(), Not(HasSubstr("Installer exit with code")));
+  EXPECT_THAT(Log(), Not(HasSubstr("Temporary path is")));
+}
+
+TEST_F(StartupTest, ElevatedCopySkipsTheMutex) {
+  OtherInstance other;
+  ASSERT_TRUE(other.acquired());
+  EXPECT_EQ(-1, Run(L"--run-as-admin"));
+  EXPECT_THAT(Log(), Not(HasSubstr("Another installer instance")));
+  EXPECT_THAT(Log(), Not(HasSubstr("Lite installer mode.")));
+}
+
+}  // namespace
+}  // namespace lite_installer

@@ -1,0 +1,83 @@
+#include "chrome/installer/norvel/util/disk_space.h"
+
+#include <memory>
+#include <string>
+
+#include "chrome/installer/norvel/util/system_facts.h"
+#include "gmock/gmock.h"
+#include "gtest/gtest.h"
+#include "logging/file_logger.h"
+#include "test/support/test_support.h"
+
+namespace installer {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+class FreeSpaceFacts : public SystemFacts {
+ public:
+  std::optional<uint64_t> GetFreeDiskSpace(const wchar_t* folder) const override {
+    last_folder = folder;
+    return free;
+  }
+  std::optional<uint64_t> free;
+  mutable std::wstring last_folder;
+};
+
+class DiskSpaceTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    broupdater::SetFileLogger(std::make_unique<broupdater::FileLogger>(
+        dir_.Append(L"lite_installer.log"), broupdater::kLogFileMaxSize));
+  }
+  void TearDown() override { broupdater::SetFileLogger(nullptr); }
+  std::string Log() {
+    std::string text;
+    test::ReadFileToString(dir_.Append(L"lite_installer.log"), &text);
+    return text;
+  }
+
+  test::ScopedTempDir dir_;
+  FreeSpaceFacts facts_;
+  ScopedSystemFactsForTesting scoped_facts_{&facts_};
+};
+
+constexpr uint32_t k600MiB = 629145600;
+
+TEST_F(DiskSpaceTest, ExactRequirementPassesOneByteLessFails) {
+  facts_.free = k600MiB;
+  EXPECT_TRUE(HasEnoughDiskSpace(false, k600MiB));
+  EXPECT_THAT(Log(), Not(HasSubstr("not enough")));
+  facts_.free = k600MiB - 1;
+  EXPECT_FALSE(HasEnoughDiskSpace(false, k600MiB));
+  EXPECT_THAT(Log(),
+              HasSubstr("INFO: There is not enough disk space to install browser"));
+  // Amounts beyond 32 bits compare correctly.
+  facts_.free = 0x100000000ull;
+  EXPECT_TRUE(HasEnoughDiskSpace(false, 0xFFFFFFFFu));
+}
+
+TEST_F(DiskSpaceTest, MeasuresTheFolderThatReceivesTheBrowser) {
+  facts_.free = k600MiB;
+  HasEnoughDiskSpace(true, 1);
+  std::wstring program_files = facts_.last_folder;
+  HasEnoughDiskSpace(false, 1);
+  std::wstring local_app_data = facts_.last_folder;
+  EXPECT_THAT(test::ToLower(program_files), HasSubstr(L"program files"));
+  EXPECT_NE(program_files, local_app_data);
+}
+
+TEST_F(DiskSpaceTest, UnmeasurableSpaceFailsOpen) {
+  facts_.free = std::nullopt;
+  EXPECT_TRUE(HasEnoughDiskSpace(false, k600MiB));
+  EXPECT_THAT(Log(), HasSubstr("INFO: GetDiskFreeSpaceEx failed"));
+}
+
+TEST(DiskSpaceRealTest, RealVolumeAnswers) {
+  // The build machine has far more than a byte free.
+  EXPECT_TRUE(HasEnoughDiskSpace(false, 1));
+}
+
+}  // namespace
+}  // namespace installer

@@ -1,0 +1,102 @@
+#ifndef TEST_SUPPORT_TEST_SUPPORT_H_
+#define TEST_SUPPORT_TEST_SUPPORT_H_
+
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace test {
+
+// A fresh directory under the temporary directory, removed with its
+// contents on destruction.
+class ScopedTempDir {
+ public:
+  ScopedTempDir();
+  ScopedTempDir(const ScopedTempDir&) = delete;
+  ScopedTempDir& operator=(const ScopedTempDir&) = delete;
+  ~ScopedTempDir();
+
+  const std::wstring& path() const { return path_; }
+  // path() + "\" + name
+  std::wstring Append(const std::wstring& name) const;
+
+ private:
+  std::wstring path_;
+};
+
+// Points TMP and TEMP at `dir` for the life of the object (GetTempPathW
+// reads TMP first).
+class ScopedTempPathOverride {
+ public:
+  explicit ScopedTempPathOverride(const std::wstring& dir);
+  ~ScopedTempPathOverride();
+
+ private:
+  std::wstring old_tmp_;
+  std::wstring old_temp_;
+  bool had_tmp_;
+  bool had_temp_;
+};
+
+bool DeleteTree(const std::wstring& path);
+bool ReadFileToString(const std::wstring& path, std::string* contents);
+bool WriteStringToFile(const std::wstring& path, const std::string& contents);
+bool PathExists(const std::wstring& path);
+std::vector<std::string> SplitLines(const std::string& text);
+std::wstring ToLower(std::wstring text);
+
+// Directory of the running executable, without a trailing backslash.
+std::wstring ExecutableDir();
+
+// A started child process.
+class ChildProcess {
+ public:
+  ChildProcess() = default;
+  ChildProcess(ChildProcess&& other) noexcept;
+  ChildProcess& operator=(ChildProcess&& other) noexcept;
+  ~ChildProcess();
+
+  // Starts `command_line` with the current environment plus `env` (an empty
+  // value removes a variable). Returns false when CreateProcessW fails.
+  bool Start(const std::wstring& command_line,
+             const std::map<std::wstring, std::wstring>& env = {});
+  // Waits up to `timeout_ms`; false on time-out.
+  bool Wait(DWORD timeout_ms);
+  // The full 32-bit exit code (valid after Wait returned true).
+  DWORD exit_code() const;
+  bool IsRunning() const;
+  DWORD pid() const { return pid_; }
+  HANDLE handle() const { return process_; }
+  void Terminate();
+
+ private:
+  HANDLE process_ = nullptr;
+  DWORD pid_ = 0;
+};
+
+// Runs the named child function of this test binary (see LITE_CHILD_MAIN)
+// in a new process and returns the started process.
+ChildProcess StartChild(const std::string& name,
+                        const std::wstring& extra_args = L"",
+                        const std::map<std::wstring, std::wstring>& env = {});
+
+using ChildMain = int (*)(const std::vector<std::wstring>& args);
+bool RegisterChildMain(const char* name, ChildMain main);
+// Called by the test main: runs a child function when the command line asks
+// for one. Returns true and sets `exit_code` then.
+bool MaybeRunChildMain(int argc, wchar_t** argv, int* exit_code);
+
+}  // namespace test
+
+// Defines a function that StartChild(name) runs in a child process; its
+// return value is the child's exit code. `args` are the extra arguments.
+#define LITE_CHILD_MAIN(name)                                             \
+  static int LiteChildMain_##name(const std::vector<std::wstring>& args); \
+  static const bool lite_child_registered_##name =                        \
+      ::test::RegisterChildMain(#name, &LiteChildMain_##name);            \
+  static int LiteChildMain_##name(const std::vector<std::wstring>& args)
+
+#endif  // TEST_SUPPORT_TEST_SUPPORT_H_
