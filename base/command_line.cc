@@ -49,8 +49,9 @@ CommandLine CommandLine::FromArgv(const std::vector<std::wstring>& argv) {
     arg.remove_prefix(prefix);
     size_t eq = arg.find(L'=');
     std::wstring_view name = arg.substr(0, eq);
-    std::wstring_view value =
-        eq == std::wstring_view::npos ? std::wstring_view() : arg.substr(eq + 1);
+    std::wstring_view value = eq == std::wstring_view::npos
+                                  ? std::wstring_view()
+                                  : arg.substr(eq + 1);
     result.AppendSwitch(NarrowLowBytes(name), value);
   }
   return result;

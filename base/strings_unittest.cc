@@ -13,10 +13,15 @@ TEST(StringsTest, Utf8RoundTripsIncludingSurrogatePairs) {
 }
 
 TEST(StringsTest, InvalidInputBecomesReplacementCharacters) {
-  EXPECT_EQ("\xEF\xBF\xBD" "a", WideToUTF8(std::wstring(L"\xD800" L"a")));
-  EXPECT_EQ(L"\uFFFDa", UTF8ToWide("\xC3" "a"));        // truncated sequence
-  EXPECT_EQ(L"\uFFFD", UTF8ToWide("\xC0\x80"));         // overlong
-  EXPECT_EQ(L"\uFFFD", UTF8ToWide("\xED\xA0\x80"));     // encoded surrogate
+  EXPECT_EQ(
+      "\xEF\xBF\xBD"
+      "a",
+      WideToUTF8(std::wstring(L"\xD800"
+                              L"a")));
+  EXPECT_EQ(L"\uFFFDa", UTF8ToWide("\xC3"
+                                   "a"));            // truncated sequence
+  EXPECT_EQ(L"\uFFFD", UTF8ToWide("\xC0\x80"));      // overlong
+  EXPECT_EQ(L"\uFFFD", UTF8ToWide("\xED\xA0\x80"));  // encoded surrogate
   EXPECT_EQ(L"\uFFFDx", UTF8ToWide("\xFFx"));
 }
 

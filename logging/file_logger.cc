@@ -77,9 +77,9 @@ std::string DescribeSystemError(DWORD error_code) {
   constexpr DWORD kBufferChars = 1024;
   wchar_t buffer[kBufferChars];
   auto format = [&](DWORD source_flag, HMODULE module) -> bool {
-    DWORD len = ::FormatMessageW(source_flag | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                 module, error_code, kEnglishUS, buffer,
-                                 kBufferChars, nullptr);
+    DWORD len =
+        ::FormatMessageW(source_flag | FORMAT_MESSAGE_IGNORE_INSERTS, module,
+                         error_code, kEnglishUS, buffer, kBufferChars, nullptr);
     if (len == 0)
       return false;
     out += base::WideToUTF8(std::wstring_view(buffer, len));
@@ -183,8 +183,7 @@ std::wstring FileLogger::RotatedPath(const std::wstring& path) {
 std::wstring FileLogger::MutexNameForPath(const std::wstring& path) {
   std::string utf8 = base::WideToUTF8(path);
   unsigned char digest[MD5_DIGEST_LENGTH];
-  MD5(reinterpret_cast<const unsigned char*>(utf8.data()), utf8.size(),
-      digest);
+  MD5(reinterpret_cast<const unsigned char*>(utf8.data()), utf8.size(), digest);
   static constexpr wchar_t kHex[] = L"0123456789abcdef";
   std::wstring name = L"broupdater log ";
   for (unsigned char byte : digest) {
@@ -274,7 +273,7 @@ void FileLogger::Emit(const LogMessage& message) {
     }
   }
   base::ScopedMutexRelease release(lock == Lock::kNotTaken ? nullptr
-                                                            : mutex.get());
+                                                           : mutex.get());
 
   size_t sep = path_.find_last_of(L"\\/");
   if (sep != std::wstring::npos && sep > 0 &&

@@ -57,9 +57,9 @@ class LogMessage {
   LogMessage& operator<<(bool value) { return *this << (value ? '1' : '0'); }
   LogMessage& operator<<(double value);
   template <typename T>
-    requires(std::is_integral_v<T> && !std::is_same_v<T, bool> &&
-             !std::is_same_v<T, char> && !std::is_same_v<T, wchar_t>)
-  LogMessage& operator<<(T value) {
+  requires(std::is_integral_v<T> && !std::is_same_v<T, bool> &&
+           !std::is_same_v<T, char> && !std::is_same_v<T, wchar_t>) LogMessage&
+  operator<<(T value) {
     if constexpr (std::is_signed_v<T>)
       AppendSigned(static_cast<int64_t>(value));
     else
@@ -67,8 +67,7 @@ class LogMessage {
     return *this;
   }
   template <typename E>
-    requires std::is_enum_v<E>
-  LogMessage& operator<<(E value) {
+  requires std::is_enum_v<E> LogMessage& operator<<(E value) {
     return *this << static_cast<std::underlying_type_t<E>>(value);
   }
 
@@ -159,21 +158,21 @@ inline constexpr uint32_t kLogFileMaxSize = 1048576;
 
 }  // namespace broupdater
 
-#define LOG(severity)                                                    \
-  ::broupdater::LogMessage(::broupdater::LOG_SEVERITY_##severity,        \
+#define LOG(severity)                                             \
+  ::broupdater::LogMessage(::broupdater::LOG_SEVERITY_##severity, \
                            LITE_FUNCTION_NAME, __LINE__)
 
 // Appends the description of the thread's last error, captured before any
 // streamed expression runs.
-#define PLOG(severity)                                                   \
-  ::broupdater::ErrorLogMessage(                                         \
+#define PLOG(severity)                                                     \
+  ::broupdater::ErrorLogMessage(                                           \
       ::broupdater::LOG_SEVERITY_##severity, LITE_FUNCTION_NAME, __LINE__, \
       ::broupdater::DescribeSystemError(::GetLastError()))
 
 // Appends the description of an explicit error code.
-#define PLOG_CODE(severity, code)                                        \
-  ::broupdater::ErrorLogMessage(                                         \
-      ::broupdater::LOG_SEVERITY_##severity, LITE_FUNCTION_NAME, __LINE__, \
-      ::broupdater::DescribeSystemError(code))
+#define PLOG_CODE(severity, code)                                      \
+  ::broupdater::ErrorLogMessage(::broupdater::LOG_SEVERITY_##severity, \
+                                LITE_FUNCTION_NAME, __LINE__,          \
+                                ::broupdater::DescribeSystemError(code))
 
 #endif  // LOGGING_FILE_LOGGER_H_

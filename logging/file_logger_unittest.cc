@@ -6,20 +6,20 @@
 #include <string>
 #include <thread>
 
+#include "base/scoped_handle.h"
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
-#include "base/scoped_handle.h"
 #include "test/support/matchers.h"
 #include "test/support/test_support.h"
 
 namespace broupdater {
 namespace {
 
+using ::test::ContainsPattern;
+using ::test::FullyMatches;
 using ::testing::HasSubstr;
 using ::testing::Not;
 using ::testing::StartsWith;
-using ::test::ContainsPattern;
-using ::test::FullyMatches;
 
 constexpr char kHeaderPattern[] =
     "[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3} "
@@ -159,9 +159,8 @@ TEST_F(FileLoggerTest, FailedRotationIsReportedOnceAndSwitchedOff) {
   ASSERT_TRUE(test::WriteStringToFile(old_path_, "old\n"));
   // Another program holds the old file without sharing: neither replace nor
   // move can succeed.
-  base::ScopedFileHandle lock(::CreateFileW(old_path_.c_str(), GENERIC_READ, 0,
-                                            nullptr, OPEN_EXISTING, 0,
-                                            nullptr));
+  base::ScopedFileHandle lock(::CreateFileW(
+      old_path_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(lock.is_valid());
 
   Install(1);
@@ -207,9 +206,10 @@ TEST_F(FileLoggerTest, LockTimeOutIsNoticedOnce) {
 
   std::vector<std::string> lines = Lines();
   ASSERT_EQ(4u, lines.size());
-  EXPECT_THAT(lines[0],
-              FullyMatches(std::string(kHeaderPattern) +
-                           "LOGGING: Failed to lock log file .*lite_installer\\.log"));
+  EXPECT_THAT(
+      lines[0],
+      FullyMatches(std::string(kHeaderPattern) +
+                   "LOGGING: Failed to lock log file .*lite_installer\\.log"));
   EXPECT_THAT(lines[1], HasSubstr("INFO: one"));
   EXPECT_THAT(lines[2], HasSubstr("INFO: two"));
   EXPECT_THAT(lines[3], HasSubstr("INFO: three"));
@@ -255,9 +255,9 @@ TEST(FileLoggerNamesTest, MutexAndRotatedNames) {
   EXPECT_EQ(L"broupdater log 81f5b877c74f05b05250100e955b9d44",
             FileLogger::MutexNameForPath(L"C:\\logs\\lite_installer.log"));
   // The digest is over the UTF-8 bytes of the path, without case folding.
-  EXPECT_EQ(
-      L"broupdater log 3b7e5914ae8753ed61b28e64e3b13e1c",
-      FileLogger::MutexNameForPath(L"C:\\Users\\\u00c9mile\\lite_installer.log"));
+  EXPECT_EQ(L"broupdater log 3b7e5914ae8753ed61b28e64e3b13e1c",
+            FileLogger::MutexNameForPath(
+                L"C:\\Users\\\u00c9mile\\lite_installer.log"));
   EXPECT_EQ(L"C:\\t\\lite_installer_old.log",
             FileLogger::RotatedPath(L"C:\\t\\lite_installer.log"));
   EXPECT_EQ(L"C:\\t.d\\log_old", FileLogger::RotatedPath(L"C:\\t.d\\log"));

@@ -125,14 +125,14 @@ constexpr FunctionNameBuffer<N> FormatFunctionName(std::string_view pretty) {
 
 // The calling function's name in log form, as a pointer to static storage.
 // Computed once per call site, at compile time.
-#define LITE_FUNCTION_NAME                                                   \
-  (__extension__({                                                           \
-    static constexpr auto lite_function_name_ =                              \
-        ::broupdater::internal::FormatFunctionName<                          \
-            ::broupdater::internal::FormattedFunctionNameLength(             \
-                __PRETTY_FUNCTION__) +                                       \
-            1>(__PRETTY_FUNCTION__);                                         \
-    static_cast<const char*>(lite_function_name_.data);                      \
+#define LITE_FUNCTION_NAME                                       \
+  (__extension__({                                               \
+    static constexpr auto lite_function_name_ =                  \
+        ::broupdater::internal::FormatFunctionName<              \
+            ::broupdater::internal::FormattedFunctionNameLength( \
+                __PRETTY_FUNCTION__) +                           \
+            1>(__PRETTY_FUNCTION__);                             \
+    static_cast<const char*>(lite_function_name_.data);          \
   }))
 
 #endif  // LOGGING_FUNCTION_NAME_H_

@@ -95,12 +95,13 @@ TEST_F(StartupE2ETest, SecondInteractiveInstanceRaisesTheFirstAndExits600) {
   std::string second_lines;
   for (const std::string& line : LinesOf(second.pid()))
     second_lines += line + "\n";
+  EXPECT_THAT(
+      second_lines,
+      HasSubstr("INFO: Another installer instance is already running."));
+  EXPECT_THAT(second_lines, HasSubstr("INFO: Master installer process id: " +
+                                      std::to_string(first.pid()) + " ("));
   EXPECT_THAT(second_lines,
-              HasSubstr("INFO: Another installer instance is already running."));
-  EXPECT_THAT(second_lines,
-              HasSubstr("INFO: Master installer process id: " +
-                        std::to_string(first.pid()) + " ("));
-  EXPECT_THAT(second_lines, HasSubstr("process " + std::to_string(first.pid())));
+              HasSubstr("process " + std::to_string(first.pid())));
   EXPECT_THAT(second_lines, Not(HasSubstr("Installer exit with code")));
 
   // The first instance is untouched: still running with its window.
@@ -121,7 +122,9 @@ TEST_F(StartupE2ETest, SecondInteractiveInstanceRaisesTheFirstAndExits600) {
 TEST_F(StartupE2ETest, CheckTheInterfaceExitsBeforeTheEnvironmentVerdict) {
   EXPECT_EQ(701u, RunToEnd(L"--check-the-interface"));
   std::string log = Log();
-  EXPECT_THAT(log, HasSubstr("INFO: -------------------------------------- Start install."));
+  EXPECT_THAT(
+      log,
+      HasSubstr("INFO: -------------------------------------- Start install."));
   EXPECT_THAT(log, HasSubstr("ret code: 701 (wWinMain:"));
   EXPECT_THAT(log, Not(HasSubstr("secure environment")));
   EXPECT_THAT(log, Not(HasSubstr("Lite installer mode.")));

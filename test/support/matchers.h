@@ -10,7 +10,9 @@ namespace test {
 
 // gtest's own regular expressions on Windows lack classes and counts; these
 // use std::regex (ECMAScript).
-MATCHER_P(FullyMatches, pattern, "fully matches /" + std::string(pattern) + "/") {
+MATCHER_P(FullyMatches,
+          pattern,
+          "fully matches /" + std::string(pattern) + "/") {
   return std::regex_match(std::string(arg), std::regex(std::string(pattern)));
 }
 

@@ -84,10 +84,10 @@ bool DeleteTree(const std::wstring& path) {
 }
 
 bool ReadFileToString(const std::wstring& path, std::string* contents) {
-  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE |
-                                  FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE file =
+      ::CreateFileW(path.c_str(), GENERIC_READ,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE)
     return false;
   contents->clear();
@@ -108,10 +108,10 @@ bool WriteStringToFile(const std::wstring& path, const std::string& contents) {
   if (file == INVALID_HANDLE_VALUE)
     return false;
   DWORD written = 0;
-  bool ok = ::WriteFile(file, contents.data(),
-                        static_cast<DWORD>(contents.size()), &written,
-                        nullptr) &&
-            written == contents.size();
+  bool ok =
+      ::WriteFile(file, contents.data(), static_cast<DWORD>(contents.size()),
+                  &written, nullptr) &&
+      written == contents.size();
   ::CloseHandle(file);
   return ok;
 }
@@ -210,7 +210,8 @@ bool ChildProcess::Start(const std::wstring& command_line,
 }
 
 bool ChildProcess::Wait(DWORD timeout_ms) {
-  return process_ && ::WaitForSingleObject(process_, timeout_ms) == WAIT_OBJECT_0;
+  return process_ &&
+         ::WaitForSingleObject(process_, timeout_ms) == WAIT_OBJECT_0;
 }
 
 DWORD ChildProcess::exit_code() const {

@@ -61,7 +61,8 @@ extern "C" int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
       broupdater::GetLogFilePath(), broupdater::kLogFileMaxSize));
   LOG(INFO) << "-------------------------------------- Start install.";
 
-  const base::CommandLine& command_line = base::CommandLine::ForCurrentProcess();
+  const base::CommandLine& command_line =
+      base::CommandLine::ForCurrentProcess();
 
   // The one side request answered before the environment verdict counts.
   if (command_line.HasSwitch("check-the-interface")) {
@@ -101,7 +102,8 @@ extern "C" int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
 
   const bool silent = command_line.HasSwitch("silent");
   const bool system_level = command_line.HasSwitch("system-level");
-  const std::string brand_name = command_line.GetSwitchValueNarrow("brand-name");
+  const std::string brand_name =
+      command_line.GetSwitchValueNarrow("brand-name");
 
   const std::wstring temp_dir = GetTemporaryDirectory();
   LOG(INFO) << "Temporary path is: " << temp_dir;
@@ -143,8 +145,8 @@ extern "C" int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
     SilentInstallChoices choices;
     choices.make_default =
         command_line.HasSwitch("make-browser-default-after-import");
-    choices.send_statistics = command_line.HasSwitch("send-statistics") ||
-                              brand->send_statistics_;
+    choices.send_statistics =
+        command_line.HasSwitch("send-statistics") || brand->send_statistics_;
     choices.pin_shortcut = !command_line.HasSwitch("disablenrpin");
     exit_code = PendingSilentInstallation(choices);
   } else if (enough_disk_space) {

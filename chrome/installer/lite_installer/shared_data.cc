@@ -4,7 +4,7 @@ namespace lite_installer {
 
 // The "shared" attribute marks the section read-write-shared in the image;
 // the variable must be initialised to be placed there.
-__attribute__((section(".shared"), shared)) volatile DWORD
-    master_installer_pid = 0;
+__attribute__((section(".shared"),
+               shared)) volatile DWORD master_installer_pid = 0;
 
 }  // namespace lite_installer

@@ -16,8 +16,10 @@ namespace lite_installer {
 
 bool IsCpuSupported(int* reason_id) {
   const installer::SystemFacts& facts = installer::SystemFacts::Current();
-  const bool sse2 = facts.IsProcessorFeaturePresent(PF_XMMI64_INSTRUCTIONS_AVAILABLE);
-  const bool sse3 = facts.IsProcessorFeaturePresent(PF_SSE3_INSTRUCTIONS_AVAILABLE);
+  const bool sse2 =
+      facts.IsProcessorFeaturePresent(PF_XMMI64_INSTRUCTIONS_AVAILABLE);
+  const bool sse3 =
+      facts.IsProcessorFeaturePresent(PF_SSE3_INSTRUCTIONS_AVAILABLE);
   if (sse2 && sse3)
     return true;
   if (reason_id)

@@ -44,8 +44,8 @@ class ScopedUiLibraries {
 
 // The process entry; also called by tests in-process.
 extern "C" int WINAPI wWinMain(HINSTANCE instance,
-                    HINSTANCE previous_instance,
-                    wchar_t* command_line,
-                    int show_command);
+                               HINSTANCE previous_instance,
+                               wchar_t* command_line,
+                               int show_command);
 
 #endif  // CHROME_INSTALLER_LITE_INSTALLER_STARTUP_H_

@@ -99,30 +99,36 @@ TEST_F(StartupTest, SilentRunWalksTheSequenceInOrder) {
   ASSERT_EQ(expected_prefixes.size(), entries.size()) << Log();
   for (size_t i = 0; i < entries.size(); ++i)
     EXPECT_THAT(entries[i], testing::StartsWith(expected_prefixes[i]));
-  EXPECT_THAT(Log(), HasSubstr("Temporary path is: " +
-                               std::string(dir_.path().begin(),
-                                           dir_.path().end()) +
-                               "\\ ("));
+  EXPECT_THAT(
+      Log(),
+      HasSubstr("Temporary path is: " +
+                std::string(dir_.path().begin(), dir_.path().end()) + "\\ ("));
   // The sequence's own lines carry the entry point's name.
-  EXPECT_THAT(Log(), test::ContainsPattern("Lite installer mode\\. \\(wWinMain:[0-9]+\\)"));
+  EXPECT_THAT(Log(), test::ContainsPattern(
+                         "Lite installer mode\\. \\(wWinMain:[0-9]+\\)"));
 }
 
 TEST_F(StartupTest, SilentChoicesComeFromSwitches) {
   Run(L"--silent");
-  EXPECT_THAT(Log(), HasSubstr("(make default: 0, send statistics: 0, pin shortcut: 1)"));
+  EXPECT_THAT(
+      Log(),
+      HasSubstr("(make default: 0, send statistics: 0, pin shortcut: 1)"));
 }
 
 TEST_F(StartupTest, SemiSilentActsAsSilentWithChoices) {
   EXPECT_EQ(400, Run(L"-Semi-Silent /make-browser-default-after-import "
                      L"--send-statistics --disablenrpin"));
   EXPECT_THAT(Log(), HasSubstr("INFO: Installing in silent mode."));
-  EXPECT_THAT(Log(), HasSubstr("(make default: 1, send statistics: 1, pin shortcut: 0)"));
+  EXPECT_THAT(
+      Log(),
+      HasSubstr("(make default: 1, send statistics: 1, pin shortcut: 0)"));
 }
 
 TEST_F(StartupTest, MissingSse3EndsSilentRunWith404AndNoMessage) {
   facts_.sse3 = false;
   EXPECT_EQ(404, Run(L"--silent"));
-  EXPECT_THAT(Log(), test::ContainsPattern("ERROR: CPU is not supported - [0-9]+, "));
+  EXPECT_THAT(Log(),
+              test::ContainsPattern("ERROR: CPU is not supported - [0-9]+, "));
   EXPECT_THAT(Log(), Not(HasSubstr("Processor refusal")));
   EXPECT_THAT(Log(), Not(HasSubstr("Installer exit with code")));
   EXPECT_THAT(Log(), Not(HasSubstr("Installing in silent mode.")));
@@ -144,7 +150,8 @@ TEST_F(StartupTest, MissingSse2RefusesWithReason483WhenWindowed) {
 TEST_F(StartupTest, NotEnoughDiskSpaceStopsOnlyWindowedRuns) {
   facts_.free_space = kRequiredDiskSpace - 1;
   EXPECT_EQ(403, Run(L""));
-  EXPECT_THAT(Log(), HasSubstr("There is not enough disk space to install browser"));
+  EXPECT_THAT(Log(),
+              HasSubstr("There is not enough disk space to install browser"));
   EXPECT_THAT(Log(), HasSubstr("INFO: Installer exit with code: 403"));
 
   EXPECT_EQ(400, Run(L"--silent"));
@@ -155,7 +162,8 @@ TEST_F(StartupTest, CheckTheInterfaceAnswersBeforeTheEnvironmentVerdict) {
   EXPECT_EQ(701, Run(L"--check-the-interface --silent"));
   std::vector<std::string> entries = Entries();
   ASSERT_EQ(3u, entries.size()) << Log();
-  EXPECT_EQ("INFO: -------------------------------------- Start install.", entries[0]);
+  EXPECT_EQ("INFO: -------------------------------------- Start install.",
+            entries[0]);
   EXPECT_EQ(
       "INFO: Handled non install cmd line option by win10 default browser "
       "helper, ret code: 701",
@@ -194,7 +202,8 @@ TEST_F(StartupTest, SecondInstanceExits600) {
   OtherInstance other;
   ASSERT_TRUE(other.acquired());
   EXPECT_EQ(600, Run(L"--silent"));
-  EXPECT_THAT(Log(), HasSubstr("INFO: Another installer instance is already running."));
+  EXPECT_THAT(
+      Log(), HasSubstr("INFO: Another installer instance is already running."));
   EXPECT_THAT(Log(), HasSubstr("INFO: Master installer process id: "));
   EXPECT_THAT(Log(), Not(HasSubstr("Installer exit with code")));
   EXPECT_THAT(Log(), Not(HasSubstr("Temporary path is")));

@@ -17,7 +17,8 @@ using ::testing::Not;
 
 class FreeSpaceFacts : public SystemFacts {
  public:
-  std::optional<uint64_t> GetFreeDiskSpace(const wchar_t* folder) const override {
+  std::optional<uint64_t> GetFreeDiskSpace(
+      const wchar_t* folder) const override {
     last_folder = folder;
     return free;
   }
@@ -51,8 +52,9 @@ TEST_F(DiskSpaceTest, ExactRequirementPassesOneByteLessFails) {
   EXPECT_THAT(Log(), Not(HasSubstr("not enough")));
   facts_.free = k600MiB - 1;
   EXPECT_FALSE(HasEnoughDiskSpace(false, k600MiB));
-  EXPECT_THAT(Log(),
-              HasSubstr("INFO: There is not enough disk space to install browser"));
+  EXPECT_THAT(
+      Log(),
+      HasSubstr("INFO: There is not enough disk space to install browser"));
   // Amounts beyond 32 bits compare correctly.
   facts_.free = 0x100000000ull;
   EXPECT_TRUE(HasEnoughDiskSpace(false, 0xFFFFFFFFu));
