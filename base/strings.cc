@@ -141,6 +141,15 @@ std::string ToLowerASCII(std::string_view text) {
   return out;
 }
 
+std::string ToUpperASCII(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c >= 'a' && c <= 'z')
+      c = static_cast<char>(c - 'a' + 'A');
+  }
+  return out;
+}
+
 std::wstring_view TrimWhitespace(std::wstring_view text) {
   constexpr std::wstring_view kSpace = L" \t\r\n";
   size_t begin = text.find_first_not_of(kSpace);

@@ -23,8 +23,9 @@ std::wstring UTF8ToWide(std::string_view text);
 std::string NarrowLowBytes(std::wstring_view text);
 std::wstring WidenBytes(std::string_view text);
 
-// ASCII lower-casing; other bytes unchanged.
+// ASCII lower- and upper-casing; other bytes unchanged.
 std::string ToLowerASCII(std::string_view text);
+std::string ToUpperASCII(std::string_view text);
 
 // Trims spaces, tabs, CR and LF from both ends.
 std::wstring_view TrimWhitespace(std::wstring_view text);

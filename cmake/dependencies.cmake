@@ -28,3 +28,17 @@ if(EXISTS /usr/include/nlohmann AND NOT EXISTS "${LITE_JSON_INCLUDE}/nlohmann")
 endif()
 add_library(lite_json INTERFACE)
 target_include_directories(lite_json SYSTEM INTERFACE "${LITE_JSON_INCLUDE}")
+
+# Service endpoints, fixed at build time. The defaults are placeholders under
+# the reserved .example domain until a deployment sets the real hosts; test
+# builds may point them at the loopback services.
+set(LITE_DOWNLOAD_ORIGIN "https://download.norvel.example" CACHE STRING "Setup archive download service")
+set(LITE_LEGAL_ORIGIN "https://legal.norvel.example" CACHE STRING "License and privacy documents")
+set(LITE_BROWSER_API_ORIGIN "https://api.browser.norvel.example" CACHE STRING "Variations and server configuration")
+set(LITE_AB_API_ORIGIN "https://ab.norvel.example" CACHE STRING "A/B configuration and statistics")
+set(LITE_NEWTAB_ORIGIN "https://newtab.norvel.example" CACHE STRING "New-tab page")
+set(LITE_CRASH_ORIGIN "https://crash.norvel.example" CACHE STRING "Crash report upload")
+configure_file("${CMAKE_CURRENT_LIST_DIR}/deployment_config.h.in"
+               "${CMAKE_BINARY_DIR}/generated/deployment_config.h" @ONLY)
+add_library(lite_deployment INTERFACE)
+target_include_directories(lite_deployment INTERFACE "${CMAKE_BINARY_DIR}/generated")

@@ -6,10 +6,10 @@
 #include <optional>
 #include <string>
 
+#include "chrome/installer/lite_installer/startup_flavour.h"
+
 namespace lite_installer {
 
-// Fixed when the program is built: this product downloads setup.
-inline constexpr bool IsFullInstaller = false;
 
 // The free space a windowed installation asks for.
 inline constexpr uint32_t kRequiredDiskSpace = 629145600;  // 600 MiB

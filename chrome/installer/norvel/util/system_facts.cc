@@ -31,6 +31,22 @@ std::optional<uint64_t> SystemFacts::GetFreeDiskSpace(
   return free_to_caller.QuadPart;
 }
 
+std::string SystemFacts::GetUserRegion() const {
+  GEOID geo = ::GetUserGeoID(GEOCLASS_NATION);
+  if (geo == GEOID_NOT_AVAILABLE)
+    return std::string();
+  wchar_t iso2[3] = {};
+  // The count includes the terminating NUL: exactly two letters give 3.
+  if (::GetGeoInfoW(geo, GEO_ISO2, iso2, 3, 0) != 3)
+    return std::string();
+  return std::string{static_cast<char>(iso2[0] & 0xFF),
+                     static_cast<char>(iso2[1] & 0xFF)};
+}
+
+LANGID SystemFacts::GetUserDefaultUILanguage() const {
+  return ::GetUserDefaultUILanguage();
+}
+
 // static
 const SystemFacts& SystemFacts::Current() {
   static const SystemFacts real;

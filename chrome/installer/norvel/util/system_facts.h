@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 namespace installer {
 
@@ -25,6 +26,10 @@ class SystemFacts {
   virtual std::optional<Version> GetWindowsVersion() const;
   // Bytes free to the caller on the volume of `folder`.
   virtual std::optional<uint64_t> GetFreeDiskSpace(const wchar_t* folder) const;
+  // The user's region as two ISO 3166 letters ("RU"), empty when unknown.
+  virtual std::string GetUserRegion() const;
+  // GetUserDefaultUILanguage.
+  virtual LANGID GetUserDefaultUILanguage() const;
 
   static const SystemFacts& Current();
 
