@@ -128,7 +128,9 @@ void CommandLine::RemoveSwitch(std::string_view name) {
 
 // static
 std::wstring CommandLine::QuoteForCommandLine(std::wstring_view text) {
-  if (text.find_first_of(L" \"\\") == std::wstring_view::npos)
+  // A tab separates arguments just as a space does: left bare, it would let
+  // a value split into further switches on the receiving side.
+  if (text.find_first_of(L" \t\"\\") == std::wstring_view::npos)
     return std::wstring(text);
   std::wstring out(1, L'"');
   size_t backslashes = 0;

@@ -52,7 +52,8 @@ class CommandLine {
   // name order; the program and values quoted as CommandLineToArgvW expects.
   std::wstring GetCommandLineString() const;
 
-  // Quotes `text` when it contains a space, a double quote or a backslash.
+  // Quotes `text` when it contains a space, a tab, a double quote or a
+  // backslash.
   static std::wstring QuoteForCommandLine(std::wstring_view text);
 
  private:

@@ -45,6 +45,8 @@ TEST(CommandLineTest, QuotingFollowsCommandLineToArgvRules) {
   EXPECT_EQ(L"\"C:\\dl\\inst.exe\"",
             CommandLine::QuoteForCommandLine(L"C:\\dl\\inst.exe"));
   EXPECT_EQ(L"\"a\\\\\\\"b\"", CommandLine::QuoteForCommandLine(L"a\\\"b"));
+  // A value with a tab must not split into a second switch.
+  EXPECT_EQ(L"\"a\t--b\"", CommandLine::QuoteForCommandLine(L"a\t--b"));
 
   // Whatever the value, the text form parses back to the same switches.
   CommandLine line(L"C:\\Program Files\\x.exe");
@@ -53,6 +55,7 @@ TEST(CommandLineTest, QuotingFollowsCommandLineToArgvRules) {
   line.AppendSwitch("setup-cmd-line", nested);
   line.AppendSwitch("dir", L"C:\\my dir\\");
   line.AppendSwitch("quote", L"\"");
+  line.AppendSwitch("tab", L"x\t--injected=1");
   CommandLine reparsed = CommandLine::FromString(line.GetCommandLineString());
   EXPECT_EQ(line.GetProgram(), reparsed.GetProgram());
   EXPECT_EQ(line.switches(), reparsed.switches());

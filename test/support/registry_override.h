@@ -1,0 +1,47 @@
+#ifndef TEST_SUPPORT_REGISTRY_OVERRIDE_H_
+#define TEST_SUPPORT_REGISTRY_OVERRIDE_H_
+
+#include <windows.h>
+
+#include <string>
+
+namespace test {
+
+// Redirects HKEY_CURRENT_USER (and HKEY_LOCAL_MACHINE when asked) of this
+// process to fresh scratch keys, so code under test writes nowhere real.
+// On destruction the predefined keys are restored and the scratch keys
+// deleted. Process-wide: use one at a time, before starting threads that
+// touch the registry.
+class ScopedRegistryOverride {
+ public:
+  enum Hives { kCurrentUser = 1, kLocalMachine = 2 };
+
+  explicit ScopedRegistryOverride(int hives = kCurrentUser);
+  ScopedRegistryOverride(const ScopedRegistryOverride&) = delete;
+  ScopedRegistryOverride& operator=(const ScopedRegistryOverride&) = delete;
+  ~ScopedRegistryOverride();
+
+  // True when every requested hive is redirected.
+  bool ok() const { return ok_; }
+
+  // The real key that stands in for HKEY_CURRENT_USER / HKEY_LOCAL_MACHINE,
+  // opened before the redirection (null when not overridden). Lets a test
+  // check where values went.
+  HKEY current_user_root() const { return hkcu_root_; }
+  HKEY local_machine_root() const { return hklm_root_; }
+
+ private:
+  bool Redirect(HKEY predefined, const wchar_t* leaf, HKEY* root);
+
+  // The real HKEY_CURRENT_USER\Software\LiteInstallerTests key holding the
+  // scratch keys, and this override's own scratch key name below it.
+  HKEY parent_ = nullptr;
+  std::wstring scratch_name_;
+  HKEY hkcu_root_ = nullptr;
+  HKEY hklm_root_ = nullptr;
+  bool ok_ = false;
+};
+
+}  // namespace test
+
+#endif  // TEST_SUPPORT_REGISTRY_OVERRIDE_H_
