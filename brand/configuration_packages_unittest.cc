@@ -12,6 +12,7 @@
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
 #include "logging/file_logger.h"
+#include "test/support/matchers.h"
 #include "test/support/registry_override.h"
 #include "test/support/test_support.h"
 

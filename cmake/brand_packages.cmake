@@ -6,11 +6,14 @@ find_program(LITE_PYTHON3 python3 PATHS /usr/bin NO_DEFAULT_PATH REQUIRED)
 find_program(LITE_OPENSSL openssl REQUIRED)
 
 set(LITE_PACKAGE_KEY "${CMAKE_BINARY_DIR}/keys/package_signing_key.pem")
-add_custom_command(
-  OUTPUT "${LITE_PACKAGE_KEY}"
-  COMMAND ${CMAKE_COMMAND} -E make_directory "${CMAKE_BINARY_DIR}/keys"
-  COMMAND ${LITE_OPENSSL} genrsa -out "${LITE_PACKAGE_KEY}" 1024
-  COMMENT "Generating the development package-signing key")
+if(NOT EXISTS "${LITE_PACKAGE_KEY}")
+  file(MAKE_DIRECTORY "${CMAKE_BINARY_DIR}/keys")
+  execute_process(COMMAND ${LITE_OPENSSL} genrsa -out "${LITE_PACKAGE_KEY}" 1024
+                  RESULT_VARIABLE key_result OUTPUT_QUIET ERROR_QUIET)
+  if(NOT key_result EQUAL 0)
+    message(FATAL_ERROR "Cannot generate the development package-signing key")
+  endif()
+endif()
 
 # lite_brand_package(OUTPUT <cab> ENTRY <brand_config|partner_config>
 #                    JSON <file> [RAW])

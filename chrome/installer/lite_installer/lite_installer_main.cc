@@ -9,6 +9,7 @@
 
 #include "base/command_line.h"
 #include "base/strings.h"
+#include "brand/brand_package_info.h"
 #include "chrome/installer/lite_installer/exit_codes.h"
 #include "chrome/installer/lite_installer/pending_subsystems.h"
 #include "chrome/installer/lite_installer/shared_data.h"
@@ -110,7 +111,7 @@ extern "C" int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
 
   auto distrib_info = std::make_unique<PendingDistribInfoParams>();
   distrib_info->Load();
-  auto brand = std::make_unique<PendingBrandPackageInfo>(temp_dir);
+  auto brand = std::make_unique<BrandPackageInfo>(temp_dir);
   brand->GetInfo(brand_name);
   if (distrib_info->params().count("lang"))
     brand->language_ = distrib_info->Get("lang");
@@ -131,7 +132,8 @@ extern "C" int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
   if (!IsCpuSupported(&cpu_reason_id)) {
     PLOG(ERROR) << "CPU is not supported";
     if (!silent)
-      PendingShowProcessorUnsupported(brand->language_id_, cpu_reason_id);
+      PendingShowProcessorUnsupported(
+          static_cast<LANGID>(brand->language_id_), cpu_reason_id);
     return kExitCpuNotSupported;
   }
 

@@ -34,11 +34,6 @@ std::string PendingDistribInfoParams::Get(const std::string& key) const {
   return it == params_.end() ? std::string() : it->second;
 }
 
-void PendingBrandPackageInfo::GetInfo(const std::string& brand_name) {
-  LOG(INFO) << "Brand packages are not built yet; brand \"" << brand_name
-            << "\" was not loaded.";
-}
-
 int PendingSilentInstallation(const SilentInstallChoices& choices) {
   LOG(INFO) << "Installation engine is not built yet; nothing was installed "
                "(make default: "

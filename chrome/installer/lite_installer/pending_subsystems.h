@@ -50,24 +50,6 @@ class PendingDistribInfoParams {
   std::map<std::string, std::string> params_;
 };
 
-// Brand packages are not built: the values stay empty.
-class PendingBrandPackageInfo {
- public:
-  explicit PendingBrandPackageInfo(std::wstring temp_dir)
-      : temp_dir_(std::move(temp_dir)) {}
-  void GetInfo(const std::string& brand_name);
-  void FillDefaults() {}
-
-  std::string brand_id_;
-  std::string brand_name_;
-  std::string language_;
-  LANGID language_id_ = 0;
-  bool send_statistics_ = false;
-
- private:
-  std::wstring temp_dir_;
-};
-
 // The choices a silent run hands to the installation engine.
 struct SilentInstallChoices {
   bool make_default = false;
