@@ -63,6 +63,8 @@ ScopedRegistryOverride::~ScopedRegistryOverride() {
     if (!scratch_name_.empty())
       ::RegDeleteTreeW(parent_, scratch_name_.c_str());
     ::RegCloseKey(parent_);
+    // Fails, as it should, while another test process has scratch keys.
+    ::RegDeleteKeyW(HKEY_CURRENT_USER, kTestKey);
   }
 }
 

@@ -139,13 +139,6 @@ TEST_F(RegistryTest, ReadsValuesOtherWritersLeftUnterminatedOrEmpty) {
   EXPECT_EQ(L"", value);
 }
 
-TEST_F(RegistryTest, NonAsciiValuesRoundTripAndAreLoggedAsUtf8) {
-  const std::wstring value = L"Br\u00f6wser \u041f";
-  EXPECT_TRUE(StoreProductValue(L"brand", value));
-  EXPECT_EQ(value, ReadProductValue(L"brand"));
-  EXPECT_THAT(InfoTexts().front(), HasSubstr("= Br\xC3\xB6wser \xD0\x9F"));
-}
-
 TEST_F(RegistryTest, StoreFailureIsLoggedWithTheValue) {
   // Key names have at most 255 characters, so this key cannot be created.
   const std::wstring key(300, L'k');
@@ -196,6 +189,26 @@ TEST(RegistryOverrideTest, RealHiveIsNotTouched) {
                                                 nullptr, nullptr, nullptr));
     ::RegCloseKey(key);
   }
+}
+
+TEST(RegistryOverrideTest, LocalMachineWhenAsked) {
+  test::ScopedRegistryOverride registry(
+      test::ScopedRegistryOverride::kCurrentUser |
+      test::ScopedRegistryOverride::kLocalMachine);
+  ASSERT_TRUE(registry.ok());
+  HKEY key = nullptr;
+  ASSERT_EQ(
+      ERROR_SUCCESS,
+      ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\LiteProbe", 0, nullptr,
+                        0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+  ::RegCloseKey(key);
+  EXPECT_EQ(ERROR_SUCCESS,
+            ::RegOpenKeyExW(registry.local_machine_root(),
+                            L"Software\\LiteProbe", 0, KEY_READ, &key));
+  ::RegCloseKey(key);
+  EXPECT_NE(ERROR_SUCCESS,
+            ::RegOpenKeyExW(registry.current_user_root(),
+                            L"Software\\LiteProbe", 0, KEY_READ, &key));
 }
 
 TEST(ProductKeyTest, KeyIsBuiltOnceAndFolderUsesTheSameNames) {
