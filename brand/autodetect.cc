@@ -40,8 +40,7 @@ std::string BrandForRegionAndLocale(std::string_view region,
 }  // namespace installer
 
 std::string AutodetectBrandName() {
-  const std::string region =
-      installer::SystemFacts::Current().GetUserRegion();
+  const std::string region = installer::SystemFacts::Current().GetUserRegion();
   LOG(INFO) << "User region: " << region;
   const std::string locale = installer::GetUserUiLanguageCode();
   LOG(INFO) << "User locale: " << locale;

@@ -70,8 +70,7 @@ TEST_F(BrandPackageInfoTest, FirstConfigurationWinsExceptFeatureSwitches) {
   EXPECT_FALSE(info_.send_statistics());
   EXPECT_EQ(kTriStateFalse, info_.make_browser_default_);
   EXPECT_EQ(kTriStateTrue, info_.alternate_installer_title_);
-  EXPECT_THAT(info_.test_ids_,
-              ElementsAre(TestId{"a", "1"}, TestId{"b", ""}));
+  EXPECT_THAT(info_.test_ids_, ElementsAre(TestId{"a", "1"}, TestId{"b", ""}));
   // Feature switches: the configuration applied last decides.
   EXPECT_FALSE(info_.dark_theme_enabled_);
   EXPECT_TRUE(info_.default_browser_ui_in_setup_);
@@ -79,9 +78,11 @@ TEST_F(BrandPackageInfoTest, FirstConfigurationWinsExceptFeatureSwitches) {
   EXPECT_FALSE(info_.new_identity_dialogs_redesign_);
   EXPECT_THAT(Log(), HasSubstr("INFO: InstallerDarkTheme2024: enabled = 1 ("));
   EXPECT_THAT(Log(), HasSubstr("INFO: InstallerDarkTheme2024: enabled = 0 ("));
-  EXPECT_THAT(Log(), HasSubstr("INFO: ShowDefaultBrowserUiFromInstaller: enabled=1 ("));
-  EXPECT_THAT(Log(), HasSubstr("INFO: InstallerNewIdentity2024: firstScreenOff = 1, "
-                               "dialogsRedesign = 0 ("));
+  EXPECT_THAT(
+      Log(), HasSubstr("INFO: ShowDefaultBrowserUiFromInstaller: enabled=1 ("));
+  EXPECT_THAT(Log(),
+              HasSubstr("INFO: InstallerNewIdentity2024: firstScreenOff = 1, "
+                        "dialogsRedesign = 0 ("));
 }
 
 TEST_F(BrandPackageInfoTest, LookupsAndTypes) {
@@ -126,7 +127,8 @@ TEST_F(BrandPackageInfoTest, LanguageTable) {
   EXPECT_EQ(1033u, installer::LanguageIdForCode("en"));
   for (uint32_t id : {1028u, 1029u, 1031u, 1036u, 1040u, 1041u, 1046u, 1049u,
                       1055u, 1058u, 1087u, 1091u, 2052u, 2070u, 3082u}) {
-    EXPECT_EQ(id, installer::LanguageIdForCode(installer::LanguageCodeForId(id)));
+    EXPECT_EQ(id,
+              installer::LanguageIdForCode(installer::LanguageCodeForId(id)));
   }
   EXPECT_EQ("en", installer::LanguageCodeForId(1033));
   EXPECT_EQ("en", installer::LanguageCodeForId(1030));
@@ -166,18 +168,16 @@ TEST_F(BrandPackageInfoTest, DefaultsWithoutAnyConfiguration) {
     if (start != std::string::npos && colon != std::string::npos)
       labels.push_back(line.substr(start + 6, colon - start - 6));
   }
-  EXPECT_THAT(labels,
-              ElementsAre("Brand id", "Brand name", "Setup url",
-                          "Versioned setup url", "Setup url64",
-                          "Versioned setup url64", "Setup url32",
-                          "Setup url for Win7", "Default language",
-                          "Zilva install scenarios url",
-                          "Install slide url by default",
-                          "Install slide url if tagged installer",
-                          "Show international title",
-                          "Send browser's statistics",
-                          "Make browser default after import",
-                          "Preloaded wallpapers url", "Test ids"));
+  EXPECT_THAT(
+      labels,
+      ElementsAre("Brand id", "Brand name", "Setup url", "Versioned setup url",
+                  "Setup url64", "Versioned setup url64", "Setup url32",
+                  "Setup url for Win7", "Default language",
+                  "Zilva install scenarios url", "Install slide url by default",
+                  "Install slide url if tagged installer",
+                  "Show international title", "Send browser's statistics",
+                  "Make browser default after import",
+                  "Preloaded wallpapers url", "Test ids"));
 }
 
 TEST_F(BrandPackageInfoTest, ClearResetsEverythingButTheTemporaryDirectory) {

@@ -29,16 +29,14 @@ const CabinetFunctions* GetCabinetFunctions() {
   static const CabinetFunctions functions = [] {
     CabinetFunctions result;
     HMODULE module = nullptr;
-    for (const wchar_t* candidate :
-         {L"%WINDIR%\\system32\\cabinet.dll",
-          L"%SYSTEMROOT%\\system32\\cabinet.dll",
-          L"C:\\Windows\\system32\\cabinet.dll"}) {
+    for (const wchar_t* candidate : {L"%WINDIR%\\system32\\cabinet.dll",
+                                     L"%SYSTEMROOT%\\system32\\cabinet.dll",
+                                     L"C:\\Windows\\system32\\cabinet.dll"}) {
       wchar_t path[MAX_PATH];
       DWORD len = ::ExpandEnvironmentStringsW(candidate, path, MAX_PATH);
       if (len == 0 || len > MAX_PATH)
         continue;
-      module =
-          ::LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+      module = ::LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
       if (module)
         break;
     }

@@ -138,15 +138,17 @@ TEST_F(ConfigurationPackagesTest, AutodetectionTable) {
   facts_.region = "DE";
   facts_.ui_language = 1033;
   EXPECT_EQ("norvel", AutodetectBrandName());
-  EXPECT_THAT(Log(), HasSubstr("INFO: Didn't found brand-name. Use default: norvel ("));
+  EXPECT_THAT(
+      Log(), HasSubstr("INFO: Didn't found brand-name. Use default: norvel ("));
 }
 
 TEST_F(ConfigurationPackagesTest, BadCabinetsApplyNothing) {
   const std::string good = ReadTestData(L"default.cab");
   ASSERT_GT(good.size(), 100u);
   for (const std::string& bytes :
-       {std::string(), std::string("MSCF garbage"), good.substr(0, good.size() / 2),
-        good.substr(0, 60), std::string(5000, '\xff'), ReadTestData(L"other_entry.cab"),
+       {std::string(), std::string("MSCF garbage"),
+        good.substr(0, good.size() / 2), good.substr(0, 60),
+        std::string(5000, '\xff'), ReadTestData(L"other_entry.cab"),
         ReadTestData(L"huge.cab")}) {
     BrandPackageInfo info(dir_.path() + L"\\");
     info.ApplyPackage(bytes, "brand_config");
@@ -159,7 +161,8 @@ TEST_F(ConfigurationPackagesTest, BadCabinetsApplyNothing) {
   BrandPackageInfo info(dir_.path() + L"\\");
   info.ApplyPackage(corrupt, "brand_config");
   EXPECT_NE("default_brand", info.brand_id_);
-  EXPECT_THAT(Log(), HasSubstr("WARNING: Cabinet entry brand_config is too large"));
+  EXPECT_THAT(Log(),
+              HasSubstr("WARNING: Cabinet entry brand_config is too large"));
 }
 
 TEST_F(ConfigurationPackagesTest, ExtractsOnlyTheWantedEntry) {

@@ -44,4 +44,3 @@ std::string JoinTestIds(const TestIds& ids, std::string_view separator) {
   }
   return out;
 }
-

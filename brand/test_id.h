@@ -6,7 +6,6 @@
 #include <string_view>
 #include <vector>
 
-
 // An experiment identifier with an optional value: "id" or "id/value".
 struct TestId {
   std::string id;
@@ -27,6 +26,5 @@ using TestIds = std::vector<TestId>;
 // The text forms joined with `separator` (", " in logs, ";" for setup,
 // "%3B" in statistics).
 std::string JoinTestIds(const TestIds& ids, std::string_view separator);
-
 
 #endif  // BRAND_TEST_ID_H_
