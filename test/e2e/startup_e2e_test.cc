@@ -15,7 +15,7 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-constexpr DWORD kRunTimeoutMs = 60000;
+constexpr DWORD kRunTimeoutMs = 120000;
 
 std::wstring InstallerPath() {
   return test::ExecutableDir() + L"\\lite_installer.exe";
@@ -86,7 +86,7 @@ class StartupE2ETest : public testing::Test {
 
 TEST_F(StartupE2ETest, SecondInteractiveInstanceRaisesTheFirstAndExits600) {
   test::ChildProcess first = Start(L"");
-  HWND first_window = WaitForWindowOf(first.pid(), 30000);
+  HWND first_window = WaitForWindowOf(first.pid(), 90000);
   ASSERT_TRUE(first_window) << Log();
 
   test::ChildProcess second = Start(L"--brand-name=yb");

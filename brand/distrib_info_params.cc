@@ -1,0 +1,236 @@
+#include "brand/distrib_info_params.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <charconv>
+#include <optional>
+#include <vector>
+
+#include "base/command_line.h"
+#include "base/json.h"
+#include "base/strings.h"
+#include "brand/brand_package_info.h"
+#include "brand/installer_tag.h"
+#include "brand/tagged_file_mapping.h"
+#include "chrome/installer/lite_installer/startup_flavour.h"
+#include "chrome/installer/norvel/util/registry.h"
+#include "logging/file_logger.h"
+
+namespace {
+
+constexpr wchar_t kRegistryValueName[] = L"DistribInfoParams";
+
+// Writes the parameters as one compact JSON object of strings to `path`.
+void CreateJsonFromDistribParams(
+    const std::map<std::string, std::string>& params,
+    const std::wstring& path) {
+  base::Json json = base::Json::object();
+  for (const auto& [key, value] : params)
+    json[key] = value;
+  const std::string text = base::WriteJson(json);
+  if (text.empty()) {
+    PLOG(ERROR) << "Can't create json dump";
+    return;
+  }
+  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD written = 0;
+  const bool ok = file != INVALID_HANDLE_VALUE &&
+                  ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()),
+                              &written, nullptr) &&
+                  written == text.size();
+  if (!ok)
+    PLOG(ERROR) << "Write json to file error";
+  if (file != INVALID_HANDLE_VALUE)
+    ::CloseHandle(file);
+}
+
+// The appended "Nact" tag of `path`, without its terminating zero.
+std::string ReadAppendedTag(const std::wstring& path) {
+  install_util::TaggedFileMapping mapping;
+  if (!mapping.Open(path))
+    return std::string();
+  size_t size = 0;
+  if (!mapping.ReadTag(nullptr, &size) || size == 0)
+    return std::string();
+  std::vector<char> buffer(size);
+  if (!mapping.ReadTag(buffer.data(), &size))
+    return std::string();
+  std::string tag(buffer.data(), size);
+  if (!tag.empty() && tag.back() == '\0')
+    tag.pop_back();
+  return tag;
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+  constexpr std::string_view kSpace = " \t\r\n";
+  size_t begin = text.find_first_not_of(kSpace);
+  if (begin == std::string_view::npos)
+    return {};
+  return text.substr(begin, text.find_last_not_of(kSpace) - begin + 1);
+}
+
+}  // namespace
+
+DistribInfoParams::DistribInfoParams() = default;
+DistribInfoParams::~DistribInfoParams() = default;
+
+bool DistribInfoParams::Get(const std::string& key, std::string* value) const {
+  auto it = params_.find(key);
+  if (it == params_.end())
+    return false;
+  *value = it->second;
+  return true;
+}
+
+bool DistribInfoParams::UseRegistry() const {
+  return lite_installer::IsFullInstaller;
+}
+
+void DistribInfoParams::StoreInRegistry(const std::string& text) {
+  installer::StoreProductValue(kRegistryValueName, base::WidenBytes(text));
+}
+
+std::wstring DistribInfoParams::GetExecutablePath() const {
+  return install_util::GetCurrentExecutablePath();
+}
+
+bool DistribInfoParams::Load() {
+  std::string text;
+  const bool use_registry = UseRegistry();
+  if (use_registry)
+    text = base::NarrowLowBytes(installer::ReadProductValue(kRegistryValueName));
+  if (text.empty()) {
+    const base::CommandLine& command_line =
+        base::CommandLine::ForCurrentProcess();
+    if (command_line.HasSwitch("distr-info-params"))
+      text = command_line.GetSwitchValueNarrow("distr-info-params");
+    if (text.empty()) {
+      const std::wstring path = GetExecutablePath();
+      if (!path.empty()) {
+        text = install_util::ExtractTagFromFakeCertificate(path);
+        if (text.empty())
+          text = ReadAppendedTag(path);
+      }
+    }
+  }
+  if (!use_registry && !text.empty())
+    StoreInRegistry(text);
+
+  std::wstring path;
+  if (!text.empty()) {
+    ParseText(text, &params_);
+    if (!params_.empty()) {
+      wchar_t temp[MAX_PATH];
+      DWORD len = ::GetTempPathW(MAX_PATH, temp);
+      if (len != 0 && len < MAX_PATH)
+        path.assign(temp, len);
+      path += L"distrib_info";
+      CreateJsonFromDistribParams(params_, path);
+    }
+  }
+  distrib_info_path_ = path;
+  return !distrib_info_path_.empty();
+}
+
+bool DistribInfoParams::GetFlag(const std::string& key, bool* on) const {
+  *on = false;
+  std::string value;
+  if (!Get(key, &value))
+    return false;
+  if (value == "1") {
+    *on = true;
+    return true;
+  }
+  return value == "2";
+}
+
+// static
+void DistribInfoParams::ParseText(std::string_view text,
+                                  std::map<std::string, std::string>* params) {
+  size_t start = 0;
+  while (start <= text.size()) {
+    const size_t separator = text.find_first_of("&=", start);
+    if (separator == std::string_view::npos) {
+      (*params)[std::string(text.substr(start))] = std::string();
+      return;
+    }
+    std::string key(text.substr(start, separator - start));
+    if (text[separator] == '&') {
+      (*params)[std::move(key)] = std::string();
+      start = separator + 1;
+      continue;
+    }
+    const size_t value_start = separator + 1;
+    const size_t amp = text.find('&', value_start);
+    const size_t value_end = amp == std::string_view::npos ? text.size() : amp;
+    (*params)[std::move(key)] =
+        std::string(text.substr(value_start, value_end - value_start));
+    if (amp == std::string_view::npos)
+      return;
+    // A trailing "&" leaves an empty item, stored under the empty key.
+    start = amp + 1;
+  }
+}
+
+namespace lite_installer {
+
+TestIds CombineBrandAndDistribTestIds(const BrandPackageInfo* brand,
+                                      const DistribInfoParams* params) {
+  TestIds result;
+  if (brand)
+    result = brand->test_ids_;
+  std::string value;
+  if (!params || !params->Get("testids", &value))
+    return result;
+  std::string_view rest = value;
+  while (true) {
+    const size_t comma = rest.find(',');
+    const std::string_view piece = TrimBlanks(rest.substr(0, comma));
+    if (!piece.empty()) {
+      if (std::optional<TestId> id = TestId::Parse(piece)) {
+        auto same = std::find_if(
+            result.begin(), result.end(),
+            [&](const TestId& existing) { return existing.id == id->id; });
+        if (same == result.end()) {
+          result.push_back(std::move(*id));
+        } else {
+          LOG(INFO) << "Duplicate testid found: " << id->id;
+          same->value = id->value;
+        }
+      }
+    }
+    if (comma == std::string_view::npos)
+      break;
+    rest.remove_prefix(comma + 1);
+  }
+  return result;
+}
+
+int GetNrpinTrialState(const DistribInfoParams* params,
+                       const BrandPackageInfo& brand,
+                       const base::CommandLine& command_line) {
+  if (!brand.has_install_pin_) {
+    if (!brand.pin_trial_state_.empty()) {
+      LOG(WARNING) << "No install.pin for nrpin_state="
+                   << brand.pin_trial_state_;
+    }
+    return 1;
+  }
+  std::string state = brand.pin_trial_state_;
+  if (state.empty())
+    state = command_line.GetSwitchValueNarrow("nrpin-state");
+  if (state.empty() && params)
+    params->Get("nrpin", &state);
+  if (state.empty())
+    return 0;
+  int number = 0;
+  const char* end = state.data() + state.size();
+  auto [ptr, ec] = std::from_chars(state.data(), end, number);
+  if (ec != std::errc() || ptr != end || number < 0 || number > 3)
+    return 0;
+  return number;
+}
+
+}  // namespace lite_installer
