@@ -36,10 +36,11 @@ void CreateJsonFromDistribParams(
   HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   DWORD written = 0;
-  const bool ok = file != INVALID_HANDLE_VALUE &&
-                  ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()),
-                              &written, nullptr) &&
-                  written == text.size();
+  const bool ok =
+      file != INVALID_HANDLE_VALUE &&
+      ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written,
+                  nullptr) &&
+      written == text.size();
   if (!ok)
     PLOG(ERROR) << "Write json to file error";
   if (file != INVALID_HANDLE_VALUE)
@@ -100,7 +101,8 @@ bool DistribInfoParams::Load() {
   std::string text;
   const bool use_registry = UseRegistry();
   if (use_registry)
-    text = base::NarrowLowBytes(installer::ReadProductValue(kRegistryValueName));
+    text =
+        base::NarrowLowBytes(installer::ReadProductValue(kRegistryValueName));
   if (text.empty()) {
     const base::CommandLine& command_line =
         base::CommandLine::ForCurrentProcess();
@@ -120,6 +122,7 @@ bool DistribInfoParams::Load() {
 
   std::wstring path;
   if (!text.empty()) {
+    LOG(INFO) << "Distribution parameters: " << text;
     ParseText(text, &params_);
     if (!params_.empty()) {
       wchar_t temp[MAX_PATH];

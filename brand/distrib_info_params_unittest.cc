@@ -103,12 +103,14 @@ TEST_F(DistribInfoParamsTest, UnwritableFileKeepsItsPath) {
   base::CommandLine::InitForCurrentProcessForTesting(
       L"inst.exe --distr-info-params=a=1");
   // A directory where the file should go makes the write fail.
-  ASSERT_TRUE(::CreateDirectoryW(dir_.Append(L"distrib_info").c_str(), nullptr));
+  ASSERT_TRUE(
+      ::CreateDirectoryW(dir_.Append(L"distrib_info").c_str(), nullptr));
   TestDistribInfoParams params;
   EXPECT_TRUE(params.Load());
   EXPECT_EQ(dir_.path() + L"\\distrib_info", params.distrib_info_path());
   EXPECT_THAT(Log(), HasSubstr("ERROR: Write json to file error - "));
-  EXPECT_THAT(Log(), HasSubstr("((anonymous namespace)::CreateJsonFromDistribParams:"));
+  EXPECT_THAT(
+      Log(), HasSubstr("((anonymous namespace)::CreateJsonFromDistribParams:"));
 }
 
 TEST_F(DistribInfoParamsTest, Flags) {
@@ -135,12 +137,14 @@ TEST_F(DistribInfoParamsTest, TestIdsMerge) {
       L"inst.exe \"--distr-info-params=testids=20/c, 30 ,10/,,a/b/c\"");
   TestDistribInfoParams params;
   params.Load();
-  EXPECT_THAT(lite_installer::CombineBrandAndDistribTestIds(&brand, &params),
-              ElementsAre(TestId{"10", ""}, TestId{"20", "c"}, TestId{"30", ""}));
+  EXPECT_THAT(
+      lite_installer::CombineBrandAndDistribTestIds(&brand, &params),
+      ElementsAre(TestId{"10", ""}, TestId{"20", "c"}, TestId{"30", ""}));
   EXPECT_THAT(Log(), HasSubstr("INFO: Duplicate testid found: 20 ("));
   EXPECT_THAT(Log(), HasSubstr("INFO: Duplicate testid found: 10 ("));
-  EXPECT_THAT(lite_installer::CombineBrandAndDistribTestIds(nullptr, &params),
-              ElementsAre(TestId{"20", "c"}, TestId{"30", ""}, TestId{"10", ""}));
+  EXPECT_THAT(
+      lite_installer::CombineBrandAndDistribTestIds(nullptr, &params),
+      ElementsAre(TestId{"20", "c"}, TestId{"30", ""}, TestId{"10", ""}));
   EXPECT_THAT(lite_installer::CombineBrandAndDistribTestIds(&brand, nullptr),
               ElementsAre(TestId{"10", ""}, TestId{"20", "b"}));
 }
@@ -160,7 +164,8 @@ TEST_F(DistribInfoParamsTest, PinTrialState) {
        {std::pair{L"3", 3}, {L"4", 0}, {L"x", 0}, {L"-1", 0}, {L"2x", 0}}) {
     base::CommandLine line(L"inst.exe");
     line.AppendSwitch("nrpin-state", value);
-    EXPECT_EQ(expected, lite_installer::GetNrpinTrialState(nullptr, brand, line))
+    EXPECT_EQ(expected,
+              lite_installer::GetNrpinTrialState(nullptr, brand, line))
         << value;
   }
   base::CommandLine::InitForCurrentProcessForTesting(

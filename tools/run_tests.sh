@@ -19,6 +19,10 @@ unset http_proxy https_proxy no_proxy HTTP_PROXY HTTPS_PROXY NO_PROXY all_proxy 
 # services from holding ctest's pipe (about 3 s per test otherwise).
 xvfb-run -a -s '-screen 0 1280x800x24' bash -c '
   set -u
+  # A server left running from an earlier command outside this display
+  # would give every window the null driver: start afresh.
+  wineserver -k >/dev/null 2>&1
+  wineserver -w >/dev/null 2>&1
   wineserver -p </dev/null >/dev/null 2>&1
   wine wineboot </dev/null >/dev/null 2>&1
   ctest --test-dir "$0" --output-on-failure -j2 "${@}"

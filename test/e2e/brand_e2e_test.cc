@@ -52,7 +52,8 @@ TEST_F(BrandE2ETest, ProductDefaultPackage) {
 }
 
 TEST_F(BrandE2ETest, MissingNamedBrandFallsBackAndPartnerWins) {
-  EXPECT_EQ(400u, Run(L"lite_installer_variant.exe", L"--silent --brand-name=tb"));
+  EXPECT_EQ(400u,
+            Run(L"lite_installer_variant.exe", L"--silent --brand-name=tb"));
   const std::string log = Log();
   size_t defined = log.find("INFO: Fetching definedtb package (");
   size_t fallback = log.find("INFO: Fetching default package (");

@@ -10,6 +10,7 @@
 #include "base/command_line.h"
 #include "base/strings.h"
 #include "brand/brand_package_info.h"
+#include "brand/distrib_info_params.h"
 #include "chrome/installer/lite_installer/exit_codes.h"
 #include "chrome/installer/lite_installer/pending_subsystems.h"
 #include "chrome/installer/lite_installer/shared_data.h"
@@ -109,12 +110,13 @@ extern "C" int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
   const std::wstring temp_dir = GetTemporaryDirectory();
   LOG(INFO) << "Temporary path is: " << temp_dir;
 
-  auto distrib_info = std::make_unique<PendingDistribInfoParams>();
+  auto distrib_info = std::make_unique<DistribInfoParams>();
   distrib_info->Load();
   auto brand = std::make_unique<BrandPackageInfo>(temp_dir);
   brand->GetInfo(brand_name);
-  if (distrib_info->params().count("lang"))
-    brand->language_ = distrib_info->Get("lang");
+  std::string language;
+  if (distrib_info->Get("lang", &language))
+    brand->language_ = language;
   brand->FillDefaults();
 
   const int windows_version = installer::GetWindowsVersionClass();
@@ -132,8 +134,8 @@ extern "C" int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
   if (!IsCpuSupported(&cpu_reason_id)) {
     PLOG(ERROR) << "CPU is not supported";
     if (!silent)
-      PendingShowProcessorUnsupported(
-          static_cast<LANGID>(brand->language_id_), cpu_reason_id);
+      PendingShowProcessorUnsupported(static_cast<LANGID>(brand->language_id_),
+                                      cpu_reason_id);
     return kExitCpuNotSupported;
   }
 

@@ -25,15 +25,6 @@ int PendingExecuteAsAdmin() {
   return kExitElevatedFailure;
 }
 
-void PendingDistribInfoParams::Load() {
-  LOG(INFO) << "Distribution parameters are not built yet; none are read.";
-}
-
-std::string PendingDistribInfoParams::Get(const std::string& key) const {
-  auto it = params_.find(key);
-  return it == params_.end() ? std::string() : it->second;
-}
-
 int PendingSilentInstallation(const SilentInstallChoices& choices) {
   LOG(INFO) << "Installation engine is not built yet; nothing was installed "
                "(make default: "

@@ -39,17 +39,6 @@ bool PendingIsAssociationInterfaceUsable();
 // The elevated copy is not built: fails.
 int PendingExecuteAsAdmin();
 
-// Distribution parameters are not built: always empty.
-class PendingDistribInfoParams {
- public:
-  void Load();
-  const std::map<std::string, std::string>& params() const { return params_; }
-  std::string Get(const std::string& key) const;
-
- private:
-  std::map<std::string, std::string> params_;
-};
-
 // The choices a silent run hands to the installation engine.
 struct SilentInstallChoices {
   bool make_default = false;

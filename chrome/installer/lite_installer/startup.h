@@ -10,7 +10,6 @@
 
 namespace lite_installer {
 
-
 // The free space a windowed installation asks for.
 inline constexpr uint32_t kRequiredDiskSpace = 629145600;  // 600 MiB
 

@@ -88,7 +88,6 @@ TEST_F(StartupTest, SilentRunWalksTheSequenceInOrder) {
       "INFO: Lite installer mode.",
       "INFO: Installer process id: " + std::to_string(::GetCurrentProcessId()),
       "INFO: Temporary path is: ",
-      "INFO: Distribution parameters are not built yet",
       "INFO: Reset brand info.",
       "WARNING: Partner package is empty.",
       "INFO: Fetching definedyb package",
@@ -112,14 +111,15 @@ TEST_F(StartupTest, SilentRunWalksTheSequenceInOrder) {
     }
   }
   EXPECT_EQ(expected_prefixes.size(), next)
-      << "missing or out of order: " << expected_prefixes[std::min(next, expected_prefixes.size() - 1)]
-      << "\n" << Log();
+      << "missing or out of order: "
+      << expected_prefixes[std::min(next, expected_prefixes.size() - 1)] << "\n"
+      << Log();
   EXPECT_EQ(entries.front(), expected_prefixes.front());
   EXPECT_EQ(entries.back(), expected_prefixes.back());
-  EXPECT_THAT(Log(), HasSubstr("Temporary path is: " +
-                               std::string(dir_.path().begin(),
-                                           dir_.path().end()) +
-                               "\\ ("));
+  EXPECT_THAT(
+      Log(),
+      HasSubstr("Temporary path is: " +
+                std::string(dir_.path().begin(), dir_.path().end()) + "\\ ("));
   // The sequence's own lines carry the entry point's name.
   EXPECT_THAT(Log(), test::ContainsPattern(
                          "Lite installer mode\\. \\(wWinMain:[0-9]+\\)"));
