@@ -12,6 +12,7 @@
 #include "brand/brand_package_info.h"
 #include "brand/distrib_info_params.h"
 #include "chrome/installer/lite_installer/exit_codes.h"
+#include "chrome/installer/lite_installer/lite_installer_helpers.h"
 #include "chrome/installer/lite_installer/pending_subsystems.h"
 #include "chrome/installer/lite_installer/shared_data.h"
 #include "chrome/installer/lite_installer/single_instance.h"
@@ -96,7 +97,7 @@ extern "C" int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
     LOG(INFO) << "Another installer instance is already running.";
     const DWORD master_pid = master_installer_pid;
     LOG(INFO) << "Master installer process id: " << master_pid;
-    PendingBringProcessWindowToTop(master_pid);
+    BringProcessWindowToTop(master_pid);
     return kExitAnotherInstanceRunning;
   }
   master_installer_pid = ::GetCurrentProcessId();

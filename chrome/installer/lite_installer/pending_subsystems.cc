@@ -92,9 +92,5 @@ void PendingShowNotEnoughDiskSpace() {
   LOG(INFO) << "Disk space notice is not built yet.";
 }
 
-void PendingBringProcessWindowToTop(DWORD process_id) {
-  LOG(INFO) << "Raising the window of process " << process_id
-            << " is not built yet.";
-}
 
 }  // namespace lite_installer

@@ -58,8 +58,6 @@ int PendingRunMainWindow();
 void PendingShowProcessorUnsupported(LANGID language_id, int reason_id);
 void PendingShowNotEnoughDiskSpace();
 
-// Raising another process's window is not built.
-void PendingBringProcessWindowToTop(DWORD process_id);
 
 }  // namespace lite_installer
 
