@@ -24,10 +24,9 @@ constexpr DWORD kMaxModulePath = 32768;
 
 bool ReadAllBytesFromFile(const std::wstring& path,
                           std::vector<uint8_t>* bytes) {
-  base::ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
-                                            FILE_SHARE_READ, nullptr,
-                                            OPEN_EXISTING,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+  base::ScopedFileHandle file(
+      ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
     PLOG(ERROR) << "Can't open file " << path;
     return false;
@@ -47,8 +46,7 @@ bool ReadAllBytesFromFile(const std::wstring& path,
   while (done < bytes->size()) {
     DWORD read = 0;
     if (!::ReadFile(file.get(), bytes->data() + done,
-                    static_cast<DWORD>(bytes->size() - done), &read,
-                    nullptr)) {
+                    static_cast<DWORD>(bytes->size() - done), &read, nullptr)) {
       PLOG(ERROR) << "Failed to read all bytes of " << path;
       return false;
     }

@@ -15,16 +15,15 @@ const uint8_t kDummyCertificateTemplate[kDummyCertificateTemplateSize] = {
     0x05, 0x05, 0x00,
     // issuer: CN=Unknown issuer (PrintableString)
     0x30, 0x19, 0x31, 0x17, 0x30, 0x15, 0x06, 0x03, 0x55, 0x04, 0x03, 0x13,
-    0x0e, 'U', 'n', 'k', 'n', 'o', 'w', 'n', ' ', 'i', 's', 's', 'u', 'e',
-    'r',
+    0x0e, 'U', 'n', 'k', 'n', 'o', 'w', 'n', ' ', 'i', 's', 's', 'u', 'e', 'r',
     // validity: 130101100000Z to 130401100000Z
     0x30, 0x1e, 0x17, 0x0d, '1', '3', '0', '1', '0', '1', '1', '0', '0', '0',
-    '0', '0', 'Z', 0x17, 0x0d, '1', '3', '0', '4', '0', '1', '1', '0', '0',
-    '0', '0', '0', 'Z',
+    '0', '0', 'Z', 0x17, 0x0d, '1', '3', '0', '4', '0', '1', '1', '0', '0', '0',
+    '0', '0', 'Z',
     // subject: CN=Dummy certificate (PrintableString)
     0x30, 0x1c, 0x31, 0x1a, 0x30, 0x18, 0x06, 0x03, 0x55, 0x04, 0x03, 0x13,
-    0x11, 'D', 'u', 'm', 'm', 'y', ' ', 'c', 'e', 'r', 't', 'i', 'f', 'i',
-    'c', 'a', 't', 'e'};
+    0x11, 'D', 'u', 'm', 'm', 'y', ' ', 'c', 'e', 'r', 't', 'i', 'f', 'i', 'c',
+    'a', 't', 'e'};
 
 namespace {
 
@@ -220,9 +219,8 @@ void AppendDummyCertificateTag(DerCursor certificate, std::string* tag) {
               static_cast<size_t>(length));
 }
 
-CertificateTagStatus ParseFakeCertificateTagImpl(
-    std::span<const uint8_t> image,
-    std::string* tag) {
+CertificateTagStatus ParseFakeCertificateTagImpl(std::span<const uint8_t> image,
+                                                 std::string* tag) {
   uint64_t table_offset = 0, table_size = 0;
   if (!FindCertificateTable(image, &table_offset, &table_size))
     return CertificateTagStatus::kNoCertificateTable;

@@ -27,8 +27,7 @@ enum class CertificateTagStatus {
 // version 3, serial 1, sha1WithRSAEncryption, issuer "Unknown issuer",
 // validity 2013-01-01 to 2013-04-01, subject "Dummy certificate".
 inline constexpr size_t kDummyCertificateTemplateSize = 112;
-extern const uint8_t
-    kDummyCertificateTemplate[kDummyCertificateTemplateSize];
+extern const uint8_t kDummyCertificateTemplate[kDummyCertificateTemplateSize];
 
 // Looks through the certificates of the PKCS#7 signature in `image`'s
 // certificate table and sets `tag` to the tags of all dummy certificates,

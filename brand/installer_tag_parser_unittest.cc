@@ -56,9 +56,9 @@ TEST(ParseFakeCertificateTagTest, ReadsTagFromPe32AndPe32PlusImages) {
 }
 
 TEST(ParseFakeCertificateTagTest, ConcatenatesTagsInCertificateOrder) {
-  const std::string blob = SignedData(
-      {DummyCertificate(TagValue("brand=a")), OtherCertificate(),
-       DummyCertificate(TagValue("&banner=b", 100))});
+  const std::string blob =
+      SignedData({DummyCertificate(TagValue("brand=a")), OtherCertificate(),
+                  DummyCertificate(TagValue("&banner=b", 100))});
   CertificateResult r = Parse(Image(blob));
   EXPECT_EQ(CertificateTagStatus::kOk, r.status);
   EXPECT_EQ("brand=a&banner=b", r.tag);
@@ -74,9 +74,12 @@ TEST(ParseFakeCertificateTagTest, NearMissesContributeNothing) {
       {"reserved space, no tag", DummyCertificate(TagValue("", 64))},
       {"other serial", DummyCertificate(TagValue("t"), {.serial = 2})},
       {"three extensions", DummyCertificate(TagValue("t"), {.extensions = 3})},
-      {"length beyond value", DummyCertificate(std::string("\x00\x06" "abc", 5))},
+      {"length beyond value", DummyCertificate(std::string("\x00\x06"
+                                                           "abc",
+                                                           5))},
       {"value of one byte", DummyCertificate(std::string("\x00", 1))},
-      {"tbs shorter than template", Der(0x30, Der(0x30, "\xa0\x03\x02\x01\x02"))},
+      {"tbs shorter than template",
+       Der(0x30, Der(0x30, "\xa0\x03\x02\x01\x02"))},
       {"tbs length beyond certificate",
        Der(0x30, std::string("\x30\x84\x10\x00\x00\x00", 6))},
       {"bad length count inside", Der(0x30, std::string("\x30\x85\x00", 3))},
@@ -98,8 +101,7 @@ TEST(ParseFakeCertificateTagTest, SignatureWithoutDummyCertificatesGivesNoTag) {
 }
 
 TEST(ParseFakeCertificateTagTest, ImagesWithoutUsableTableAreRejected) {
-  const std::string good =
-      Image(SignedData({DummyCertificate(TagValue("t"))}));
+  const std::string good = Image(SignedData({DummyCertificate(TagValue("t"))}));
   const uint32_t entry = SecurityEntryOffset(false);
   auto patched = [&](size_t offset, uint32_t value) {
     std::string image = good;
@@ -158,16 +160,18 @@ TEST(ParseFakeCertificateTagTest, OversizedLengthsAreInvalid) {
       {"ContentInfo", std::string("\x30\x84\xff\xff\xff\xff", 6) +
                           SignedData({dummy}).substr(4)},
       {"certificate set",
-       Der(0x30, Der(0x06, "\x2a") +
-                     Der(0xa0, Der(0x30, Der(0x02, "\x01") + Der(0x31, "") +
-                                             Der(0x30, "") +
-                                             std::string("\xa0\x84\x7f\xff\xff\xff", 6) +
-                                             dummy)))},
+       Der(0x30,
+           Der(0x06, "\x2a") +
+               Der(0xa0,
+                   Der(0x30, Der(0x02, "\x01") + Der(0x31, "") + Der(0x30, "") +
+                                 std::string("\xa0\x84\x7f\xff\xff\xff", 6) +
+                                 dummy)))},
       {"one certificate",
        SignedData({dummy, std::string("\x30\x84\xff\xff\xff\xf0", 6) + dummy})},
       {"bad length count of a certificate",
        SignedData({dummy, std::string("\x30\x85\x00\x00\x00\x00\x01", 7)})},
-      {"header of a certificate cut", SignedData({dummy, std::string("\x30", 1)})},
+      {"header of a certificate cut",
+       SignedData({dummy, std::string("\x30", 1)})},
   };
   for (const Case& c : cases) {
     CertificateResult r = Parse(Image(c.blob));
@@ -202,8 +206,8 @@ TEST(FindAppendedTagTest, ReadsBlockAfterSignature) {
   const std::string blob = SignedData({OtherCertificate(300)});
   ASSERT_EQ('\x82', blob[1]);
   EXPECT_EQ("brand_id=x&banerid=42",
-            AppendedTag(Image(blob, {.appended = AppendedBlock(
-                                         "brand_id=x&banerid=42")})));
+            AppendedTag(Image(
+                blob, {.appended = AppendedBlock("brand_id=x&banerid=42")})));
   EXPECT_EQ("", AppendedTag(Image(blob, {.appended = AppendedBlock("")})));
 }
 

@@ -101,7 +101,8 @@ TEST_F(InstallerTagTest, FixturesGiveTheirTags) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(Utf8(c.file));
-    EXPECT_EQ(c.certificate_tag, ExtractTagFromFakeCertificate(Fixture(c.file)));
+    EXPECT_EQ(c.certificate_tag,
+              ExtractTagFromFakeCertificate(Fixture(c.file)));
     EXPECT_EQ(c.tag, ReadTagFromExecutable(Fixture(c.file)));
   }
   // A missing tag is not a failure.
@@ -113,11 +114,13 @@ TEST_F(InstallerTagTest, UnreadableFileLogsReaderAndCallerLines) {
   EXPECT_EQ("", ExtractTagFromFakeCertificate(path));
   const std::vector<std::string> lines = LogLines();
   ASSERT_EQ(2u, lines.size());
-  EXPECT_THAT(lines[0], HasSubstr("ERROR: Can't open file " + Utf8(path) +
-                                  " - 2, "));
-  EXPECT_THAT(lines[0], HasSubstr("(anonymous namespace)::ReadAllBytesFromFile"));
+  EXPECT_THAT(lines[0],
+              HasSubstr("ERROR: Can't open file " + Utf8(path) + " - 2, "));
+  EXPECT_THAT(lines[0],
+              HasSubstr("(anonymous namespace)::ReadAllBytesFromFile"));
   EXPECT_THAT(lines[1], HasSubstr("ERROR: Failed to read file " + Utf8(path)));
-  EXPECT_THAT(lines[1], HasSubstr("install_util::ExtractTagFromFakeCertificate"));
+  EXPECT_THAT(lines[1],
+              HasSubstr("install_util::ExtractTagFromFakeCertificate"));
   EXPECT_EQ("", ReadTagFromExecutable(path));
 }
 
@@ -203,9 +206,9 @@ TEST_F(InstallerTagTest, RunningExecutableReadsItsOwnTag) {
   EXPECT_EQ(test::ToLower(test::ExecutableDir() + L"\\brand_unittests.exe"),
             test::ToLower(self));
   EXPECT_EQ("", ReadCurrentExecutableTag());
-  EXPECT_THAT(LogLines(), ElementsAre(HasSubstr(
-                              "Failed to find certificate table in " +
-                              Utf8(self))));
+  EXPECT_THAT(LogLines(),
+              ElementsAre(HasSubstr("Failed to find certificate table in " +
+                                    Utf8(self))));
 
   // Its signed and tagged copy, made at build time.
   const std::wstring out = dir_.Append(L"own_tag.txt");
@@ -229,8 +232,7 @@ class ScopedTrustedRoot {
     if (!store_)
       return;
     ::CertAddEncodedCertificateToStore(
-        store_, X509_ASN_ENCODING,
-        reinterpret_cast<const BYTE*>(der.data()),
+        store_, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
         static_cast<DWORD>(der.size()), CERT_STORE_ADD_REPLACE_EXISTING,
         &added_);
   }

@@ -54,7 +54,8 @@ std::string DummyCertificate(std::string_view value, DummyOptions options) {
   const std::string_view kOids[] = {"\x55\x1d\x13", "\x55\x1d\x0f",
                                     "\x55\x1d\x25", "\x69\x01"};
   for (int i = 0; i < options.extensions && i < 4; ++i)
-    extensions += Extension(kOids[i], i == 3 ? value : std::string_view("\x30\x00", 2));
+    extensions +=
+        Extension(kOids[i], i == 3 ? value : std::string_view("\x30\x00", 2));
   tbs += Der(0xa3, Der(0x30, extensions));
   return Der(0x30, Der(0x30, tbs) +
                        Der(0x30, Oid("\x2a\x86\x48\x86\xf7\x0d\x01\x01\x05")) +
@@ -71,7 +72,7 @@ std::string SignedData(const std::vector<std::string>& certificates,
   for (const std::string& c : certificates)
     set += c;
   const std::string signed_data =
-      Der(0x02, "\x01") +                                  // version
+      Der(0x02, "\x01") +  // version
       Der(0x31, Der(0x30, Oid("\x60\x86\x48\x01\x65\x03\x04\x02\x01"))) +
       Der(0x30, Oid("\x2b\x06\x01\x04\x01\x82\x37\x02\x01\x04")) +
       Der(0xa0, set) + Der(0x31, std::string(signer_info_size, 's'));

@@ -26,18 +26,17 @@ void TaggedFileMapping::Close() {
 
 bool TaggedFileMapping::Open(const std::wstring& path) {
   Close();
-  base::ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
-                                            FILE_SHARE_READ, nullptr,
-                                            OPEN_EXISTING,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+  base::ScopedFileHandle file(
+      ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file)
     return false;
   LARGE_INTEGER file_size = {};
   if (!::GetFileSizeEx(file.get(), &file_size))
     return false;
   // An empty file cannot be mapped (CreateFileMappingW fails for it).
-  base::ScopedKernelHandle mapping(::CreateFileMappingW(
-      file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+  base::ScopedKernelHandle mapping(
+      ::CreateFileMappingW(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
   if (!mapping)
     return false;
   const void* view = ::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0);

@@ -27,9 +27,9 @@ class TaggedFileMappingTest : public testing::Test {
 
 TEST_F(TaggedFileMappingTest, ReportsSizeThenCopiesTagAndZero) {
   const std::string tag(300, 't');
-  const std::wstring path = Write(
-      L"tagged.exe", Image(SignedData({OtherCertificate(300)}),
-                           {.appended = AppendedBlock(tag)}));
+  const std::wstring path =
+      Write(L"tagged.exe", Image(SignedData({OtherCertificate(300)}),
+                                 {.appended = AppendedBlock(tag)}));
   TaggedFileMapping mapping;
   ASSERT_TRUE(mapping.Open(path));
   size_t size = 0;

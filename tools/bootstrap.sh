@@ -32,6 +32,7 @@ PACKAGES=(
   cmake ninja-build make perl dpkg-dev file
   nlohmann-json3-dev googletest
   gcab osslsigncode openssl python3
+  clang-14 libclang-rt-14-dev  # native fuzzing of the byte parsers (tools/fuzz)
 )
 
 missing=()
