@@ -214,6 +214,28 @@ bool ChildProcess::Wait(DWORD timeout_ms) {
          ::WaitForSingleObject(process_, timeout_ms) == WAIT_OBJECT_0;
 }
 
+bool ChildProcess::WaitPumpingMessages(DWORD timeout_ms) {
+  if (!process_)
+    return false;
+  const ULONGLONG deadline = ::GetTickCount64() + timeout_ms;
+  while (true) {
+    const ULONGLONG now = ::GetTickCount64();
+    if (now >= deadline)
+      return false;
+    DWORD result = ::MsgWaitForMultipleObjects(
+        1, &process_, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT);
+    if (result == WAIT_OBJECT_0)
+      return true;
+    if (result != WAIT_OBJECT_0 + 1)
+      return false;
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
+    }
+  }
+}
+
 DWORD ChildProcess::exit_code() const {
   DWORD code = 0;
   ::GetExitCodeProcess(process_, &code);

@@ -65,6 +65,9 @@ class ChildProcess {
              const std::map<std::wstring, std::wstring>& env = {});
   // Waits up to `timeout_ms`; false on time-out.
   bool Wait(DWORD timeout_ms);
+  // The same, dispatching this thread's window messages meanwhile, for tests
+  // that own windows the child may send messages to.
+  bool WaitPumpingMessages(DWORD timeout_ms);
   // The full 32-bit exit code (valid after Wait returned true).
   DWORD exit_code() const;
   bool IsRunning() const;

@@ -36,8 +36,8 @@ bool ReadStringValue(HKEY key, const wchar_t* name, std::wstring* value) {
   }
   std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1, L'\0');
   if (::RegQueryValueExW(key, name, nullptr, &type,
-                         reinterpret_cast<BYTE*>(buffer.data()), &bytes) !=
-          ERROR_SUCCESS ||
+                         reinterpret_cast<BYTE*>(buffer.data()),
+                         &bytes) != ERROR_SUCCESS ||
       type != REG_SZ) {
     return false;
   }
@@ -147,7 +147,8 @@ bool IsDarkThemeWanted(const BrandPackageInfo* brand,
   if (::RegOpenKeyExW(
           HKEY_CURRENT_USER,
           L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize",
-          0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, key.Receive()) != ERROR_SUCCESS) {
+          0, KEY_QUERY_VALUE | KEY_WOW64_32KEY,
+          key.Receive()) != ERROR_SUCCESS) {
     return false;
   }
   DWORD light = 1;
@@ -326,9 +327,10 @@ void ForceForeground(HWND window) {
                           SPIF_SENDCHANGE);
   ::BringWindowToTop(window);
   ::SetForegroundWindow(window);
-  ::SystemParametersInfoW(SPI_SETFOREGROUNDLOCKTIMEOUT, 0,
-                          reinterpret_cast<void*>(static_cast<uintptr_t>(timeout)),
-                          SPIF_SENDCHANGE);
+  ::SystemParametersInfoW(
+      SPI_SETFOREGROUNDLOCKTIMEOUT, 0,
+      reinterpret_cast<void*>(static_cast<uintptr_t>(timeout)),
+      SPIF_SENDCHANGE);
 }
 
 BOOL CALLBACK RaiseWindowOfProcess(HWND window, LPARAM param) {

@@ -18,7 +18,8 @@ class CommandLine;
 namespace lite_installer {
 
 // When "def" is "1" or "2": true, with the fixed make-default choice.
-bool GetMakeDefaultOverride(const DistribInfoParams& params, bool* make_default);
+bool GetMakeDefaultOverride(const DistribInfoParams& params,
+                            bool* make_default);
 // When "stat" is "1"/"2", or else "statpromo" is present ("true" sends):
 // true, with the fixed statistics choice.
 bool GetStatisticsOverride(const DistribInfoParams& params, bool* send);

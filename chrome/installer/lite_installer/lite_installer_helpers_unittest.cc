@@ -36,19 +36,19 @@ class HelpersTest : public testing::Test {
   }
   void SetDword(HKEY root, const wchar_t* key, const wchar_t* name, DWORD v) {
     HKEY handle;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(root, key, 0, nullptr, 0,
-                                               KEY_SET_VALUE, nullptr, &handle,
-                                               nullptr));
+    ASSERT_EQ(ERROR_SUCCESS,
+              ::RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_SET_VALUE,
+                                nullptr, &handle, nullptr));
     ::RegSetValueExW(handle, name, 0, REG_DWORD,
                      reinterpret_cast<const BYTE*>(&v), sizeof(v));
     ::RegCloseKey(handle);
   }
   void SetString(HKEY root, const wchar_t* name, const std::wstring& value) {
     HKEY handle;
-    ASSERT_EQ(ERROR_SUCCESS,
-              ::RegCreateKeyExW(root, L"Software\\Norvel\\NorvelBrowser", 0,
-                                nullptr, 0, KEY_SET_VALUE, nullptr, &handle,
-                                nullptr));
+    ASSERT_EQ(
+        ERROR_SUCCESS,
+        ::RegCreateKeyExW(root, L"Software\\Norvel\\NorvelBrowser", 0, nullptr,
+                          0, KEY_SET_VALUE, nullptr, &handle, nullptr));
     ::RegSetValueExW(handle, name, 0, REG_SZ,
                      reinterpret_cast<const BYTE*>(value.c_str()),
                      static_cast<DWORD>((value.size() + 1) * 2));
@@ -74,7 +74,8 @@ TEST_F(HelpersTest, FixedChoicesAndTheWelcomeScreen) {
 
   // Something left to choose keeps the welcome screen.
   EXPECT_FALSE(IsWelcomeScreenSkipped(&brand_, *Params(L"first=1&stat=1")));
-  EXPECT_FALSE(IsWelcomeScreenSkipped(&brand_, *Params(L"first=1&def=yes&stat=1")));
+  EXPECT_FALSE(
+      IsWelcomeScreenSkipped(&brand_, *Params(L"first=1&def=yes&stat=1")));
   // The brand can ask instead of "first".
   brand_.new_identity_first_screen_off_ = true;
   EXPECT_TRUE(IsWelcomeScreenSkipped(&brand_, *Params(L"def=2&statpromo=x")));
@@ -113,7 +114,8 @@ TEST_F(HelpersTest, FeatureParameters) {
   EXPECT_FALSE(IsUts2Enabled(*Params(L"uts2=2")));
   EXPECT_TRUE(IsFromFailurePage(*Params(L"code=lite_install_failed")));
   EXPECT_FALSE(IsFromFailurePage(*Params(L"code=lite_install_failedx")));
-  EXPECT_TRUE(IsDefaultBrowserUiInSetup(nullptr, Params(L"defbruiinsp=1").get()));
+  EXPECT_TRUE(
+      IsDefaultBrowserUiInSetup(nullptr, Params(L"defbruiinsp=1").get()));
   EXPECT_FALSE(IsDefaultBrowserUiInSetup(nullptr, nullptr));
   brand_.default_browser_ui_in_setup_ = true;
   EXPECT_TRUE(IsDefaultBrowserUiInSetup(&brand_, nullptr));
