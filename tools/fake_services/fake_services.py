@@ -467,6 +467,9 @@ def main():
 
     # Started by Wine from a Windows process, this process may inherit
     # descriptors it must not keep open (pipes a test runner waits on).
+    # Wine hands over standard output only; diagnostics go to the same
+    # place, never to a descriptor the parent's runner may be reading.
+    os.dup2(1, 2)
     os.closerange(3, 1024)
 
     state = State(args)
