@@ -17,11 +17,11 @@ namespace {
 struct GuardFrame {
   // Layout of EXCEPTION_REGISTRATION_RECORD first; the assembly below uses
   // fixed offsets into this structure.
-  GuardFrame* next;     // 0
-  void* handler;        // 4
-  DWORD saved_esp;      // 8
-  DWORD saved_ebp;      // 12
-  DWORD resume_eip;     // 16
+  GuardFrame* next;  // 0
+  void* handler;     // 4
+  DWORD saved_esp;   // 8
+  DWORD saved_ebp;   // 12
+  DWORD resume_eip;  // 16
   ExceptionRecord* record;
 };
 static_assert(offsetof(GuardFrame, saved_esp) == 8);
@@ -51,8 +51,8 @@ EXCEPTION_DISPOSITION __cdecl lite_SehGuardHandler(EXCEPTION_RECORD* exception,
   record->function_name.clear();
   if (exception->ExceptionCode == base::kDelayLoadModNotFound &&
       exception->NumberParameters >= 1 && exception->ExceptionInformation[0]) {
-    const auto* info =
-        reinterpret_cast<const DelayLoadInfo*>(exception->ExceptionInformation[0]);
+    const auto* info = reinterpret_cast<const DelayLoadInfo*>(
+        exception->ExceptionInformation[0]);
     if (info->szDll)
       record->dll_name = info->szDll;
     // Imports by ordinal carry a number, not a name.

@@ -1,13 +1,13 @@
 #include "test/support/fake_services.h"
 
-#include <winsock2.h>
 #include <wincrypt.h>
+#include <winsock2.h>
 #include <ws2tcpip.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 
 #include "nlohmann/json.hpp"
 
@@ -73,7 +73,8 @@ SOCKET ConnectLoopback(uint16_t port) {
 bool SendAll(SOCKET s, const std::string& data) {
   size_t sent = 0;
   while (sent < data.size()) {
-    int n = ::send(s, data.data() + sent, static_cast<int>(data.size() - sent), 0);
+    int n =
+        ::send(s, data.data() + sent, static_cast<int>(data.size() - sent), 0);
     if (n <= 0)
       return false;
     sent += n;
@@ -136,12 +137,12 @@ bool FakeServices::Start(const std::vector<std::wstring>& extra_args) {
   log_path_ = dir_->Append(L"fake_services.log");
 
   SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-  HANDLE log = ::CreateFileW(
-      log_path_.c_str(), GENERIC_WRITE,
-      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit,
-      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  HANDLE null_in = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ, &inherit,
-                                 OPEN_EXISTING, 0, nullptr);
+  HANDLE log =
+      ::CreateFileW(log_path_.c_str(), GENERIC_WRITE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE null_in = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ,
+                                 &inherit, OPEN_EXISTING, 0, nullptr);
   if (log == INVALID_HANDLE_VALUE)
     return false;
 
@@ -160,9 +161,9 @@ bool FakeServices::Start(const std::vector<std::wstring>& extra_args) {
   startup.hStdOutput = log;
   startup.hStdError = log;
   PROCESS_INFORMATION info = {};
-  BOOL started = ::CreateProcessW(python.c_str(), command.data(), nullptr,
-                                  nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                                  &info);
+  BOOL started =
+      ::CreateProcessW(python.c_str(), command.data(), nullptr, nullptr, TRUE,
+                       0, nullptr, nullptr, &startup, &info);
   ::CloseHandle(log);
   if (null_in != INVALID_HANDLE_VALUE)
     ::CloseHandle(null_in);
@@ -353,10 +354,10 @@ std::vector<RecordedRequest> FakeServices::WaitForRequests(size_t count,
 
 std::string FakeServices::ServerLog() const {
   std::string text;
-  HANDLE file = ::CreateFileW(
-      log_path_.c_str(), GENERIC_READ,
-      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-      OPEN_EXISTING, 0, nullptr);
+  HANDLE file =
+      ::CreateFileW(log_path_.c_str(), GENERIC_READ,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE)
     return text;
   char buffer[8192];
@@ -367,7 +368,8 @@ std::string FakeServices::ServerLog() const {
   return text;
 }
 
-std::pair<std::wstring, std::wstring> FakeServices::EnvironmentForChild() const {
+std::pair<std::wstring, std::wstring> FakeServices::EnvironmentForChild()
+    const {
   return {kEnvName,
           std::to_wstring(http_port_) + L"," + std::to_wstring(https_port_)};
 }

@@ -42,8 +42,9 @@ Control endpoints (never recorded):
                                when the last lease closes (the test process
                                exited or crashed)
 
-Every other request is recorded: method, path, headers, range, request body,
-status, body bytes sent and whether the response went out whole.
+Every other request is recorded when it arrives: method, path, headers,
+range, request body; then status, body bytes sent and whether the response
+went out whole as they happen.
 
 The process is bounded: it ends after --max-seconds, after --max-requests,
 when no lease arrives within --lease-timeout (unless --no-lease), and it
@@ -235,10 +236,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
             behaviour = behaviour_from_query(parsed.query)
         if behaviour is None:
             behaviour = {"status": 404, "text": "not found"}
-        try:
-            self.respond(behaviour, entry)
-        finally:
-            self.state.record(entry)
+        # Recorded on arrival, so that tests see requests still in progress
+        # (status 0 until the headers went out, "complete" once all of it).
+        self.state.record(entry)
+        self.respond(behaviour, entry)
 
     # --- control ------------------------------------------------------
     def send_json(self, value, status=200):

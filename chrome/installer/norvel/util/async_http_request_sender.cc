@@ -31,8 +31,19 @@ void CALLBACK CloseWhenSent(HINTERNET handle,
                             DWORD status,
                             void* info,
                             DWORD info_length) {
-  if (status == INTERNET_STATUS_REQUEST_SENT)
+  if (status == INTERNET_STATUS_HANDLE_CREATED && info) {
+    // Where closing the request does not cancel the call (Wine goes on to
+    // wait for the response, and takes no receive time-out from the
+    // session), a server that never answers would hold the queue, and the
+    // sender's destruction, for good. Bound that wait on the new handle.
+    HINTERNET created = reinterpret_cast<HINTERNET>(
+        static_cast<INTERNET_ASYNC_RESULT*>(info)->dwResult);
+    DWORD timeout = AsyncHttpRequestSender::kTimeoutMs;
+    ::InternetSetOptionW(created, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout,
+                         sizeof(timeout));
+  } else if (status == INTERNET_STATUS_REQUEST_SENT) {
     ::InternetCloseHandle(handle);
+  }
 }
 
 }  // namespace
@@ -142,20 +153,26 @@ void AsyncHttpRequestSender::SendUrl(const std::wstring& url) {
 
   std::wstring headers = installer::BuildRequestHeaders();
   base::ExceptionRecord exception;
+  HINTERNET request = nullptr;
   DWORD error = 0;
   bool returned = base::CallWithExceptionGuard(
       [&] {
         // The request closes itself once sent (CloseWhenSent); the context
         // must be non-zero for the callback to be called.
-        ::InternetOpenUrlW(session.get(), url.c_str(), headers.c_str(),
-                           static_cast<DWORD>(-1), INTERNET_FLAG_RELOAD, 1);
+        request =
+            ::InternetOpenUrlW(session.get(), url.c_str(), headers.c_str(),
+                               static_cast<DWORD>(-1), INTERNET_FLAG_RELOAD, 1);
         error = ::GetLastError();
       },
       &exception);
   if (!returned) {
     PLOG(ERROR) << "An attempt to open url " << url
                 << " generated an exception " << exception.code;
-  } else if (error != ERROR_INTERNET_OPERATION_CANCELLED) {
+  } else if (!request && error != ERROR_INTERNET_OPERATION_CANCELLED) {
+    // Cancellation is how a request closed after sending normally ends. A
+    // returned handle means the request went out and was answered; the
+    // handle is already closed by the callback and is not touched, and the
+    // thread's error value then says nothing about this request.
     PLOG_CODE(ERROR, error) << "Failed to open " << url;
   }
 }

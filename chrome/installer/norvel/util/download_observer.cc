@@ -10,7 +10,8 @@ void DownloadProgressReporter::OnBytesReceived(DWORD now_ticks,
   // A resumed sink may hold more than a ranged response announces; the
   // fraction and the estimate never run past the end.
   if (observer_) {
-    float fraction = static_cast<float>(done) / static_cast<float>(content_length);
+    float fraction =
+        static_cast<float>(done) / static_cast<float>(content_length);
     observer_->SetProgress(fraction > 1.0f ? 1.0f : fraction);
   }
   // Unsigned arithmetic keeps the elapsed time right across the tick

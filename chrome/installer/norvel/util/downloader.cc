@@ -75,10 +75,10 @@ bool Downloader::OpenDownload(const std::wstring& url, DownloadSink* sink) {
   // as a structured exception that must end this download, not the process.
   bool returned = base::CallWithExceptionGuard(
       [&] {
-        request = ::InternetOpenUrlW(
-            internet_.get(), url.c_str(), headers.c_str(),
-            static_cast<DWORD>(-1), INTERNET_FLAG_RELOAD,
-            reinterpret_cast<DWORD_PTR>(&final_url_));
+        request =
+            ::InternetOpenUrlW(internet_.get(), url.c_str(), headers.c_str(),
+                               static_cast<DWORD>(-1), INTERNET_FLAG_RELOAD,
+                               reinterpret_cast<DWORD_PTR>(&final_url_));
         open_error = ::GetLastError();
       },
       &exception_);
@@ -97,9 +97,8 @@ bool Downloader::OpenDownload(const std::wstring& url, DownloadSink* sink) {
 
   DWORD offset = sink->bytes_written();
   if (offset > 0) {
-    DWORD position = ::InternetSetFilePointer(request_.get(),
-                                              static_cast<LONG>(offset),
-                                              nullptr, FILE_BEGIN, 0);
+    DWORD position = ::InternetSetFilePointer(
+        request_.get(), static_cast<LONG>(offset), nullptr, FILE_BEGIN, 0);
     if (position != offset) {
       // The download cannot continue where the sink ends; start the sink
       // over, and let the first read report the failure.

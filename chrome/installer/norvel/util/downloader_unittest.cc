@@ -94,7 +94,8 @@ TEST_F(DownloaderTest, OkWithContentLengthSendsProductHeaders) {
 }
 
 TEST_F(DownloaderTest, OkWithoutContentLength) {
-  std::string url = server().HttpUrl("/content/nolen.bin?size=70001&nolength=1");
+  std::string url =
+      server().HttpUrl("/content/nolen.bin?size=70001&nolength=1");
   Downloader downloader;
   std::string body;
   ASSERT_TRUE(downloader.DownloadToString(url, nullptr, &body))
@@ -115,10 +116,11 @@ TEST_F(DownloaderTest, NotFoundFailsWithStatusLabelAndWarning) {
   EXPECT_EQ(404u, status);
   EXPECT_THAT(base::WideToUTF8(downloader.last_error()),
               FullyMatches("final_query_info-404-[0-9]+"));
-  EXPECT_THAT(Log(), ContainsPattern("WARNING: Unsuccessful download: " +
-                                     std::string("http://127\\.0\\.0\\.1:") +
-                                     std::to_string(server().http_port()) +
-                                     "/content/missing\\?status=404&text=gone"));
+  EXPECT_THAT(Log(),
+              ContainsPattern("WARNING: Unsuccessful download: " +
+                              std::string("http://127\\.0\\.0\\.1:") +
+                              std::to_string(server().http_port()) +
+                              "/content/missing\\?status=404&text=gone"));
   // Once failed, the download stays failed.
   EXPECT_EQ(0u, downloader.ReadChunk());
   status = 0;
@@ -129,7 +131,8 @@ TEST_F(DownloaderTest, NotFoundFailsWithStatusLabelAndWarning) {
 TEST_F(DownloaderTest, RedirectChainKeepsFinalUrl) {
   std::string c = server().HttpUrl("/content/c.bin?size=5000");
   std::string b = server().HttpUrl("/content/b?redirect=" + Escape(c));
-  std::string a = server().HttpUrl("/content/a?status=301&redirect=" + Escape(b));
+  std::string a =
+      server().HttpUrl("/content/a?status=301&redirect=" + Escape(b));
   Downloader downloader;
   std::string body;
   ASSERT_TRUE(downloader.DownloadToString(a, nullptr, &body))
@@ -179,7 +182,8 @@ TEST_F(DownloaderTest, SinkHoldingBytesResumesAtItsCount) {
 // A connection dropped mid-body may read as a clean end; with a length
 // announced, the short body must fail, keeping what arrived.
 TEST_F(DownloaderTest, DropMidBodyFailsAndKeepsPartialBytes) {
-  std::string url = server().HttpUrl("/content/drop.bin?size=200000&drop=50000");
+  std::string url =
+      server().HttpUrl("/content/drop.bin?size=200000&drop=50000");
   Downloader downloader;
   MemoryDownloadSink sink;
   EXPECT_FALSE(downloader.Download(url, nullptr, &sink));
@@ -286,8 +290,8 @@ class RefusingSink : public DownloadSink {
 TEST_F(DownloaderTest, OpenAndWriteFailuresCarryLabels) {
   Downloader downloader;
   RefusingSink refusing;
-  EXPECT_FALSE(downloader.Download(
-      server().HttpUrl("/content/x?size=10"), nullptr, &refusing));
+  EXPECT_FALSE(downloader.Download(server().HttpUrl("/content/x?size=10"),
+                                   nullptr, &refusing));
   EXPECT_EQ(L"write_file-112", downloader.last_error());
 
   // Nothing listens on port 1 of the loopback address.
@@ -408,8 +412,8 @@ TEST_F(DownloaderTest, DownloadWithProgressReportsFailures) {
   std::wstring final_url;
   std::string target = server().HttpUrl("/content/nf?status=404");
   EXPECT_FALSE(DownloadWithProgress(
-      server().HttpUrlW("/content/r?redirect=" + Escape(target)), &sink,
-      &error, &final_url, nullptr, nullptr, &observer, nullptr));
+      server().HttpUrlW("/content/r?redirect=" + Escape(target)), &sink, &error,
+      &final_url, nullptr, nullptr, &observer, nullptr));
   EXPECT_THAT(base::WideToUTF8(error),
               FullyMatches("final_query_info-404-[0-9]+"));
   EXPECT_EQ(base::UTF8ToWide(target), final_url);

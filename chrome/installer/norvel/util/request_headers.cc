@@ -17,7 +17,8 @@ DWORD GetUpdateBuildRevision() {
   DWORD size = sizeof(value);
   if (::RegGetValueW(HKEY_LOCAL_MACHINE,
                      L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", L"UBR",
-                     RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS) {
+                     RRF_RT_REG_DWORD, nullptr, &value,
+                     &size) != ERROR_SUCCESS) {
     return 0;
   }
   return value;
