@@ -5,6 +5,8 @@
 #   2. OpenSSL libcrypto cross-built for MinGW from Debian's own source
 #      package, cached outside the repository by version.
 #   3. The project's Wine prefix (Windows 10, no crash dialogs, no proxies).
+#   4. The test root CA (for the loopback services' HTTPS), trusted by the
+#      prefix.
 #
 # Idempotent: every step checks whether its result is already there, so a
 # second run on a ready machine takes seconds. Prints the environment it
@@ -33,6 +35,7 @@ PACKAGES=(
   nlohmann-json3-dev googletest
   gcab osslsigncode openssl python3
   clang-14 libclang-rt-14-dev  # native fuzzing of the byte parsers (tools/fuzz)
+  curl  # download benchmark baseline
 )
 
 missing=()
@@ -158,9 +161,33 @@ if [ ! -f "$stamp" ]; then
   touch "$stamp"
 fi
 
+# ---------------------------------------------------------------------------
+STEP="test CA trusted by the prefix"
+# The loopback services' HTTPS certificate chains to this root. Its keys are
+# regenerated here, never committed; the prefix trusts the current root
+# through a Root-store registry entry keyed by its SHA-1 thumbprint.
+TEST_CA_DIR="$CACHE_ROOT/test_ca"
+bash "$(dirname "$0")/fake_services/make_test_ca.sh" "$TEST_CA_DIR" ||
+  fail "creating the test CA in $TEST_CA_DIR"
+thumb="$(cat "$TEST_CA_DIR/ca.thumbprint")"
+ca_stamp="$WINEPREFIX/.lite_test_ca_$thumb"
+if [ ! -f "$ca_stamp" ]; then
+  log "trusting the test CA $thumb in $WINEPREFIX"
+  regfile="$(mktemp --suffix=.reg)"
+  /usr/bin/python3 "$(dirname "$0")/fake_services/root_store_reg.py" \
+    "$TEST_CA_DIR/ca.pem" "$regfile" >/dev/null || fail "writing the Root-store entry"
+  wine regedit /S "$(winepath -w "$regfile" 2>/dev/null)" </dev/null >/dev/null 2>&1 ||
+    fail "importing the Root-store entry"
+  rm -f "$regfile"
+  wineserver -w
+  rm -f "$WINEPREFIX"/.lite_test_ca_*
+  touch "$ca_stamp"
+fi
+
 if [ "${1:-}" = "--print-env" ]; then
   echo "export WINEPREFIX='$WINEPREFIX'"
   echo "export LITE_OPENSSL_ROOT='$OPENSSL_DIR'"
+  echo "export LITE_TEST_CA_DIR='$TEST_CA_DIR'"
 fi
 log "ready (openssl $ver, prefix $WINEPREFIX)"
 trap - EXIT
