@@ -34,7 +34,7 @@ class BrandE2ETest : public testing::Test {
 };
 
 TEST_F(BrandE2ETest, ProductShipsTheNamedBrands) {
-  EXPECT_EQ(400u, Run(L"lite_installer.exe", L"--silent --brand-name=tb"));
+  EXPECT_EQ(401u, Run(L"lite_installer.exe", L"--silent --brand-name=tb"));
   EXPECT_THAT(Log(), HasSubstr("INFO: Fetching definedtb package ("));
   EXPECT_THAT(Log(), Not(HasSubstr("Fetching default package")));
   EXPECT_THAT(Log(), HasSubstr("INFO: Brand id: tb ("));
@@ -44,7 +44,7 @@ TEST_F(BrandE2ETest, ProductShipsTheNamedBrands) {
 }
 
 TEST_F(BrandE2ETest, ProductDefaultPackage) {
-  EXPECT_EQ(400u, Run(L"lite_installer.exe", L"--silent"));
+  EXPECT_EQ(401u, Run(L"lite_installer.exe", L"--silent"));
   EXPECT_THAT(Log(), HasSubstr("WARNING: Partner package is empty."));
   EXPECT_THAT(Log(), HasSubstr("INFO: Fetching default package ("));
   EXPECT_THAT(Log(), HasSubstr("INFO: Brand id: norvel ("));
@@ -52,7 +52,7 @@ TEST_F(BrandE2ETest, ProductDefaultPackage) {
 }
 
 TEST_F(BrandE2ETest, MissingNamedBrandFallsBackAndPartnerWins) {
-  EXPECT_EQ(400u,
+  EXPECT_EQ(401u,
             Run(L"lite_installer_variant.exe", L"--silent --brand-name=tb"));
   const std::string log = Log();
   size_t defined = log.find("INFO: Fetching definedtb package (");

@@ -35,7 +35,7 @@ class DistribInfoE2ETest : public testing::Test {
 };
 
 TEST_F(DistribInfoE2ETest, TagInTheCertificateTable) {
-  EXPECT_EQ(400u, Run(L"lite_installer_tagged.exe", L"--silent"));
+  EXPECT_EQ(401u, Run(L"lite_installer_tagged.exe", L"--silent"));
   EXPECT_THAT(
       Read(L"lite_installer.log"),
       HasSubstr("INFO: Distribution parameters: brand_id=x&banerid=42 ("));
@@ -43,26 +43,26 @@ TEST_F(DistribInfoE2ETest, TagInTheCertificateTable) {
 }
 
 TEST_F(DistribInfoE2ETest, AppendedTag) {
-  EXPECT_EQ(400u, Run(L"lite_installer_appended.exe", L"--silent"));
+  EXPECT_EQ(401u, Run(L"lite_installer_appended.exe", L"--silent"));
   EXPECT_EQ("{\"banerid\":\"42\",\"brand_id\":\"x\"}", Read(L"distrib_info"));
 }
 
 TEST_F(DistribInfoE2ETest, SwitchReplacesTheTag) {
-  EXPECT_EQ(400u, Run(L"lite_installer_tagged.exe",
+  EXPECT_EQ(401u, Run(L"lite_installer_tagged.exe",
                       L"--silent --distr-info-params=k=v"));
   EXPECT_EQ("{\"k\":\"v\"}", Read(L"distrib_info"));
   EXPECT_THAT(Read(L"lite_installer.log"), Not(HasSubstr("banerid")));
 }
 
 TEST_F(DistribInfoE2ETest, LanguageParameterWinsOverThePackages) {
-  EXPECT_EQ(400u, Run(L"lite_installer_tagged.exe",
+  EXPECT_EQ(401u, Run(L"lite_installer_tagged.exe",
                       L"--silent --brand-name=tb --distr-info-params=lang=kk"));
   EXPECT_THAT(Read(L"lite_installer.log"),
               HasSubstr("INFO: Default language: kk ("));
 }
 
 TEST_F(DistribInfoE2ETest, UntaggedInstallerHasNoParameters) {
-  EXPECT_EQ(400u, Run(L"lite_installer_signed.exe", L"--silent"));
+  EXPECT_EQ(401u, Run(L"lite_installer_signed.exe", L"--silent"));
   EXPECT_FALSE(test::PathExists(dir_.Append(L"distrib_info")));
 }
 

@@ -141,9 +141,9 @@ TEST_F(StartupE2ETest, CheckTheInterfaceExitsBeforeTheEnvironmentVerdict) {
 }
 
 TEST_F(StartupE2ETest, SilentRunEndsWithTheInstallerExitCode) {
-  EXPECT_EQ(400u, RunToEnd(L"/SILENT"));
+  EXPECT_EQ(401u, RunToEnd(L"/SILENT"));
   EXPECT_THAT(Log(), HasSubstr("INFO: Installing in silent mode."));
-  EXPECT_THAT(Log(), HasSubstr("INFO: Installer exit with code: 400"));
+  EXPECT_THAT(Log(), HasSubstr("INFO: Installer exit with code: 401"));
   EXPECT_THAT(Log(), Not(HasSubstr("LOGGING:")));
 }
 

@@ -8,8 +8,8 @@
 
 namespace lite_installer {
 
-inline constexpr size_t kDelayedPathUnits = 261;    // 260 + NUL
-inline constexpr size_t kDelayedNumberUnits = 33;   // 32 + NUL
+inline constexpr size_t kDelayedPathUnits = 261;   // 260 + NUL
+inline constexpr size_t kDelayedNumberUnits = 33;  // 32 + NUL
 
 // The block through which the interactive installer hands paths and choices
 // to its elevated copy. It lives in a data section that Windows shares

@@ -12,6 +12,7 @@
 #include "brand/brand_package_info.h"
 #include "brand/distrib_info_params.h"
 #include "chrome/installer/lite_installer/exit_codes.h"
+#include "chrome/installer/lite_installer/installer.h"
 #include "chrome/installer/lite_installer/lite_installer_helpers.h"
 #include "chrome/installer/lite_installer/pending_subsystems.h"
 #include "chrome/installer/lite_installer/shared_data.h"
@@ -147,13 +148,15 @@ extern "C" int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
   if (silent) {
     // The free-space answer is not consulted in a silent run.
     LOG(INFO) << "Installing in silent mode.";
-    SilentInstallChoices choices;
-    choices.make_default =
-        command_line.HasSwitch("make-browser-default-after-import");
-    choices.send_statistics =
-        command_line.HasSwitch("send-statistics") || brand->send_statistics_;
-    choices.pin_shortcut = !command_line.HasSwitch("disablenrpin");
-    exit_code = PendingSilentInstallation(choices);
+    Installer installer(nullptr, brand.get(), distrib_info.get(),
+                        /*with_async_tasks=*/true);
+    installer.SetMakeBrowserDefault(
+        command_line.HasSwitch("make-browser-default-after-import"));
+    installer.set_send_statistics(command_line.HasSwitch("send-statistics") ||
+                                  brand->send_statistics());
+    installer.set_install_nrpin(command_line.HasSwitch("disablenrpin") ? 0 : 1);
+    installer.InstallSync();
+    exit_code = installer.exit_code();
   } else if (enough_disk_space) {
     if (PendingRunMainWindow() == 1) {
       exit_code = kInstallerExitDefault;

@@ -25,15 +25,6 @@ int PendingExecuteAsAdmin() {
   return kExitElevatedFailure;
 }
 
-int PendingSilentInstallation(const SilentInstallChoices& choices) {
-  LOG(INFO) << "Installation engine is not built yet; nothing was installed "
-               "(make default: "
-            << choices.make_default
-            << ", send statistics: " << choices.send_statistics
-            << ", pin shortcut: " << choices.pin_shortcut << ").";
-  return kInstallerExitDefault;
-}
-
 namespace {
 
 constexpr wchar_t kPendingWindowClass[] = L"LiteInstallerPendingWindow";
@@ -91,6 +82,5 @@ void PendingShowProcessorUnsupported(LANGID language_id, int reason_id) {
 void PendingShowNotEnoughDiskSpace() {
   LOG(INFO) << "Disk space notice is not built yet.";
 }
-
 
 }  // namespace lite_installer

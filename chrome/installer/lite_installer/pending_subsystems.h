@@ -39,17 +39,6 @@ bool PendingIsAssociationInterfaceUsable();
 // The elevated copy is not built: fails.
 int PendingExecuteAsAdmin();
 
-// The choices a silent run hands to the installation engine.
-struct SilentInstallChoices {
-  bool make_default = false;
-  bool send_statistics = false;
-  bool pin_shortcut = true;
-};
-
-// The installation engine is not built: nothing is installed, and the
-// result is the engine's initial exit code (400).
-int PendingSilentInstallation(const SilentInstallChoices& choices);
-
 // The installation window is not built: shows a plain window that says so
 // and returns when the user closes it, with 0 (not ended by an installer).
 int PendingRunMainWindow();
@@ -57,7 +46,6 @@ int PendingRunMainWindow();
 // Dialogs that are not built: log instead of showing.
 void PendingShowProcessorUnsupported(LANGID language_id, int reason_id);
 void PendingShowNotEnoughDiskSpace();
-
 
 }  // namespace lite_installer
 

@@ -15,7 +15,8 @@ namespace lite_installer {
 namespace {
 
 // A second shared section: the block handed to the elevated copy.
-__attribute__((section(".delayed"), shared)) DelayedParams g_delayed_params = {};
+__attribute__((section(".delayed"), shared))
+DelayedParams g_delayed_params = {};
 
 }  // namespace
 

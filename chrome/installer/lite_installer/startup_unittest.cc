@@ -80,7 +80,7 @@ class StartupTest : public testing::Test {
 };
 
 TEST_F(StartupTest, SilentRunWalksTheSequenceInOrder) {
-  EXPECT_EQ(400, Run(L"--silent --brand-name=yb"));
+  EXPECT_EQ(401, Run(L"--silent --brand-name=yb"));
   // These lines appear in this order, with other lines between them.
   const std::vector<std::string> expected_prefixes = {
       "INFO: -------------------------------------- Start install.",
@@ -99,8 +99,9 @@ TEST_F(StartupTest, SilentRunWalksTheSequenceInOrder) {
       "INFO: Crash reporter is not built yet; annotation dropped: "
       "default_language",
       "INFO: Installing in silent mode.",
-      "INFO: Installation engine is not built yet; nothing was installed",
-      "INFO: Installer exit with code: 400",
+      "INFO: Install Browser.",
+      "ERROR: Module download is not built yet",
+      "INFO: Installer exit with code: 401",
   };
   std::vector<std::string> entries = Entries();
   size_t next = 0;
@@ -120,25 +121,15 @@ TEST_F(StartupTest, SilentRunWalksTheSequenceInOrder) {
       Log(),
       HasSubstr("Temporary path is: " +
                 std::string(dir_.path().begin(), dir_.path().end()) + "\\ ("));
+  EXPECT_THAT(Log(), HasSubstr("ERROR: Module was not downloaded: "));
   // The sequence's own lines carry the entry point's name.
   EXPECT_THAT(Log(), test::ContainsPattern(
                          "Lite installer mode\\. \\(wWinMain:[0-9]+\\)"));
 }
 
-TEST_F(StartupTest, SilentChoicesComeFromSwitches) {
-  Run(L"--silent");
-  EXPECT_THAT(
-      Log(),
-      HasSubstr("(make default: 0, send statistics: 0, pin shortcut: 1)"));
-}
-
-TEST_F(StartupTest, SemiSilentActsAsSilentWithChoices) {
-  EXPECT_EQ(400, Run(L"-Semi-Silent /make-browser-default-after-import "
-                     L"--send-statistics --disablenrpin"));
+TEST_F(StartupTest, SemiSilentActsAsSilent) {
+  EXPECT_EQ(401, Run(L"-Semi-Silent"));
   EXPECT_THAT(Log(), HasSubstr("INFO: Installing in silent mode."));
-  EXPECT_THAT(
-      Log(),
-      HasSubstr("(make default: 1, send statistics: 1, pin shortcut: 0)"));
 }
 
 TEST_F(StartupTest, MissingSse3EndsSilentRunWith404AndNoMessage) {
@@ -171,8 +162,8 @@ TEST_F(StartupTest, NotEnoughDiskSpaceStopsOnlyWindowedRuns) {
               HasSubstr("There is not enough disk space to install browser"));
   EXPECT_THAT(Log(), HasSubstr("INFO: Installer exit with code: 403"));
 
-  EXPECT_EQ(400, Run(L"--silent"));
-  EXPECT_THAT(Log(), HasSubstr("INFO: Installer exit with code: 400"));
+  EXPECT_EQ(401, Run(L"--silent"));
+  EXPECT_THAT(Log(), HasSubstr("INFO: Installer exit with code: 401"));
 }
 
 TEST_F(StartupTest, CheckTheInterfaceAnswersBeforeTheEnvironmentVerdict) {

@@ -1,0 +1,283 @@
+// The installation's life: construction, the install thread, the steps
+// around running setup, and destruction.
+
+#include "chrome/installer/lite_installer/installer.h"
+
+#include <process.h>
+
+#include "base/strings.h"
+#include "brand/brand_package_info.h"
+#include "brand/distrib_info_params.h"
+#include "chrome/installer/lite_installer/delayed_params.h"
+#include "chrome/installer/lite_installer/lite_installer_helpers.h"
+#include "chrome/installer/lite_installer/monotonic_time.h"
+#include "chrome/installer/lite_installer/startup_flavour.h"
+#include "chrome/installer/norvel/util/async_http_request_sender.h"
+#include "chrome/installer/norvel/util/registry.h"
+#include "chrome/installer/norvel/util/windows_version.h"
+#include "logging/file_logger.h"
+#include "logging/user_id.h"
+
+namespace {
+
+// The browser started by setup creates this message-only window.
+constexpr wchar_t kBrowserMessageWindowClass[] = L"NorvelBrowser_MessageWindow";
+
+struct DataFileSwitch {
+  const char* switch_name;
+  const wchar_t* registry_name;
+};
+
+constexpr DataFileSwitch kInstallerDataSwitch = {"installerdata",
+                                                 L"InstallerData"};
+constexpr DataFileSwitch kClidsSwitch = {"clids-file", L"ClidsFile"};
+constexpr DataFileSwitch kWebsiteIconSwitch = {"norvel-website-icon-file",
+                                               L"NorvelWebsiteIconFile"};
+constexpr DataFileSwitch kAbtConfigSwitch = {"abt-config-resource-file",
+                                             L"AbtConfigResourceFile"};
+
+std::wstring DataFilePath(const DataFileSwitch& data_file) {
+  std::wstring path = base::CommandLine::ForCurrentProcess().GetSwitchValue(
+      data_file.switch_name);
+  if (path.empty() && lite_installer::IsFullInstaller)
+    path = installer::ReadFilePathFromRegistry(data_file.registry_name);
+  return path;
+}
+
+}  // namespace
+
+Installer::Installer(Delegate* delegate,
+                     BrandPackageInfo* brand,
+                     DistribInfoParams* distrib_params,
+                     bool with_async_tasks)
+    : request_sender_(std::make_unique<install_util::AsyncHttpRequestSender>()),
+      delegate_(delegate),
+      brand_(brand),
+      distrib_params_(distrib_params) {
+  if (brand_)
+    temp_dir_ = brand_->temp_dir_;
+  installer_data_path_ = DataFilePath(kInstallerDataSwitch);
+  clids_file_path_ = DataFilePath(kClidsSwitch);
+  website_icon_path_ = DataFilePath(kWebsiteIconSwitch);
+  abt_config_path_ = DataFilePath(kAbtConfigSwitch);
+  // The prefetch tasks are not part of this build yet; the installer runs
+  // without them.
+  has_async_tasks_ = false;
+  (void)with_async_tasks;
+  InitializeStatParams();
+}
+
+Installer::~Installer() {
+  if (install_thread_.is_valid()) {
+    ::SetEvent(stop_event_.get());
+    if (::WaitForSingleObject(install_thread_.get(), thread_wait_ms_) ==
+        WAIT_TIMEOUT) {
+      PLOG(ERROR)
+          << "Failed to wait for install async exit. Terminate install_thread_";
+      ::TerminateThread(install_thread_.get(), 0);
+    }
+  }
+}
+
+void Installer::InitializeStatParams() {
+  test_ids_ =
+      lite_installer::CombineBrandAndDistribTestIds(brand_, distrib_params_);
+  SetStatParam("testids", JoinTestIds(test_ids_, "%3B"));
+  SetStatParam("brand_id", brand_ ? brand_->brand_id_ : "unknown");
+  SetStatParam("partner_id", brand_ ? brand_->partner_id_ : "unknown");
+  if (distrib_params_) {
+    std::string value;
+    if (distrib_params_->Get("banerid", &value))
+      SetStatParam("banner_id", value);
+    if (distrib_params_->Get("distr_norveluid", &value))
+      SetStatParam("distr_norvel_uid", value);
+    if (distrib_params_->Get("norveluid", &value))
+      SetStatParam("norvel_uid", value);
+  }
+  stop_event_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  install_after_download_event_.reset(
+      ::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  broupdater::GetUserId();
+}
+
+void Installer::StartInstallAsync() {
+  ::ResetEvent(stop_event_.get());
+  ::ResetEvent(install_after_download_event_.get());
+  install_thread_.reset(reinterpret_cast<HANDLE>(_beginthreadex(
+      nullptr, 0, &Installer::InstallThreadProc, this, 0, nullptr)));
+}
+
+// static
+unsigned __stdcall Installer::InstallThreadProc(void* param) {
+  static_cast<Installer*>(param)->Install();
+  return 0;
+}
+
+void Installer::StartInstallAfterDownload() {
+  install_start_time_ = lite_installer::MonotonicNowUs();
+  ::SetEvent(install_after_download_event_.get());
+}
+
+void Installer::InstallSync() {
+  ::ResetEvent(stop_event_.get());
+  install_start_time_ = lite_installer::MonotonicNowUs();
+  ::SetEvent(install_after_download_event_.get());
+  Install();
+}
+
+bool Installer::WaitForInstallAsync() {
+  if (!install_thread_.is_valid())
+    return true;
+  ::SetEvent(stop_event_.get());
+  return ::WaitForSingleObject(install_thread_.get(), thread_wait_ms_) !=
+         WAIT_TIMEOUT;
+}
+
+void Installer::SetOkButtonPressedTime() {
+  ok_button_pressed_time_ = lite_installer::MonotonicNowUs();
+}
+
+void Installer::SetMakeBrowserDefault(bool make_default) {
+  const int version = installer::GetWindowsVersionClass();
+  // Windows 8 and 8.1 do not let programs change the default browser.
+  if (version == installer::kWin8 || version == installer::kWin8_1)
+    return;
+  make_default_ = make_default ? 1 : 0;
+}
+
+void Installer::SetBrowserPresent(const std::string& install_type) {
+  browser_present_ = install_type;
+  SetStatParam("browser_present", install_type);
+}
+
+void Installer::SetElevatedProcessHolder(
+    std::unique_ptr<ElevatedProcessHolder> holder) {
+  elevated_process_holder_ = std::move(holder);
+}
+
+bool Installer::WillLaunchBrowser() const {
+  return launch_browser_ && !base::CommandLine::ForCurrentProcess().HasSwitch(
+                                "do-not-launch-browser");
+}
+
+void Installer::Install() {
+  SendStatEvent("installer_started");
+
+  if (lite_installer::IsFullInstaller) {
+    const base::CommandLine& line = base::CommandLine::ForCurrentProcess();
+    if (line.HasSwitch("override-partner-package")) {
+      override_partner_package_ =
+          line.GetSwitchValue("override-partner-package");
+      if (::GetFileAttributesW(override_partner_package_.c_str()) !=
+          INVALID_FILE_ATTRIBUTES) {
+        LOG(INFO) << "Partner package override is:"
+                  << override_partner_package_;
+      } else {
+        PLOG(ERROR) << "Wrong overridden partner package path:"
+                    << override_partner_package_;
+      }
+    }
+  }
+
+  run_guid_ = broupdater::NewGuidString();
+  if (brand_)
+    brand_->StoreLanguageValue();
+  ExtractInstallerDataIfAbsent(temp_dir_);
+  if (!lite_installer::IsFullInstaller) {
+    // Left behind on failure, so that an installer started from the failure
+    // page finds the data files and the brand again.
+    installer::StoreProductValue(kInstallerDataSwitch.registry_name,
+                                 installer_data_path_);
+    installer::StoreProductValue(kClidsSwitch.registry_name, clids_file_path_);
+    installer::StoreProductValue(kWebsiteIconSwitch.registry_name,
+                                 website_icon_path_);
+    installer::StoreProductValue(kAbtConfigSwitch.registry_name,
+                                 abt_config_path_);
+    if (brand_)
+      brand_->StoreBrandValues();
+  }
+
+  int result = InstallBrowser();
+  const bool success = result == 0;
+  if (!success) {
+    const int32_t shared_error = lite_installer::GetDelayedParams().error_kind;
+    if (result == kInstallErrorGeneric && shared_error != 0)
+      result = shared_error;
+    if (delegate_ &&
+        (::WaitForSingleObject(stop_event_.get(), 0) != WAIT_OBJECT_0 ||
+         shared_error != 0)) {
+      delegate_->OnInstallError(static_cast<InstallErrorKind>(result));
+    }
+  }
+  if (success || lite_installer::IsFullInstaller) {
+    for (const wchar_t* name :
+         {L"InstallerData", L"ClidsFile", L"NorvelWebsiteIconFile",
+          L"DistribInfoParams"}) {
+      installer::RemoveProductValue(name);
+    }
+    if (brand_) {
+      brand_->RemoveStoredValues();
+      if (!brand_->brand_package_path_.empty())
+        ::DeleteFileW(brand_->brand_package_path_.c_str());
+      if (!brand_->partner_package_path_.empty())
+        ::DeleteFileW(brand_->partner_package_path_.c_str());
+    }
+  }
+
+  if (delegate_) {
+    // Wait while the browser's message window exists.
+    while (::WaitForSingleObject(stop_event_.get(), message_window_poll_ms_) ==
+           WAIT_TIMEOUT) {
+      if (!::FindWindowExW(HWND_MESSAGE, nullptr, kBrowserMessageWindowClass,
+                           nullptr)) {
+        delegate_->OnInstallFinished(true);
+        break;
+      }
+    }
+  }
+  ReportInstallationFinished(success);
+}
+
+base::CommandLine Installer::BuildSetupCommandLine(
+    const std::wstring& archive_path,
+    bool include_data_files) const {
+  lite_installer::SetupCommandLineInputs inputs;
+  inputs.archive_path = archive_path;
+  inputs.include_data_files = include_data_files;
+  if (delegate_)
+    inputs.window_handle = delegate_->GetWindowHandle();
+  inputs.uac_declined = uac_declined_;
+  if (brand_) {
+    inputs.brand_name = brand_->brand_name_;
+    inputs.brand_id = brand_->brand_id_;
+    inputs.partner_id = brand_->partner_id_;
+    inputs.default_browser_ui_in_setup = brand_->default_browser_ui_in_setup_;
+    inputs.brand_has_test_ids = !brand_->test_ids_.empty();
+    inputs.brand_package_path = brand_->brand_package_path_;
+    inputs.brand_package_extracted = brand_->brand_package_extracted_;
+    inputs.partner_package_path = brand_->partner_package_path_;
+    inputs.partner_package_extracted = brand_->partner_package_extracted_;
+  }
+  for (const TestId& id : test_ids_)
+    inputs.test_ids.push_back(id.ToString());
+  if (distrib_params_) {
+    inputs.distrib_info_file_path = distrib_params_->distrib_info_path();
+    distrib_params_->Get("uts2", &inputs.uts2);
+    distrib_params_->Get("defbruiinsp", &inputs.defbruiinsp);
+    inputs.elevation_mode = lite_installer::GetElevationMode(
+        brand_, *distrib_params_, base::CommandLine::ForCurrentProcess());
+  }
+  inputs.make_default = make_default_;
+  inputs.send_statistics = send_statistics_;
+  inputs.install_nrpin = install_nrpin_;
+  inputs.ok_button_pressed_time = ok_button_pressed_time_;
+  inputs.install_start_time = install_start_time_;
+  inputs.browser_present = browser_present_;
+  inputs.abt_config_path = abt_config_path_;
+  inputs.installer_data_path = installer_data_path_;
+  inputs.clids_file_path = clids_file_path_;
+  inputs.website_icon_path = website_icon_path_;
+  inputs.override_partner_package_path = override_partner_package_;
+  inputs.has_prefetch_tasks = has_async_tasks_;
+  return lite_installer::BuildSetupCommandLine(inputs);
+}
