@@ -439,13 +439,16 @@ class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
     allow_reuse_address = False
     request_queue_size = 64
 
-    def __init__(self, state, scheme, tls_context):
+    def __init__(self, state, scheme, tls_context, port=0):
         self.state = state
         self.scheme = scheme
         self.tls_context = tls_context
         # Certificates name "localhost" only; plain HTTP uses the address.
         self.host_name = "localhost" if tls_context else "127.0.0.1"
-        super().__init__(("127.0.0.1", 0), Handler)
+        # A fixed port must be reusable right after an earlier run's
+        # connections (TIME_WAIT); a live listener still refuses it.
+        self.allow_reuse_address = port != 0
+        super().__init__(("127.0.0.1", port), Handler)
 
     def handle_error(self, request, client_address):
         exc = sys.exc_info()[1]
@@ -464,6 +467,10 @@ def main():
     parser.add_argument("--no-lease", action="store_true",
                         help="run until shut down or a limit is reached")
     parser.add_argument("--verbose", action="store_true")
+    parser.add_argument("--http-port", type=int, default=0,
+                        help="fixed port for HTTP (default: a free one)")
+    parser.add_argument("--https-port", type=int, default=0,
+                        help="fixed port for HTTPS (default: a free one)")
     args = parser.parse_args()
 
     # Started by Wine from a Windows process, this process may inherit
@@ -474,12 +481,12 @@ def main():
     os.closerange(3, 1024)
 
     state = State(args)
-    servers = [Server(state, "http", None)]
+    servers = [Server(state, "http", None, args.http_port)]
     if args.tls_dir:
         ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         ctx.load_cert_chain(os.path.join(args.tls_dir, "server.pem"),
                             os.path.join(args.tls_dir, "server.key"))
-        servers.append(Server(state, "https", ctx))
+        servers.append(Server(state, "https", ctx, args.https_port))
     state.ports = {s.scheme + "_port": s.server_address[1] for s in servers}
     for s in servers:
         threading.Thread(target=s.serve_forever, kwargs={"poll_interval": 0.2},
