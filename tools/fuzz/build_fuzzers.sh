@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the installer-tag fuzzers natively with clang-14, libFuzzer, ASan and
+# Builds the byte-parser fuzzers (installer tag, JSON reader) natively with clang-14, libFuzzer, ASan and
 # UBSan, apart from the MinGW tree. Usage: tools/fuzz/build_fuzzers.sh [OUTDIR]
 # (default: build-fuzz/ in the repository).
 set -euo pipefail
@@ -13,4 +13,7 @@ for target in installer_tag_file_fuzzer certificate_table_fuzzer; do
   clang++-14 "${flags[@]}" -o "$out/$target" \
     "$root/tools/fuzz/$target.cc" "$root/brand/installer_tag_parser.cc"
 done
+# The JSON reader, with Debian's nlohmann/json headers.
+clang++-14 "${flags[@]}" -fno-exceptions -o "$out/json_reader_fuzzer" \
+  "$root/tools/fuzz/json_reader_fuzzer.cc" "$root/base/json.cc"
 echo "$out"

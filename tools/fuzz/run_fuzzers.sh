@@ -11,7 +11,7 @@ root="$(cd "$(dirname "$0")/../.." && pwd)"
 seconds="${1:?usage: run_fuzzers.sh SECONDS [TARGET...]}"
 shift
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(installer_tag_file_fuzzer certificate_table_fuzzer)
+[ ${#targets[@]} -gt 0 ] || targets=(installer_tag_file_fuzzer certificate_table_fuzzer json_reader_fuzzer)
 fixtures="${LITE_BUILD_DIR:-$root/build}/bin/tag_fixtures"
 out="$root/build-fuzz"
 [ -f "$fixtures/stamp" ] || { echo "no fixtures in $fixtures: build first (tools/run_tests.sh)" >&2; exit 1; }
@@ -21,7 +21,9 @@ bash "$root/tools/fuzz/build_fuzzers.sh" "$out" >/dev/null
 # Seeds: whole small fixtures, and the certificate tables of all fixtures.
 seeds="$out/seeds"
 rm -rf "$seeds"
-mkdir -p "$seeds/installer_tag_file_fuzzer" "$seeds/certificate_table_fuzzer"
+mkdir -p "$seeds/installer_tag_file_fuzzer" "$seeds/certificate_table_fuzzer" \
+  "$seeds/json_reader_fuzzer"
+cp "$root"/brand/testdata/*.json "$root"/test/data/*.json "$seeds/json_reader_fuzzer/"
 python3 - "$fixtures" "$seeds" <<'PY'
 import os, shutil, struct, sys
 fixtures, seeds = sys.argv[1:]
