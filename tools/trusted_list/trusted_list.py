@@ -59,8 +59,8 @@ def public_key_hash(pem):
 
 def make_list(args):
     certificates = []
-    for spec in args.entry:
-        parts = spec.split(":")
+    for entry_text in args.entry:
+        parts = entry_text.split(":")
         pem, options = parts[0], parts[1:]
         serial = certificate_serial(pem)
         key_source = pem
