@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Creates the throw-away code-signing PKI of the verification tests in
+# OUTDIR. Keys are made on the build machine and never committed. Does
+# nothing when OUTDIR already holds a complete set.
+#
+#   root.pem root.key          test root; tests make the Wine prefix trust it
+#                              (tools/trust_test_ca.sh)
+#   sha1_signer.pem/.key       leaf signed with SHA-1 by the root
+#   sha256_signer.pem/.key     leaf signed with SHA-256 by the root
+#   other_signer.pem/.key      SHA-256 leaf by the root, in no trusted list
+#   untrusted_signer.pem/.key  SHA-1 leaf of a root nobody trusts (Wine
+#                              accepts SHA-256-signed leaves of unknown roots,
+#                              so this one is signed with SHA-1)
+#   untrusted_chain.pem        that leaf followed by its root
+#   unpinned_key.pem           RSA-1024, not one of the pinned keys
+set -euo pipefail
+out="${1:?usage: make_code_signing_pki.sh OUTDIR}"
+files=(root.pem root.key sha1_signer.pem sha1_signer.key sha256_signer.pem
+       sha256_signer.key other_signer.pem other_signer.key untrusted_signer.pem
+       untrusted_signer.key untrusted_chain.pem unpinned_key.pem)
+complete=1
+for f in "${files[@]}"; do [ -s "$out/$f" ] || complete=0; done
+[ $complete = 1 ] && exit 0
+
+mkdir -p "$out"
+out="$(cd "$out" && pwd)"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+cat >root.cnf <<'CNF'
+[req]
+distinguished_name = dn
+prompt = no
+x509_extensions = ext
+[dn]
+CN = Lite Installer Code Signing Test Root
+O = lite_installer tests
+[ext]
+basicConstraints = critical, CA:TRUE
+keyUsage = critical, keyCertSign, cRLSign
+subjectKeyIdentifier = hash
+CNF
+cat >leaf.cnf <<'CNF'
+[ext]
+basicConstraints = CA:FALSE
+keyUsage = critical, digitalSignature
+extendedKeyUsage = codeSigning
+subjectKeyIdentifier = hash
+authorityKeyIdentifier = keyid
+CNF
+
+openssl req -x509 -newkey rsa:2048 -nodes -sha256 -days 3650 \
+  -keyout root.key -out root.pem -config root.cnf 2>/dev/null
+openssl req -x509 -newkey rsa:2048 -nodes -sha256 -days 3650 \
+  -keyout untrusted_root.key -out untrusted_root.pem -config root.cnf \
+  -subj "/CN=Lite Installer Untrusted Test Root/O=lite_installer tests" 2>/dev/null
+
+# Fixed serials with the top bit clear, so the list entries of the tests
+# are predictable.
+leaf() {  # name digest serial issuer
+  openssl req -new -newkey rsa:2048 -nodes -keyout "$1.key" -out "$1.csr" \
+    -subj "/CN=Lite Installer Test $1/O=lite_installer tests" 2>/dev/null
+  openssl x509 -req -in "$1.csr" -CA "$4.pem" -CAkey "$4.key" -set_serial "$3" \
+    "-$2" -days 3650 -extfile leaf.cnf -extensions ext -out "$1.pem" 2>/dev/null
+}
+leaf sha1_signer sha1 0x1A2B3C4D5E6F0711 root
+leaf sha256_signer sha256 0x2B3C4D5E6F071122 root
+leaf other_signer sha256 0x3C4D5E6F07112233 root
+leaf untrusted_signer sha1 0x4D5E6F0711223344 untrusted_root
+cat untrusted_signer.pem untrusted_root.pem >untrusted_chain.pem
+openssl genrsa -out unpinned_key.pem 1024 2>/dev/null
+
+cp "${files[@]}" "$out/"
