@@ -26,7 +26,8 @@ class DownloadSink;
 
 namespace install_util {
 class AsyncHttpRequestSender;
-}
+class NorvelTrustVerifier;
+}  // namespace install_util
 
 // How an installation failed, as the window reports it.
 enum InstallErrorKind : int32_t {
@@ -174,8 +175,11 @@ class Installer {
                         std::unique_ptr<PermanentLockFile>* lock_file);
   // Verification (installer_setup.cc).
   virtual bool VerifyDownloadedModule(const std::wstring& path);
-  virtual bool VerifyModuleWithTrustJson(const std::wstring& path);
+  virtual bool VerifyModuleWithTrustJson(const std::wstring& path,
+                                         const std::string& trust_json,
+                                         bool prevent_network_use);
   virtual bool VerifyModuleOnce(const std::wstring& path,
+                                install_util::NorvelTrustVerifier* verifier,
                                 bool prevent_network_use);
   virtual bool IsX64System();
 

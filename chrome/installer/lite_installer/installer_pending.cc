@@ -40,17 +40,3 @@ bool Installer::ExtractResourceByName(const wchar_t* name,
              << " not written to " << path;
   return false;
 }
-
-bool Installer::VerifyDownloadedModule(const std::wstring& path) {
-  LOG(ERROR) << "Module verification is not built yet; refusing " << path;
-  return false;
-}
-
-bool Installer::VerifyModuleWithTrustJson(const std::wstring& path) {
-  return VerifyDownloadedModule(path);
-}
-
-bool Installer::VerifyModuleOnce(const std::wstring& path,
-                                 bool prevent_network_use) {
-  return VerifyDownloadedModule(path);
-}

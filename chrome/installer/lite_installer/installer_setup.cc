@@ -14,6 +14,7 @@
 #include "chrome/installer/lite_installer/monotonic_time.h"
 #include "chrome/installer/lite_installer/setup_exit_code.h"
 #include "chrome/installer/lite_installer/startup_flavour.h"
+#include "chrome/installer/norvel/util/norvel_trust_verifier.h"
 #include "logging/file_logger.h"
 
 namespace {
@@ -189,6 +190,34 @@ int Installer::InstallBrowser() {
     return result;
   }
   return kInstallErrorGeneric;
+}
+
+bool Installer::VerifyDownloadedModule(const std::wstring& path) {
+  // The trusted list travels inside the archive, signed with a pinned key.
+  return VerifyModuleWithTrustJson(
+      path, install_util::NorvelTrustVerifier::GetTrustJsonFromModule(path),
+      lite_installer::IsFullInstaller);
+}
+
+bool Installer::VerifyModuleWithTrustJson(const std::wstring& path,
+                                          const std::string& trust_json,
+                                          bool prevent_network_use) {
+  install_util::TrustedCertificateMap trusted;
+  if (!install_util::NorvelTrustVerifierBase::GetTrustedFiles(trust_json,
+                                                              &trusted)) {
+    trusted.clear();
+  }
+  install_util::NorvelTrustVerifier verifier(std::move(trusted));
+  if (VerifyModuleOnce(path, &verifier, prevent_network_use))
+    return true;
+  // Revocation data may only be reachable over the network.
+  return prevent_network_use && VerifyModuleOnce(path, &verifier, false);
+}
+
+bool Installer::VerifyModuleOnce(const std::wstring& path,
+                                 install_util::NorvelTrustVerifier* verifier,
+                                 bool prevent_network_use) {
+  return verifier->VerifyModule(path, prevent_network_use);
 }
 
 bool Installer::RunModule(const std::wstring& path,

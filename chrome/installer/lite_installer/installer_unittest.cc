@@ -78,6 +78,11 @@ class TestInstaller : public Installer {
     }
     if (module_result != 0)
       return module_result;
+    if (!archive_source.empty()) {
+      return ::CopyFileW(archive_source.c_str(), path.c_str(), FALSE)
+                 ? 0
+                 : kInstallErrorGeneric;
+    }
     HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
                                 CREATE_ALWAYS, 0, nullptr);
     DWORD written;
@@ -88,11 +93,15 @@ class TestInstaller : public Installer {
   bool VerifyDownloadedModule(const std::wstring& path) override {
     verified_path = path;
     ::SetEvent(verify_called_.get());
+    if (!archive_source.empty())
+      return Installer::VerifyDownloadedModule(path);
     return verify_result;
   }
   bool RunModule(const std::wstring& path,
                  const base::CommandLine& command_line) override {
     setup_line = command_line.GetCommandLineString();
+    if (!archive_source.empty())
+      return Installer::RunModule(path, command_line);
     if (setup_exit_code < 0)
       return true;
     // A real child process that exits with the chosen code.
@@ -113,6 +122,8 @@ class TestInstaller : public Installer {
     return ::WaitForSingleObject(verify_called_.get(), ms) == WAIT_OBJECT_0;
   }
 
+  // A real archive to "download": verified and run for real.
+  std::wstring archive_source;
   bool module_blocks = false;
   bool ignore_stop = false;
   int module_result = 0;
@@ -340,6 +351,38 @@ TEST_F(InstallerTest, DelayedParamsRoundTrip) {
   EXPECT_THAT(Log(), HasSubstr(" histogram_download_time=1 "
                                "histogram_full_time=2 send_statistics=1 "
                                "make_default=1 install_nrpin=1 - "));
+}
+
+TEST_F(InstallerTest, VerifiesAndRunsARealSetupArchive) {
+  const std::wstring report = dir_.Append(L"report.json");
+  base::CommandLine::InitForCurrentProcessForTesting(
+      L"inst.exe --silent --do-not-launch-browser \"--fake-setup-report=" +
+      report + L"\" --fake-setup-exit-code=3");
+  {
+    TestInstaller installer(nullptr, &brand_, nullptr, false);
+    installer.archive_source =
+        test::ExecutableDir() + L"\\fake_setup_signed.exe";
+    installer.InstallSync();
+    // Setup's own exit code becomes the installer's.
+    EXPECT_EQ(3, installer.exit_code());
+  }
+  std::string text;
+  ASSERT_TRUE(test::ReadFileToString(report, &text)) << Log();
+  EXPECT_THAT(text, HasSubstr("\"source\": \"lite\""));
+  EXPECT_THAT(text, HasSubstr("\"verbose-logging\": \"\""));
+  EXPECT_THAT(text, HasSubstr("\"brand-name\": \"yb\""));
+  EXPECT_THAT(Log(), HasSubstr("INFO: Verification succeeded: "));
+  EXPECT_THAT(Log(), HasSubstr("INFO: Setup process exit with code: "
+                               "SUCCESS_EXIT_CODE(0); error: 3 ("));
+
+  // The same program unsigned is refused with 402 and never runs.
+  ::DeleteFileW(report.c_str());
+  TestInstaller unsigned_installer(nullptr, &brand_, nullptr, false);
+  unsigned_installer.archive_source =
+      test::ExecutableDir() + L"\\fake_setup.exe";
+  unsigned_installer.InstallSync();
+  EXPECT_EQ(402, unsigned_installer.exit_code());
+  EXPECT_FALSE(test::PathExists(report));
 }
 
 }  // namespace
