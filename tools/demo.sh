@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# Builds lite_installer.exe and runs it under Wine the way a user would run
-# a silent installation, then shows the exit code and the log.
+# Builds the installer and runs a real silent installation under Wine
+# against the bundled loopback services: lite_installer_local.exe (the
+# installer built with its download URL on https://localhost) downloads the
+# signed fake setup program as browser-setup.arc, verifies its publisher and
+# runs it. Prints the exit code, the command line setup received and the log.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${LITE_BUILD_DIR:-$root/build}"
@@ -8,19 +11,53 @@ build="${LITE_BUILD_DIR:-$root/build}"
 bash "$root/tools/bootstrap.sh" >/dev/null
 eval "$(bash "$root/tools/bootstrap.sh" --print-env | grep '^export')"
 cmake -S "$root" -B "$build" -G Ninja -DLITE_OPENSSL_ROOT="$LITE_OPENSSL_ROOT" >/dev/null
-cmake --build "$build" --target lite_installer run_process >/dev/null
+cmake --build "$build" --target lite_installer lite_installer_local fake_setup \
+  run_process >/dev/null
+port="$(grep -m1 '^LITE_LOCAL_HTTPS_PORT:' "$build/CMakeCache.txt" | cut -d= -f2)"
 
-demo_dir="$(mktemp -d /tmp/lite_installer_demo.XXXXXX)"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset http_proxy https_proxy no_proxy HTTP_PROXY HTTPS_PROXY NO_PROXY all_proxy ALL_PROXY
-win_demo_dir="$(winepath -w "$demo_dir" 2>/dev/null)"
+# The fake setup is signed under the development code-signing root.
+bash "$root/tools/trust_test_ca.sh" "$build/keys/code_signing_pki/root.pem" >/dev/null
 
-echo "Running: lite_installer.exe --silent"
+demo_dir="$(mktemp -d /tmp/lite_installer_demo.XXXXXX)"
+server_log="$demo_dir/fake_services.log"
+/usr/bin/python3 "$root/tools/fake_services/fake_services.py" \
+  --tls-dir "$LITE_TEST_CA_DIR" --https-port "$port" --no-lease \
+  --max-seconds 300 >"$server_log" 2>&1 &
+server_pid=$!
+trap 'kill $server_pid 2>/dev/null || true' EXIT
+for _ in $(seq 100); do
+  grep -q '^READY' "$server_log" && break
+  sleep 0.1
+done
+http_port="$(sed -n 's/^READY .*"http_port": \([0-9]*\).*/\1/p' "$server_log")"
+[ -n "$http_port" ] || { echo "the loopback services did not start:"; cat "$server_log"; exit 1; }
+curl -sf -X POST "http://127.0.0.1:$http_port/_control/rules" \
+  -d "{\"path\": \"/browser/local/browser-setup.arc\", \"behaviour\": {\"file\": \"$build/bin/fake_setup_signed.exe\"}}" \
+  >/dev/null
+
+win_demo_dir="$(winepath -w "$demo_dir" 2>/dev/null)"
+echo "Loopback services on https://localhost:$port; running: lite_installer_local.exe --silent"
 result="$(xvfb-run -a wine "$build/bin/run_process.exe" \
   "--set-env=TMP=$win_demo_dir" "--set-env=TEMP=$win_demo_dir" \
-  "$(winepath -w "$build/bin/lite_installer.exe")" --silent \
+  "$(winepath -w "$build/bin/lite_installer_local.exe")" --silent \
+  "--fake-setup-report=$win_demo_dir\\setup_report.json" \
   2>/dev/null | tr -d '\r')"
 echo "Installer $result"
+if [ -f "$demo_dir/setup_report.json" ]; then
+  echo "Setup received:"
+  /usr/bin/python3 -c 'import json,sys; print("  " + json.load(open(sys.argv[1]))["raw_command_line"])' \
+    "$demo_dir/setup_report.json"
+else
+  echo "Setup did not run."
+fi
+echo "Requests the services received:"
+curl -sf "http://127.0.0.1:$http_port/_control/requests" | /usr/bin/python3 -c '
+import json, sys
+for r in json.load(sys.stdin):
+    print("  %s %s %s -> %s, %s bytes" % (r["scheme"].upper(), r["method"], r["path"], r["status"], r["bytes"]))'
 echo "Log file: $demo_dir/lite_installer.log"
 echo "Last lines of the log:"
-tail -n 15 "$demo_dir/lite_installer.log" | sed 's/^/  /'
+tail -n 12 "$demo_dir/lite_installer.log" | sed 's/^/  /'
+curl -sf -X POST "http://127.0.0.1:$http_port/_control/shutdown" >/dev/null || true
