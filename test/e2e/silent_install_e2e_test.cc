@@ -1,0 +1,158 @@
+// A whole silent installation: lite_installer_local.exe downloads the signed
+// fake setup from the loopback services, verifies it and runs it.
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "base/json.h"
+#include "base/strings.h"
+#include "gmock/gmock.h"
+#include "gtest/gtest.h"
+#include "test/support/fake_services.h"
+#include "test/support/test_support.h"
+
+#ifndef LITE_LOCAL_HTTPS_PORT
+#error "LITE_LOCAL_HTTPS_PORT must name the port lite_installer_local.exe uses"
+#endif
+
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+constexpr char kArchivePath[] = "/browser/local/browser-setup.arc";
+
+// Wine maps the Unix root to Z:.
+std::string UnixPath(const std::wstring& windows_path) {
+  std::string path = base::WideToUTF8(windows_path.substr(2));
+  for (char& c : path) {
+    if (c == '\\')
+      c = '/';
+  }
+  return path;
+}
+
+class SilentInstallE2ETest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    services_ = new test::FakeServices();
+    started_ = services_->Start(
+        {L"--https-port", std::to_wstring(LITE_LOCAL_HTTPS_PORT)});
+  }
+  static void TearDownTestSuite() {
+    delete services_;
+    services_ = nullptr;
+  }
+  void SetUp() override {
+    ASSERT_TRUE(started_) << services_->ServerLog();
+    services_->Reset();
+  }
+
+  void ServeArchive(const std::wstring& file) {
+    ASSERT_TRUE(services_->AddRule(
+        kArchivePath,
+        "{\"file\": \"" + UnixPath(test::ExecutableDir() + L"\\" + file) +
+            "\"}"));
+  }
+  DWORD Run(const std::wstring& switches) {
+    test::ChildProcess process;
+    EXPECT_TRUE(process.Start(
+        L"\"" + test::ExecutableDir() + L"\\lite_installer_local.exe\" " +
+            switches + L" \"--fake-setup-report=" + Report() + L"\"",
+        {{L"TMP", dir_.path()}, {L"TEMP", dir_.path()}}));
+    EXPECT_TRUE(process.Wait(120000));
+    return process.exit_code();
+  }
+  std::wstring Report() const { return dir_.Append(L"setup_report.json"); }
+  std::string Log() {
+    std::string text;
+    test::ReadFileToString(dir_.Append(L"lite_installer.log"), &text);
+    return text;
+  }
+  std::optional<base::Json> SetupReport() {
+    std::string text;
+    if (!test::ReadFileToString(Report(), &text))
+      return std::nullopt;
+    return base::ParseJson(text);
+  }
+  // No archive file ("nb*.tmp") is left in the temporary directory.
+  bool ArchiveLeftBehind() {
+    WIN32_FIND_DATAW data;
+    HANDLE find = ::FindFirstFileW(dir_.Append(L"nb*.tmp").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+      return false;
+    ::FindClose(find);
+    return true;
+  }
+
+  static test::FakeServices* services_;
+  static bool started_;
+  test::ScopedTempDir dir_;
+};
+
+test::FakeServices* SilentInstallE2ETest::services_ = nullptr;
+bool SilentInstallE2ETest::started_ = false;
+
+TEST_F(SilentInstallE2ETest, DownloadsVerifiesAndRunsSetup) {
+  ServeArchive(L"fake_setup_signed.exe");
+  EXPECT_EQ(0u, Run(L"--silent --send-statistics"));
+  std::optional<base::Json> report = SetupReport();
+  ASSERT_TRUE(report.has_value()) << Log();
+
+  // The archive was downloaded once, over HTTPS, from the brand's URL.
+  std::vector<test::RecordedRequest> requests = services_->Requests();
+  ASSERT_EQ(1u, requests.size());
+  EXPECT_EQ("https", requests[0].scheme);
+  EXPECT_EQ(std::string(kArchivePath) + "?from_installer=true",
+            requests[0].path);
+
+  // Setup's command line, switch by switch, in ascending name order.
+  const base::Json& switches = (*report)["switches"];
+  std::vector<std::string> names;
+  for (const auto& name : (*report)["switch_order"])
+    names.push_back(name.get<std::string>());
+  EXPECT_THAT(names,
+              ElementsAre("brand-name", "brand-package", "clids-file",
+                          "fake-setup-report",
+                          "installer-brand-id", "installerdata",
+                          "progress-window", "send-statistics", "silent",
+                          "source", "testids", "verbose-logging"));
+  EXPECT_EQ("lite", switches["source"]);
+  EXPECT_EQ("local", switches["brand-name"]);
+  EXPECT_EQ("local", switches["installer-brand-id"]);
+  EXPECT_EQ("0", switches["progress-window"]);
+  EXPECT_EQ("local-1/a", switches["testids"]);
+  EXPECT_EQ("", switches["verbose-logging"]);
+  // The brand package setup receives is the one written for it.
+  EXPECT_TRUE((*report)["files"].contains("brand-package"));
+  // Setup ran from the downloaded archive, which is gone now.
+  EXPECT_THAT(Log(), HasSubstr("INFO: Verification succeeded: "));
+  EXPECT_THAT(Log(), HasSubstr("INFO: Installer exit with code: 0 ("));
+  EXPECT_FALSE(ArchiveLeftBehind());
+}
+
+TEST_F(SilentInstallE2ETest, SetupExitCodesSevenAndEight) {
+  ServeArchive(L"fake_setup_signed.exe");
+  for (int code : {7, 8}) {
+    EXPECT_EQ(static_cast<DWORD>(code),
+              Run(L"--silent --fake-setup-exit-code=" + std::to_wstring(code)));
+    EXPECT_THAT(Log(), HasSubstr("INFO: Setup process exit with code: "
+                                 "SUCCESS_EXIT_CODE(0); error: " +
+                                 std::to_string(code) + " ("));
+    EXPECT_FALSE(ArchiveLeftBehind());
+  }
+}
+
+TEST_F(SilentInstallE2ETest, TamperedArchiveIsRefusedAndNeverRuns) {
+  ServeArchive(L"fake_setup.exe");  // the same program, unsigned
+  EXPECT_EQ(402u, Run(L"--silent"));
+  EXPECT_FALSE(SetupReport().has_value());
+  EXPECT_THAT(Log(), HasSubstr("ERROR: Module verification failed: "));
+  EXPECT_THAT(Log(), HasSubstr("INFO: Installer exit with code: 402 ("));
+  EXPECT_FALSE(ArchiveLeftBehind());
+}
+
+}  // namespace
