@@ -150,6 +150,15 @@ std::string ToUpperASCII(std::string_view text) {
   return out;
 }
 
+std::string_view TrimWhitespaceASCII(std::string_view text) {
+  constexpr std::string_view kSpace = " \t\r\n";
+  size_t begin = text.find_first_not_of(kSpace);
+  if (begin == std::string_view::npos)
+    return {};
+  size_t end = text.find_last_not_of(kSpace);
+  return text.substr(begin, end - begin + 1);
+}
+
 std::wstring_view TrimWhitespace(std::wstring_view text) {
   constexpr std::wstring_view kSpace = L" \t\r\n";
   size_t begin = text.find_first_not_of(kSpace);

@@ -29,6 +29,7 @@ std::string ToUpperASCII(std::string_view text);
 
 // Trims spaces, tabs, CR and LF from both ends.
 std::wstring_view TrimWhitespace(std::wstring_view text);
+std::string_view TrimWhitespaceASCII(std::string_view text);
 
 }  // namespace base
 

@@ -12,6 +12,7 @@
 #include "logging/file_logger.h"
 #include "test/support/matchers.h"
 #include "test/support/registry_override.h"
+#include "test/support/scoped_test_log.h"
 #include "test/support/test_support.h"
 
 namespace {
@@ -28,16 +29,9 @@ class UiLanguageFacts : public installer::SystemFacts {
 
 class BrandPackageInfoTest : public testing::Test {
  protected:
-  void SetUp() override {
-    broupdater::SetFileLogger(std::make_unique<broupdater::FileLogger>(
-        dir_.Append(L"lite_installer.log"), broupdater::kLogFileMaxSize));
-  }
-  void TearDown() override { broupdater::SetFileLogger(nullptr); }
-  std::string Log() {
-    std::string text;
-    test::ReadFileToString(dir_.Append(L"lite_installer.log"), &text);
-    return text;
-  }
+  std::string Log() { return log_.Read(); }
+
+  test::ScopedTestLog log_;
 
   test::ScopedTempDir dir_;
   test::ScopedRegistryOverride registry_;

@@ -14,6 +14,7 @@
 #include "logging/file_logger.h"
 #include "test/support/matchers.h"
 #include "test/support/registry_override.h"
+#include "test/support/scoped_test_log.h"
 #include "test/support/test_support.h"
 
 namespace {
@@ -39,16 +40,9 @@ std::string ReadTestData(const std::wstring& name) {
 
 class ConfigurationPackagesTest : public testing::Test {
  protected:
-  void SetUp() override {
-    broupdater::SetFileLogger(std::make_unique<broupdater::FileLogger>(
-        dir_.Append(L"lite_installer.log"), broupdater::kLogFileMaxSize));
-  }
-  void TearDown() override { broupdater::SetFileLogger(nullptr); }
-  std::string Log() {
-    std::string text;
-    test::ReadFileToString(dir_.Append(L"lite_installer.log"), &text);
-    return text;
-  }
+  std::string Log() { return log_.Read(); }
+
+  test::ScopedTestLog log_;
   size_t Position(const std::string& text) { return Log().find(text); }
 
   test::ScopedTempDir dir_;

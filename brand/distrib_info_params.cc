@@ -64,14 +64,6 @@ std::string ReadAppendedTag(const std::wstring& path) {
   return tag;
 }
 
-std::string_view TrimBlanks(std::string_view text) {
-  constexpr std::string_view kSpace = " \t\r\n";
-  size_t begin = text.find_first_not_of(kSpace);
-  if (begin == std::string_view::npos)
-    return {};
-  return text.substr(begin, text.find_last_not_of(kSpace) - begin + 1);
-}
-
 }  // namespace
 
 DistribInfoParams::DistribInfoParams() = default;
@@ -190,7 +182,8 @@ TestIds CombineBrandAndDistribTestIds(const BrandPackageInfo* brand,
   std::string_view rest = value;
   while (true) {
     const size_t comma = rest.find(',');
-    const std::string_view piece = TrimBlanks(rest.substr(0, comma));
+    const std::string_view piece =
+        base::TrimWhitespaceASCII(rest.substr(0, comma));
     if (!piece.empty()) {
       if (std::optional<TestId> id = TestId::Parse(piece)) {
         auto same = std::find_if(

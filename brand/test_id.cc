@@ -1,16 +1,6 @@
 #include "brand/test_id.h"
 
-namespace {
-
-std::string_view Trim(std::string_view text) {
-  constexpr std::string_view kSpace = " \t\r\n";
-  size_t begin = text.find_first_not_of(kSpace);
-  if (begin == std::string_view::npos)
-    return {};
-  return text.substr(begin, text.find_last_not_of(kSpace) - begin + 1);
-}
-
-}  // namespace
+#include "base/strings.h"
 
 std::string TestId::ToString() const {
   return value.empty() ? id : id + "/" + value;
@@ -21,7 +11,7 @@ std::optional<TestId> TestId::Parse(std::string_view text) {
   std::vector<std::string_view> pieces;
   while (true) {
     size_t slash = text.find('/');
-    std::string_view piece = Trim(text.substr(0, slash));
+    std::string_view piece = base::TrimWhitespaceASCII(text.substr(0, slash));
     if (!piece.empty())
       pieces.push_back(piece);
     if (slash == std::string_view::npos)

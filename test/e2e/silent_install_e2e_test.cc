@@ -53,16 +53,16 @@ class SilentInstallE2ETest : public testing::Test {
 
   void ServeArchive(const std::wstring& file) {
     ASSERT_TRUE(services_->AddRule(
-        kArchivePath,
-        "{\"file\": \"" + UnixPath(test::ExecutableDir() + L"\\" + file) +
-            "\"}"));
+        kArchivePath, "{\"file\": \"" +
+                          UnixPath(test::ExecutableDir() + L"\\" + file) +
+                          "\"}"));
   }
   DWORD Run(const std::wstring& switches) {
     test::ChildProcess process;
-    EXPECT_TRUE(process.Start(
-        L"\"" + test::ExecutableDir() + L"\\lite_installer_local.exe\" " +
-            switches + L" \"--fake-setup-report=" + Report() + L"\"",
-        {{L"TMP", dir_.path()}, {L"TEMP", dir_.path()}}));
+    EXPECT_TRUE(process.Start(L"\"" + test::ExecutableDir() +
+                                  L"\\lite_installer_local.exe\" " + switches +
+                                  L" \"--fake-setup-report=" + Report() + L"\"",
+                              {{L"TMP", dir_.path()}, {L"TEMP", dir_.path()}}));
     EXPECT_TRUE(process.Wait(120000));
     return process.exit_code();
   }
@@ -116,10 +116,9 @@ TEST_F(SilentInstallE2ETest, DownloadsVerifiesAndRunsSetup) {
     names.push_back(name.get<std::string>());
   EXPECT_THAT(names,
               ElementsAre("brand-name", "brand-package", "clids-file",
-                          "fake-setup-report",
-                          "installer-brand-id", "installerdata",
-                          "progress-window", "send-statistics", "silent",
-                          "source", "testids", "verbose-logging"));
+                          "fake-setup-report", "installer-brand-id",
+                          "installerdata", "progress-window", "send-statistics",
+                          "silent", "source", "testids", "verbose-logging"));
   EXPECT_EQ("lite", switches["source"]);
   EXPECT_EQ("local", switches["brand-name"]);
   EXPECT_EQ("local", switches["installer-brand-id"]);

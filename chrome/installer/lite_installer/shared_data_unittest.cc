@@ -41,7 +41,8 @@ namespace {
 LITE_CHILD_MAIN(ApplySharedDelayedParams) {
   base::CommandLine line(L"elevated.exe");
   Installer::ApplyDelayedParams(&line);
-  test::WriteStringToFile(args.at(0), base::WideToUTF8(line.GetCommandLineString()));
+  test::WriteStringToFile(args.at(0),
+                          base::WideToUTF8(line.GetCommandLineString()));
   return GetDelayedParams().error_kind;
 }
 
@@ -60,12 +61,13 @@ TEST(SharedDataTest, DelayedParamsReachAnotherProcess) {
   EXPECT_EQ(6u, child.exit_code());
   std::string line;
   ASSERT_TRUE(test::ReadFileToString(out, &line));
-  EXPECT_EQ("\"" + base::WideToUTF8(arc) +
-                "\" --clids-file=\"C:\\t\\clids.xml\" --disablenrpin "
-                "--histogram-download-time=9 --install-start-time-no-uac=123456 "
-                "--installerdata=\"C:\\t\\data\" --make-browser-default-after-import "
-                "--partner-package=\"C:\\t\\PartnerFile\" --send-statistics",
-            line);
+  EXPECT_EQ(
+      "\"" + base::WideToUTF8(arc) +
+          "\" --clids-file=\"C:\\t\\clids.xml\" --disablenrpin "
+          "--histogram-download-time=9 --install-start-time-no-uac=123456 "
+          "--installerdata=\"C:\\t\\data\" --make-browser-default-after-import "
+          "--partner-package=\"C:\\t\\PartnerFile\" --send-statistics",
+      line);
 
   // One unit more is refused and leaves the block as it was.
   EXPECT_FALSE(Installer::ElevatedProcessHolder::WriteDelayedParams(
