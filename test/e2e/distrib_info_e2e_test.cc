@@ -7,6 +7,7 @@
 
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
+#include "test/e2e/e2e_support.h"
 #include "test/support/test_support.h"
 
 namespace {
@@ -16,14 +17,11 @@ using ::testing::Not;
 
 class DistribInfoE2ETest : public testing::Test {
  protected:
-  DWORD Run(const wchar_t* fixture, const std::wstring& switches) {
-    test::ChildProcess process;
-    EXPECT_TRUE(process.Start(L"\"" + test::ExecutableDir() +
-                                  L"\\tag_fixtures\\" + fixture + L"\" " +
-                                  switches,
-                              {{L"TMP", dir_.path()}, {L"TEMP", dir_.path()}}));
-    EXPECT_TRUE(process.Wait(120000));
-    return process.exit_code();
+  // Start-up only: the run ends where the installation would begin.
+  bool Run(const wchar_t* fixture, const std::wstring& switches) {
+    return e2e::RunInstallerUntil(std::wstring(L"tag_fixtures\\") + fixture,
+                                  switches, dir_.path(),
+                                  "INFO: Install Browser.");
   }
   std::string Read(const wchar_t* name) {
     std::string text;
@@ -35,7 +33,7 @@ class DistribInfoE2ETest : public testing::Test {
 };
 
 TEST_F(DistribInfoE2ETest, TagInTheCertificateTable) {
-  EXPECT_EQ(401u, Run(L"lite_installer_tagged.exe", L"--silent"));
+  EXPECT_TRUE(Run(L"lite_installer_tagged.exe", L"--silent"));
   EXPECT_THAT(
       Read(L"lite_installer.log"),
       HasSubstr("INFO: Distribution parameters: brand_id=x&banerid=42 ("));
@@ -43,26 +41,26 @@ TEST_F(DistribInfoE2ETest, TagInTheCertificateTable) {
 }
 
 TEST_F(DistribInfoE2ETest, AppendedTag) {
-  EXPECT_EQ(401u, Run(L"lite_installer_appended.exe", L"--silent"));
+  EXPECT_TRUE(Run(L"lite_installer_appended.exe", L"--silent"));
   EXPECT_EQ("{\"banerid\":\"42\",\"brand_id\":\"x\"}", Read(L"distrib_info"));
 }
 
 TEST_F(DistribInfoE2ETest, SwitchReplacesTheTag) {
-  EXPECT_EQ(401u, Run(L"lite_installer_tagged.exe",
-                      L"--silent --distr-info-params=k=v"));
+  EXPECT_TRUE(
+      Run(L"lite_installer_tagged.exe", L"--silent --distr-info-params=k=v"));
   EXPECT_EQ("{\"k\":\"v\"}", Read(L"distrib_info"));
   EXPECT_THAT(Read(L"lite_installer.log"), Not(HasSubstr("banerid")));
 }
 
 TEST_F(DistribInfoE2ETest, LanguageParameterWinsOverThePackages) {
-  EXPECT_EQ(401u, Run(L"lite_installer_tagged.exe",
-                      L"--silent --brand-name=tb --distr-info-params=lang=kk"));
+  EXPECT_TRUE(Run(L"lite_installer_tagged.exe",
+                  L"--silent --brand-name=tb --distr-info-params=lang=kk"));
   EXPECT_THAT(Read(L"lite_installer.log"),
               HasSubstr("INFO: Default language: kk ("));
 }
 
 TEST_F(DistribInfoE2ETest, UntaggedInstallerHasNoParameters) {
-  EXPECT_EQ(401u, Run(L"lite_installer_signed.exe", L"--silent"));
+  EXPECT_TRUE(Run(L"lite_installer_signed.exe", L"--silent"));
   EXPECT_FALSE(test::PathExists(dir_.Append(L"distrib_info")));
 }
 

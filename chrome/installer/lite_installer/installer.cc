@@ -46,6 +46,25 @@ std::wstring DataFilePath(const DataFileSwitch& data_file) {
 
 }  // namespace
 
+namespace {
+InstallerFactory g_installer_factory = nullptr;
+}  // namespace
+
+std::unique_ptr<Installer> CreateInstaller(Installer::Delegate* delegate,
+                                           BrandPackageInfo* brand,
+                                           DistribInfoParams* distrib_params,
+                                           bool with_async_tasks) {
+  if (g_installer_factory)
+    return g_installer_factory(delegate, brand, distrib_params,
+                               with_async_tasks);
+  return std::make_unique<Installer>(delegate, brand, distrib_params,
+                                     with_async_tasks);
+}
+
+void SetInstallerFactoryForTesting(InstallerFactory factory) {
+  g_installer_factory = factory;
+}
+
 Installer::Installer(Delegate* delegate,
                      BrandPackageInfo* brand,
                      DistribInfoParams* distrib_params,

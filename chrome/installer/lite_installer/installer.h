@@ -298,4 +298,18 @@ class Installer {
   DWORD message_window_poll_ms_ = 20000;
 };
 
+// Creates the installer of a run. In-process tests of the start-up sequence
+// replace the factory so that their runs need no network.
+using InstallerFactory =
+    std::unique_ptr<Installer> (*)(Installer::Delegate* delegate,
+                                   BrandPackageInfo* brand,
+                                   DistribInfoParams* distrib_params,
+                                   bool with_async_tasks);
+std::unique_ptr<Installer> CreateInstaller(Installer::Delegate* delegate,
+                                           BrandPackageInfo* brand,
+                                           DistribInfoParams* distrib_params,
+                                           bool with_async_tasks);
+// Null restores the product's factory.
+void SetInstallerFactoryForTesting(InstallerFactory factory);
+
 #endif  // CHROME_INSTALLER_LITE_INSTALLER_INSTALLER_H_

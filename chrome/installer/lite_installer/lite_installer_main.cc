@@ -148,15 +148,17 @@ extern "C" int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
   if (silent) {
     // The free-space answer is not consulted in a silent run.
     LOG(INFO) << "Installing in silent mode.";
-    Installer installer(nullptr, brand.get(), distrib_info.get(),
+    std::unique_ptr<Installer> installer =
+        CreateInstaller(nullptr, brand.get(), distrib_info.get(),
                         /*with_async_tasks=*/true);
-    installer.SetMakeBrowserDefault(
+    installer->SetMakeBrowserDefault(
         command_line.HasSwitch("make-browser-default-after-import"));
-    installer.set_send_statistics(command_line.HasSwitch("send-statistics") ||
-                                  brand->send_statistics());
-    installer.set_install_nrpin(command_line.HasSwitch("disablenrpin") ? 0 : 1);
-    installer.InstallSync();
-    exit_code = installer.exit_code();
+    installer->set_send_statistics(command_line.HasSwitch("send-statistics") ||
+                                   brand->send_statistics());
+    installer->set_install_nrpin(command_line.HasSwitch("disablenrpin") ? 0
+                                                                        : 1);
+    installer->InstallSync();
+    exit_code = installer->exit_code();
   } else if (enough_disk_space) {
     if (PendingRunMainWindow() == 1) {
       exit_code = kInstallerExitDefault;

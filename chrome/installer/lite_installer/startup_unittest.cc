@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "base/command_line.h"
+#include "chrome/installer/lite_installer/installer.h"
 #include "chrome/installer/lite_installer/single_instance.h"
 #include "chrome/installer/norvel/util/system_facts.h"
 #include "chrome/installer/norvel/util/windows_version.h"
@@ -42,9 +43,34 @@ class FakeFacts : public installer::SystemFacts {
   uint64_t free_space = 100ull << 30;
 };
 
+// The run's installer fails its download at once instead of trying the
+// product's hosts with pauses between attempts.
+class OfflineInstaller : public Installer {
+ public:
+  using Installer::Installer;
+  int DownloadModule(HANDLE file,
+                     const base::CommandLine& command_line) override {
+    LOG(ERROR) << "Offline test installer: no download.";
+    return kInstallErrorDownload;
+  }
+};
+
+std::unique_ptr<Installer> CreateOfflineInstaller(
+    Installer::Delegate* delegate,
+    BrandPackageInfo* brand,
+    DistribInfoParams* distrib_params,
+    bool with_async_tasks) {
+  return std::make_unique<OfflineInstaller>(delegate, brand, distrib_params,
+                                            with_async_tasks);
+}
+
 class StartupTest : public testing::Test {
  protected:
+  void SetUp() override {
+    SetInstallerFactoryForTesting(&CreateOfflineInstaller);
+  }
   void TearDown() override {
+    SetInstallerFactoryForTesting(nullptr);
     broupdater::SetFileLogger(nullptr);
     base::CommandLine::InitForCurrentProcessForTesting(::GetCommandLineW());
   }
@@ -100,7 +126,7 @@ TEST_F(StartupTest, SilentRunWalksTheSequenceInOrder) {
       "default_language",
       "INFO: Installing in silent mode.",
       "INFO: Install Browser.",
-      "ERROR: Module download is not built yet",
+      "ERROR: Offline test installer: no download.",
       "INFO: Installer exit with code: 401",
   };
   std::vector<std::string> entries = Entries();
