@@ -178,7 +178,9 @@ class DomBuilder : public nlohmann::json_sax<Json> {
   std::string message_;
 };
 
-void LocateOffset(std::string_view text, size_t offset, int* line,
+void LocateOffset(std::string_view text,
+                  size_t offset,
+                  int* line,
                   int* column) {
   *line = 1;
   *column = 1;
@@ -196,8 +198,7 @@ void LocateOffset(std::string_view text, size_t offset, int* line,
 
 std::string JsonParseError::ToString() const {
   char prefix[64];
-  std::snprintf(prefix, sizeof(prefix), "Line: %i, column: %i, ", line,
-                column);
+  std::snprintf(prefix, sizeof(prefix), "Line: %i, column: %i, ", line, column);
   return prefix + message;
 }
 
@@ -216,9 +217,9 @@ std::optional<Json> ParseJson(std::string_view text, JsonParseError* error) {
     return std::nullopt;
   }
   DomBuilder builder;
-  const bool ok = Json::sax_parse(normalized, &builder,
-                                  Json::input_format_t::json,
-                                  /*strict=*/true, /*ignore_comments=*/true);
+  const bool ok =
+      Json::sax_parse(normalized, &builder, Json::input_format_t::json,
+                      /*strict=*/true, /*ignore_comments=*/true);
   if (ok)
     return builder.TakeRoot();
   if (error) {

@@ -33,19 +33,19 @@ TEST(JsonReaderTest, AcceptsOurExtensions) {
 
 TEST(JsonReaderTest, RejectsEverythingElse) {
   for (std::string_view bad : {
-           "{\"a\": 1,}",           // trailing comma in an object
-           "[1, 2,]",               // trailing comma in a list
-           "\"\\v\"",               // \v is not an escape
-           "\"a\tb\"",              // raw tab
-           "\"a\x01\"",             // raw control character
-           "\"\xFF\"",              // invalid UTF-8
-           "\"\xC3\"",              // truncated UTF-8
-           "\"\xED\xA0\x80\"",      // encoded surrogate
-           "\"\\x4\"",              // \x needs two hex digits
-           "{\"a\": 1 /* open",     // unterminated comment
-           "{'a': 1}",              // single quotes
-           "[1] x",                 // garbage after the value
-           "",                      // nothing
+           "{\"a\": 1,}",        // trailing comma in an object
+           "[1, 2,]",            // trailing comma in a list
+           "\"\\v\"",            // \v is not an escape
+           "\"a\tb\"",           // raw tab
+           "\"a\x01\"",          // raw control character
+           "\"\xFF\"",           // invalid UTF-8
+           "\"\xC3\"",           // truncated UTF-8
+           "\"\xED\xA0\x80\"",   // encoded surrogate
+           "\"\\x4\"",           // \x needs two hex digits
+           "{\"a\": 1 /* open",  // unterminated comment
+           "{'a': 1}",           // single quotes
+           "[1] x",              // garbage after the value
+           "",                   // nothing
            "tru",
        }) {
     EXPECT_FALSE(Parse(bad).has_value()) << bad;
@@ -79,7 +79,8 @@ TEST(JsonReaderTest, ErrorsNameTheOriginalLineAndColumn) {
 }
 
 TEST(JsonWriterTest, CompactAndPretty) {
-  Json value = {{"b", Json::array({true, 2})}, {"a", "x\ny"}, {"c", Json::object()}};
+  Json value = {
+      {"b", Json::array({true, 2})}, {"a", "x\ny"}, {"c", Json::object()}};
   EXPECT_EQ("{\"a\":\"x\\ny\",\"b\":[true,2],\"c\":{}}", WriteJson(value));
   EXPECT_EQ(
       "{\r\n"
@@ -96,9 +97,9 @@ TEST(JsonWriterTest, CompactAndPretty) {
 }
 
 TEST(JsonLookupTest, DottedPathsAndTypedViews) {
-  std::optional<Json> value =
-      Parse("{\"install\": {\"setup_url\": \"u\", \"n\": 5, \"b\": false},"
-            " \"top\": \"t\"}");
+  std::optional<Json> value = Parse(
+      "{\"install\": {\"setup_url\": \"u\", \"n\": 5, \"b\": false},"
+      " \"top\": \"t\"}");
   ASSERT_TRUE(value.has_value());
   EXPECT_EQ("u", *JsonAsString(FindJsonPath(*value, "install.setup_url")));
   EXPECT_EQ(nullptr, FindJsonPath(*value, "install.setup_url.deeper"));

@@ -31,7 +31,8 @@ std::wstring DefaultReportPath() {
   wchar_t exe[MAX_PATH];
   DWORD len = ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
   std::wstring path(exe, len);
-  return path.substr(0, path.find_last_of(L'\\') + 1) + L"fake_setup_report.json";
+  return path.substr(0, path.find_last_of(L'\\') + 1) +
+         L"fake_setup_report.json";
 }
 
 }  // namespace
@@ -74,5 +75,7 @@ int wmain() {
   }
 
   const std::string code = line.GetSwitchValueNarrow("fake-setup-exit-code");
-  return code.empty() ? 0 : static_cast<int>(std::strtol(code.c_str(), nullptr, 10));
+  return code.empty()
+             ? 0
+             : static_cast<int>(std::strtol(code.c_str(), nullptr, 10));
 }
