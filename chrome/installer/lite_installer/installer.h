@@ -41,6 +41,10 @@ enum InstallErrorKind : int32_t {
   kInstallErrorElevatedAnotherInstance = 7,
 };
 
+// True for the delay-load failure of the CryptoPro provider's library
+// (module not found, "cplib.dll", a function whose name holds "cryptopro").
+bool IsCryptoProException(const base::ExceptionRecord& exception);
+
 // The file that holds the setup archive when the distribution parameters ask
 // for it to stay unwritable by others from its creation on.
 class PermanentLockFile {

@@ -2,12 +2,164 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/strings.h"
 #include "brand/brand_package_info.h"
 #include "chrome/installer/lite_installer/installer.h"
 #include "chrome/installer/lite_installer/monotonic_time.h"
 #include "chrome/installer/lite_installer/startup_flavour.h"
+#include "chrome/installer/norvel/util/download_observer.h"
+#include "chrome/installer/norvel/util/download_sink.h"
+#include "chrome/installer/norvel/util/downloader.h"
 #include "chrome/installer/norvel/util/file_version.h"
+#include "chrome/installer/norvel/util/windows_version.h"
+#include "deployment_config.h"
 #include "logging/file_logger.h"
+
+namespace {
+
+// The download service tells the installer's requests from the browser's
+// own by this query, whatever the URL already holds.
+constexpr char kFromInstallerQuery[] = "?from_installer=true";
+// XP and Vista get the last browser build that still runs on them.
+constexpr char kLegacySetupPath[] =
+    "/browser-partners/_xp_builds/browser-setup.arc";
+constexpr char kSetupFileName[] = "/browser-setup.arc";
+
+constexpr int kLegacyUrlAttempts = 6;
+constexpr int kWin7UrlAttempts = 1;
+constexpr int kUrlAttempts = 3;
+// A single URL gets the attempts that several would have shared.
+constexpr int kSingleUrlAttempts = 6;
+
+// A partial body of at least this share of the announced size is kept for
+// the next attempt; a smaller one is cheaper to fetch again than to resume.
+constexpr uint64_t kKeepPartialPercent = 10;
+
+// The versioned URL names the build current when this installer was made;
+// after a month it is likely gone from the servers.
+constexpr int64_t kVersionedSetupUrlMaxAgeUs = 2592000000000;
+
+// What the delegate shows as remaining time also covers verification and
+// setup after the download.
+constexpr int64_t kRemainingTimeAllowanceSeconds = 240;
+
+// A delay-load failure inside the CryptoPro provider's library has an error
+// dialog of its own.
+constexpr char kCryptoProDllName[] = "cplib.dll";
+constexpr char kCryptoProFunctionPart[] = "cryptopro";
+
+bool IsSignaled(HANDLE event) {
+  return ::WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
+}
+
+// Forwards the download's progress to the installation's delegate.
+class DelegateDownloadObserver : public installer::DownloadObserver {
+ public:
+  explicit DelegateDownloadObserver(Installer::Delegate* delegate)
+      : delegate_(delegate) {}
+
+  void SetProgress(float fraction) override {
+    if (delegate_)
+      delegate_->OnDownloadProgress(fraction);
+  }
+  void OnSlowDownload() override {
+    if (delegate_)
+      delegate_->OnSlowDownload();
+  }
+  void SetRemainingTime(int64_t seconds,
+                        installer::RemainingTimeKind kind) override {
+    if (!delegate_)
+      return;
+    int64_t shown = seconds + kRemainingTimeAllowanceSeconds;
+    if (shown > std::numeric_limits<int32_t>::max())
+      shown = std::numeric_limits<int32_t>::max();
+    delegate_->OnTimeRemaining(static_cast<int32_t>(shown),
+                               static_cast<int32_t>(kind));
+  }
+
+ private:
+  Installer::Delegate* delegate_;
+};
+
+std::string DescribeException(const base::ExceptionRecord& exception) {
+  std::string text = "Exception with code=" + std::to_string(exception.code);
+  if (!exception.dll_name.empty())
+    text += "dll_name=" + exception.dll_name;
+  if (!exception.function_name.empty())
+    text += "proc_name=" + exception.function_name;
+  return text;
+}
+
+// The download-attempt statistics event, with its keys, until the
+// statistics sender takes events as key-value maps.
+std::string DownloadAttemptEvent(bool ok,
+                                 int attempt,
+                                 uint32_t downloaded_size,
+                                 uint32_t total_size,
+                                 const std::string& error,
+                                 const std::string& url,
+                                 const std::wstring& final_url,
+                                 int architecture) {
+  std::string event = "download_attempt status=";
+  event += ok ? "success" : "failed";
+  if (!ok)
+    event += " error=" + error;
+  event += " attempt_number=" + std::to_string(attempt);
+  event += " downloaded_size=" + std::to_string(downloaded_size);
+  event += " total_size=" + std::to_string(total_size);
+  event += " url=" + url;
+  if (!final_url.empty())
+    event += " final_url=" + base::WideToUTF8(final_url);
+  if (architecture == 1)
+    event += " x64=1";
+  return event;
+}
+
+// Wall-clock microseconds since 1601-01-01 UTC.
+int64_t NowUs() {
+  FILETIME now = {};
+  ::GetSystemTimeAsFileTime(&now);
+  const uint64_t units =
+      (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+  return static_cast<int64_t>(units / 10);
+}
+
+std::wstring OwnExecutablePath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = ::GetModuleFileNameW(nullptr, path.data(),
+                                              static_cast<DWORD>(path.size()));
+    if (length == 0) {
+      PLOG(ERROR) << "Cannot obtain the installer's own path.";
+      return std::wstring();
+    }
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
+    }
+    // Truncated: try again with room for the longest path.
+    if (path.size() >= 32768) {
+      LOG(ERROR) << "The installer's own path is too long.";
+      return std::wstring();
+    }
+    path.resize(32768);
+  }
+}
+
+}  // namespace
+
+bool IsCryptoProException(const base::ExceptionRecord& exception) {
+  return exception.code == base::kDelayLoadModNotFound &&
+         base::ToLowerASCII(exception.dll_name) == kCryptoProDllName &&
+         base::ToLowerASCII(exception.function_name)
+                 .find(kCryptoProFunctionPart) != std::string::npos;
+}
 
 std::wstring Installer::GetModulePath() {
   wchar_t path[MAX_PATH];
@@ -75,7 +227,73 @@ bool Installer::ExtractBrowserSetupResource(HANDLE file) {
 
 int Installer::DownloadModule(HANDLE file,
                               const base::CommandLine& command_line) {
-  LOG(ERROR) << "Module download is not built yet; no URL was tried.";
+  installer::FileDownloadSink sink(file);
+
+  int architecture = 0;
+  if (command_line.HasSwitch("download-x64"))
+    architecture = 1;
+  else if (command_line.HasSwitch("download-x32"))
+    architecture = 0;
+  else
+    architecture = IsX64System() ? 1 : 0;
+
+  const std::vector<DownloadUrlEntry> urls = GetDownloadUrls(architecture);
+  if (urls.empty()) {
+    PLOG(ERROR) << "Setup url is empty.";
+    return kInstallErrorDownload;
+  }
+  LOG(INFO) << "Selected download urls:";
+  for (const DownloadUrlEntry& entry : urls)
+    LOG(INFO) << entry.url;
+
+  DelegateDownloadObserver observer(delegate_);
+  SendStatEvent("download_started");
+
+  for (const DownloadUrlEntry& entry : urls) {
+    // Bytes kept from another URL may belong to another build.
+    if (!sink.Reset())
+      PLOG(ERROR) << "Cannot truncate the module file before " << entry.url;
+    const std::wstring url = base::WidenBytes(entry.url);
+    for (int attempt = 1; attempt <= entry.attempts; ++attempt) {
+      if (IsSignaled(stop_event_.get())) {
+        LOG(INFO) << "Installation stopped";
+        return kInstallErrorDownload;
+      }
+      std::string error;
+      std::wstring final_url;
+      uint32_t total_size = 0;
+      base::ExceptionRecord exception;
+      if (DownloadUrl(url, &sink, &error, &final_url, &total_size, &observer,
+                      &exception)) {
+        SendStatEvent(DownloadAttemptEvent(true, attempt, sink.bytes_written(),
+                                           total_size, error, entry.url,
+                                           final_url, architecture)
+                          .c_str());
+        return 0;
+      }
+      if (exception.code != 0) {
+        // Opening the download crashed inside a system library; another
+        // attempt would do the same.
+        PLOG(ERROR) << DescribeException(exception);
+        return IsCryptoProException(exception) ? kInstallErrorCryptoPro
+                                               : kInstallErrorDownload;
+      }
+      const uint32_t received = sink.bytes_written();
+      // 64-bit, so that sizes above 429 MB do not wrap.
+      if (received < uint64_t{total_size} * kKeepPartialPercent / 100) {
+        if (!sink.Reset())
+          PLOG(ERROR) << "Cannot truncate the module file after " << entry.url;
+      }
+      SendStatEvent(DownloadAttemptEvent(false, attempt, received, total_size,
+                                         error, entry.url, final_url,
+                                         architecture)
+                        .c_str());
+      // Also after the last attempt of a URL: a server that just failed is
+      // given time before the next one is asked.
+      ::WaitForSingleObject(stop_event_.get(), GetRetryDelayMs());
+    }
+  }
+  PLOG(ERROR) << "Max download attempts failed";
   return kInstallErrorDownload;
 }
 
@@ -86,18 +304,133 @@ bool Installer::DownloadUrl(const std::wstring& url,
                             uint32_t* total_size,
                             installer::DownloadObserver* observer,
                             base::ExceptionRecord* exception) {
-  LOG(ERROR) << "Module download is not built yet; not downloading " << url;
-  return false;
+  std::wstring label;
+  const bool ok =
+      installer::DownloadWithProgress(url, sink, &label, final_url, total_size,
+                                      stop_event_.get(), observer, exception);
+  // Failure labels are ASCII.
+  if (error)
+    *error = base::WideToUTF8(label);
+  return ok;
 }
 
 DWORD Installer::GetRetryDelayMs() {
   return 15000;
 }
 
+std::vector<Installer::DownloadUrlEntry> Installer::GetDownloadUrls(
+    int architecture) {
+  std::vector<DownloadUrlEntry> urls;
+  // Version class 2 (5.2) is 64-bit XP and Server 2003: XP as well.
+  if (installer::GetWindowsVersionClass() <= installer::kWinVista) {
+    urls.push_back({std::string(deployment::kDownloadOrigin) + kLegacySetupPath,
+                    kLegacyUrlAttempts});
+  } else {
+    urls = GetDownloadUrlsFromBrandConfig(architecture);
+  }
+  for (DownloadUrlEntry& entry : urls)
+    entry.url += kFromInstallerQuery;
+  return urls;
+}
+
+std::vector<Installer::DownloadUrlEntry>
+Installer::GetDownloadUrlsFromBrandConfig(int architecture) {
+  std::vector<DownloadUrlEntry> urls;
+  // The elevated copy has no brand and never downloads.
+  if (!brand_)
+    return urls;
+
+  const int version = installer::GetWindowsVersionClass();
+  if (version >= installer::kWin7 && version <= installer::kWin8_1) {
+    if (!brand_->setup_url_win7_.empty()) {
+      urls.push_back({brand_->setup_url_win7_, kWin7UrlAttempts});
+    } else {
+      const std::string brand_id =
+          brand_->brand_id_.empty() ? "norvel" : brand_->brand_id_;
+      urls.push_back({std::string(deployment::kDownloadOrigin) +
+                          "/browser/win7/" + brand_id + kSetupFileName,
+                      kWin7UrlAttempts});
+    }
+  }
+  if (architecture == 1) {
+    if (!brand_->setup_url64_.empty())
+      urls.push_back({brand_->setup_url64_, kUrlAttempts});
+    else
+      LOG(WARNING) << "Setup url x64 empty!";
+  }
+  if (IsVersionedSetupUrlAllowed(brand_->setup_url_version_))
+    urls.push_back({brand_->setup_url_version_, kUrlAttempts});
+  // An empty main URL would only produce a request for the query alone.
+  if (!brand_->setup_url_.empty())
+    urls.push_back({brand_->setup_url_, kUrlAttempts});
+
+  if (urls.size() == 1)
+    urls.front().attempts = kSingleUrlAttempts;
+  return urls;
+}
+
+bool Installer::IsVersionedSetupUrlAllowed(const std::string& url) {
+  if (url.empty())
+    return false;
+  // An unexpanded template placeholder.
+  if (url.find('{') != std::string::npos) {
+    PLOG(ERROR) << "Wrong setup url:" << url;
+    return false;
+  }
+  const std::wstring own_path = OwnExecutablePath();
+  uint64_t created = 0;
+  if (own_path.empty() || !GetModuleCreationTime(own_path, &created) ||
+      created == 0) {
+    return false;
+  }
+  int64_t age = 0;
+  const int64_t created_signed = static_cast<int64_t>(created);
+  if (__builtin_sub_overflow(NowUs(), created_signed, &age)) {
+    age = created_signed < 0 ? std::numeric_limits<int64_t>::max()
+                             : std::numeric_limits<int64_t>::min();
+  }
+  return age < kVersionedSetupUrlMaxAgeUs;
+}
+
 bool Installer::GetModuleCreationTime(const std::wstring& path,
                                       uint64_t* time) {
-  LOG(ERROR) << "Module creation time is not built yet: " << path;
-  return false;
+  bool have_fixed_info = false;
+  DWORD handle = 0;
+  const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &handle);
+  if (size > 0) {
+    auto block = std::make_unique<BYTE[]>(size);
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT info_size = 0;
+    if (::GetFileVersionInfoW(path.c_str(), 0, size, block.get()) &&
+        ::VerQueryValueW(block.get(), L"\\", reinterpret_cast<void**>(&info),
+                         &info_size) &&
+        info && info_size >= sizeof(VS_FIXEDFILEINFO)) {
+      have_fixed_info = true;
+      const uint64_t date = (static_cast<uint64_t>(info->dwFileDateMS) << 32) |
+                            info->dwFileDateLS;
+      if (date != 0) {
+        *time = date;
+        return true;
+      }
+    }
+  }
+  if (have_fixed_info)
+    LOG(WARNING) << "Version time is 0 in " << path;
+  else
+    LOG(WARNING) << "File version resource is absent in " << path;
+  LOG(WARNING) << "Used the last write file time";
+
+  WIN32_FILE_ATTRIBUTE_DATA attributes = {};
+  if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard,
+                              &attributes)) {
+    PLOG(ERROR) << "Cannot read the last write time of " << path;
+    return false;
+  }
+  const uint64_t units =
+      (static_cast<uint64_t>(attributes.ftLastWriteTime.dwHighDateTime) << 32) |
+      attributes.ftLastWriteTime.dwLowDateTime;
+  *time = units / 10;
+  return true;
 }
 
 bool Installer::IsX64System() {
