@@ -186,7 +186,9 @@ int Installer::GetModule(const std::wstring& path,
   SetStatParam("new_ver", installer::GetFileVersionString(path));
   if (downloaded) {
     SetStatParam("install_type", "normal");
-    SendStatEvent("download_finished");
+    SendStatEvent(("download_finished download_time=" +
+                   std::to_string(download_time_ / 1000000))
+                      .c_str());
   }
   return 0;
 }
