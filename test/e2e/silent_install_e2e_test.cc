@@ -116,9 +116,10 @@ TEST_F(SilentInstallE2ETest, DownloadsVerifiesAndRunsSetup) {
     names.push_back(name.get<std::string>());
   EXPECT_THAT(names,
               ElementsAre("brand-name", "brand-package", "clids-file",
-                          "fake-setup-report", "installer-brand-id",
-                          "installerdata", "progress-window", "send-statistics",
-                          "silent", "source", "testids", "verbose-logging"));
+                          "fake-setup-report", "install-start-time-no-uac",
+                          "installer-brand-id", "installerdata",
+                          "progress-window", "send-statistics", "silent",
+                          "source", "testids", "verbose-logging"));
   EXPECT_EQ("lite", switches["source"]);
   EXPECT_EQ("local", switches["brand-name"]);
   EXPECT_EQ("local", switches["installer-brand-id"]);
