@@ -1,11 +1,10 @@
 #include "logging/file_logger.h"
 
-#include <openssl/md5.h>
-
 #include <charconv>
 #include <cstdio>
 #include <utility>
 
+#include "base/digest.h"
 #include "base/platform_log.h"
 #include "base/scoped_handle.h"
 #include "base/strings.h"
@@ -182,8 +181,8 @@ std::wstring FileLogger::RotatedPath(const std::wstring& path) {
 // static
 std::wstring FileLogger::MutexNameForPath(const std::wstring& path) {
   std::string utf8 = base::WideToUTF8(path);
-  unsigned char digest[MD5_DIGEST_LENGTH];
-  MD5(reinterpret_cast<const unsigned char*>(utf8.data()), utf8.size(), digest);
+  uint8_t digest[base::kMd5Length];
+  base::Md5(utf8.data(), utf8.size(), digest);
   static constexpr wchar_t kHex[] = L"0123456789abcdef";
   std::wstring name = L"broupdater log ";
   for (unsigned char byte : digest) {

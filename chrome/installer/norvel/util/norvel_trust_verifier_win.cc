@@ -12,6 +12,7 @@
 #include <string_view>
 #include <utility>
 
+#include "base/digest.h"
 #include "base/platform_log.h"
 #include "base/scoped_crypt.h"
 #include "base/scoped_handle.h"
@@ -23,7 +24,6 @@
 #include "chrome/installer/norvel/util/win_trust_session.h"
 #include "chrome/installer/norvel/util/windows_version.h"
 #include "logging/file_logger.h"
-#include "openssl/sha.h"
 
 namespace install_util {
 namespace {
@@ -135,11 +135,9 @@ bool ExtractCertParams(CRYPT_PROVIDER_DATA* data, CertParams* params) {
   if (key_bits.cUnusedBits) {
     LOG(ERROR) << "Unsupported case: cUnusedBit=" << key_bits.cUnusedBits;
   } else {
-    uint8_t digest[SHA256_DIGEST_LENGTH];
-    if (::SHA256(key_bits.pbData, key_bits.cbData, digest))
-      params->key_hash.assign(digest, digest + sizeof(digest));
-    else
-      LOG(ERROR) << "Failed to get public key sha256";
+    uint8_t digest[base::kSha256Length];
+    base::Sha256(key_bits.pbData, key_bits.cbData, digest);
+    params->key_hash.assign(digest, digest + sizeof(digest));
   }
   return true;
 }
