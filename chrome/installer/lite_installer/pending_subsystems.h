@@ -8,7 +8,6 @@
 
 #include <windows.h>
 
-#include <map>
 #include <string>
 
 namespace lite_installer {
