@@ -10,7 +10,8 @@ build="${LITE_BUILD_DIR:-$root/build}"
 
 bash "$root/tools/bootstrap.sh" >/dev/null
 eval "$(bash "$root/tools/bootstrap.sh" --print-env | grep '^export')"
-cmake -S "$root" -B "$build" -G Ninja -DLITE_OPENSSL_ROOT="$LITE_OPENSSL_ROOT" >/dev/null
+cmake -S "$root" -B "$build" -G Ninja -DLITE_OPENSSL_ROOT="$LITE_OPENSSL_ROOT" \
+  -DLITE_TEST_CA_DIR="$LITE_TEST_CA_DIR" >/dev/null
 cmake --build "$build" --target lite_installer lite_installer_local fake_setup \
   run_process >/dev/null
 port="$(grep -m1 '^LITE_LOCAL_HTTPS_PORT:' "$build/CMakeCache.txt" | cut -d= -f2)"

@@ -8,7 +8,8 @@ build="${LITE_BUILD_DIR:-$root/build}"
 bash "$root/tools/bootstrap.sh"
 eval "$(bash "$root/tools/bootstrap.sh" --print-env | grep '^export')"
 
-cmake -S "$root" -B "$build" -G Ninja -DLITE_OPENSSL_ROOT="$LITE_OPENSSL_ROOT" >/dev/null
+cmake -S "$root" -B "$build" -G Ninja -DLITE_OPENSSL_ROOT="$LITE_OPENSSL_ROOT" \
+  -DLITE_TEST_CA_DIR="$LITE_TEST_CA_DIR" >/dev/null
 cmake --build "$build"
 
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
