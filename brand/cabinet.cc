@@ -149,7 +149,8 @@ FNFDINOTIFY(Notify) {
       std::string name = pfdin->psz1 ? pfdin->psz1 : "";
       if (!extraction->wanted_name.empty() && extraction->wanted_name != name)
         return 0;  // skip
-      if (pfdin->cb > kMaxCabinetEntrySize) {
+      if (pfdin->cb < 0 ||
+          static_cast<uint64_t>(pfdin->cb) > kMaxCabinetEntrySize) {
         LOG(WARNING) << "Cabinet entry " << name << " is too large ("
                      << static_cast<uint64_t>(pfdin->cb) << " bytes)";
         return -1;

@@ -139,11 +139,9 @@ class DerCursor {
   std::span<const uint8_t> bytes_;
 };
 
-// The certificate table as the data directory describes it; false when the
-// image is not a PE image or the table lies outside the file.
-bool FindCertificateTable(std::span<const uint8_t> image,
-                          uint64_t* table_offset,
-                          uint64_t* table_size) {
+// Position of the security entry of the data directory, for PE32 and PE32+
+// images alike; false when `image` is not a PE image.
+bool FindSecurityEntry(std::span<const uint8_t> image, uint64_t* entry) {
   uint32_t lfanew = 0;
   if (image.size() < 64 || !ReadLE32(image, kLfanewOffset, &lfanew))
     return false;
@@ -164,9 +162,20 @@ bool FindCertificateTable(std::span<const uint8_t> image,
     return false;
   if (image.size() < rva_count_position + 44)
     return false;
+  *entry = rva_count_position + kSecurityEntryOffset;
+  return true;
+}
+
+// The certificate table as the data directory describes it; false when the
+// image is not a PE image or the table lies outside the file.
+bool FindCertificateTable(std::span<const uint8_t> image,
+                          uint64_t* table_offset,
+                          uint64_t* table_size) {
+  uint64_t entry = 0;
+  if (!FindSecurityEntry(image, &entry))
+    return false;
   uint32_t offset = 0, size = 0;
-  if (!ReadLE32(image, rva_count_position + kSecurityEntryOffset, &offset) ||
-      !ReadLE32(image, rva_count_position + kSecurityEntryOffset + 4, &size)) {
+  if (!ReadLE32(image, entry, &offset) || !ReadLE32(image, entry + 4, &size)) {
     return false;
   }
   if (image.size() < uint64_t{offset} + size)
@@ -277,15 +286,9 @@ std::optional<std::span<const uint8_t>> FindAppendedTag(
     std::span<const uint8_t> image) {
   if (image.size() < 2 || image[0] != 'M' || image[1] != 'Z')
     return std::nullopt;
-  uint32_t lfanew = 0, signature = 0;
-  if (!ReadLE32(image, kLfanewOffset, &lfanew) ||
-      !ReadLE32(image, lfanew, &signature) || signature != kPeSignature) {
+  uint64_t entry = 0;
+  if (!FindSecurityEntry(image, &entry))
     return std::nullopt;
-  }
-  // Always the PE32 position of the security directory entry: the installer
-  // is a 32-bit image.
-  const uint64_t entry = uint64_t{lfanew} + kOptionalHeaderOffset +
-                         kRvaCountOffsetPe32 + kSecurityEntryOffset;
   uint32_t table_offset = 0, table_size = 0;
   if (!ReadLE32(image, entry, &table_offset) || table_offset == 0 ||
       !ReadLE32(image, entry + 4, &table_size)) {

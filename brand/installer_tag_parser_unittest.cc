@@ -209,6 +209,10 @@ TEST(FindAppendedTagTest, ReadsBlockAfterSignature) {
             AppendedTag(Image(
                 blob, {.appended = AppendedBlock("brand_id=x&banerid=42")})));
   EXPECT_EQ("", AppendedTag(Image(blob, {.appended = AppendedBlock("")})));
+  // A PE32+ image keeps its data directory 16 bytes further on.
+  EXPECT_EQ("brand_id=y",
+            AppendedTag(Image(blob, {.pe32_plus = true,
+                                     .appended = AppendedBlock("brand_id=y")})));
 }
 
 TEST(FindAppendedTagTest, MissingOrMalformedBlocksGiveNothing) {

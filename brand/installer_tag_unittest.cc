@@ -133,18 +133,24 @@ TEST_F(InstallerTagTest, UnsignedFileHasNoCertificateTable) {
                         Utf8(Fixture(L"unsigned.exe")) + " - 13, "));
 }
 
-// Offset of the certificate table of a PE32 image in `bytes`.
-uint32_t TableOffset(const std::string& bytes) {
-  uint32_t lfanew = 0, offset = 0;
+// Position of the security entry of the data directory of the PE32 or
+// PE32+ image in `bytes` (the fixtures are built like the test binary).
+size_t SecurityEntry(const std::string& bytes) {
+  uint32_t lfanew = 0;
+  uint16_t magic = 0;
   memcpy(&lfanew, bytes.data() + 0x3c, 4);
-  memcpy(&offset, bytes.data() + lfanew + 152, 4);
+  memcpy(&magic, bytes.data() + lfanew + 24, 2);
+  return lfanew + 24 + (magic == 0x10b ? 128 : 144);
+}
+
+uint32_t TableOffset(const std::string& bytes) {
+  uint32_t offset = 0;
+  memcpy(&offset, bytes.data() + SecurityEntry(bytes), 4);
   return offset;
 }
 
 void SetTableSize(std::string* bytes, uint32_t size) {
-  uint32_t lfanew = 0;
-  memcpy(&lfanew, bytes->data() + 0x3c, 4);
-  memcpy(bytes->data() + lfanew + 156, &size, 4);
+  memcpy(bytes->data() + SecurityEntry(*bytes) + 4, &size, 4);
 }
 
 TEST_F(InstallerTagTest, DamagedTablesGiveNoTagAndOneLine) {

@@ -9,12 +9,23 @@
 #      prefix.
 #
 # Idempotent: every step checks whether its result is already there, so a
-# second run on a ready machine takes seconds. Prints the environment it
-# prepared as shell assignments when called with --print-env.
+# second run on a ready machine takes seconds.
+#
+# The build the tests run on (LITE_ARCH: x86, or x64 where this machine
+# cannot execute 32-bit code) is chosen by tools/build_arch.sh; the 64-bit
+# build needs neither the i386 architecture nor wine32. When the i386
+# packages cannot be installed, the bootstrap falls back to the 64-bit build
+# with one warning. Both builds need libcrypto for i686: the product is
+# always built and checked as a 32-bit program.
+#
+# With --print-env, prints the environment it prepared as shell assignments
+# on standard output (its progress goes to standard error).
 set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+# shellcheck source=build_arch.sh
+source "$here/build_arch.sh"
 
 CACHE_ROOT="${LITE_CACHE_DIR:-/var/cache/lite_installer}"
-export WINEPREFIX="${LITE_WINEPREFIX:-$CACHE_ROOT/wineprefix}"
 PREFIX_STAMP_VERSION=2
 
 fail() {
@@ -23,39 +34,94 @@ fail() {
 }
 trap 'rc=$?; [ $rc -ne 0 ] && echo "bootstrap: step ${STEP:-?} failed (exit $rc, line $LINENO)" >&2' EXIT
 
-log() { echo "bootstrap: $*"; }
+log() { echo "bootstrap: $*" >&2; }
+
+STEP="build choice"
+lite_pick_arch || fail "no build to run on"
 
 # ---------------------------------------------------------------------------
 STEP="debian packages"
-PACKAGES=(
+COMMON_PACKAGES=(
   gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix binutils-mingw-w64-i686
-  mingw-w64-i686-dev libz-mingw-w64-dev
-  wine wine32:i386 xvfb xauth x11-utils imagemagick
+  mingw-w64-i686-dev
+  gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  mingw-w64-x86-64-dev libz-mingw-w64-dev
+  wine wine64 xvfb xauth x11-utils imagemagick
   cmake ninja-build make perl dpkg-dev file
   nlohmann-json3-dev googletest
   gcab osslsigncode openssl python3
   clang-14 libclang-rt-14-dev  # native fuzzing of the byte parsers (tools/fuzz)
   curl  # download benchmark baseline
 )
+I386_PACKAGES=(wine32:i386)
 
-missing=()
-for p in "${PACKAGES[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$p")
-  fi
-done
+missing_of() {
+  local p
+  for p in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+      echo "$p"
+    fi
+  done
+}
+
+# The mirror can be briefly inconsistent (an index whose size does not
+# match its signed release file while it syncs): retry with a pause. Apt's
+# signature checks stay on.
+APT_TRIES="${LITE_APT_TRIES:-3}"
+apt_retry() {
+  local i
+  for ((i = 1; i <= APT_TRIES; i++)); do
+    "$@" && return 0
+    [ "$i" -lt "$APT_TRIES" ] && { log "'$*' failed (try $i of $APT_TRIES); again in 15 s"; sleep 15; }
+  done
+  return 1
+}
+
+apt_updated=0
+# An index that cannot be fetched is not fatal in itself: only a package
+# that then cannot be installed is.
+apt_update() {
+  [ "$apt_updated" = 1 ] && return 0
+  apt_updated=1
+  apt_retry apt-get update -qq >&2 ||
+    log "warning: apt-get update failed; installing from the indexes apt already has"
+}
+
+apt_install() {
+  export DEBIAN_FRONTEND=noninteractive
+  apt_retry apt-get install -y -qq --no-install-recommends "$@" >/dev/null
+}
+
+mapfile -t missing < <(missing_of "${COMMON_PACKAGES[@]}")
 if [ ${#missing[@]} -gt 0 ]; then
   log "installing: ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    dpkg --add-architecture i386 || fail "cannot enable the i386 architecture"
-  fi
-  apt-get update -qq || fail "apt-get update failed (is the Debian mirror reachable?)"
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null ||
-    fail "apt-get install failed for: ${missing[*]}"
+  apt_update
+  apt_install "${missing[@]}" || fail "apt-get install failed for: ${missing[*]}"
 fi
-command -v i686-w64-mingw32-g++-posix >/dev/null || fail "i686-w64-mingw32-g++-posix not found after install"
-command -v wine >/dev/null || fail "wine not found after install"
+if [ "$LITE_ARCH" = x86 ]; then
+  mapfile -t missing < <(missing_of "${I386_PACKAGES[@]}")
+  if [ ${#missing[@]} -gt 0 ]; then
+    log "installing: ${missing[*]}"
+    i386_ok=1
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+      dpkg --add-architecture i386 || i386_ok=0
+      apt_updated=0
+    fi
+    [ "$i386_ok" = 1 ] && apt_update
+    [ "$i386_ok" = 1 ] && apt_install "${missing[@]}" || i386_ok=0
+    if [ "$i386_ok" = 0 ]; then
+      echo "bootstrap: warning: the i386 packages (${missing[*]}) cannot be installed; using the 64-bit build" >&2
+      LITE_ARCH=x64
+      LITE_ARCH_REASON="the i386 packages (${missing[*]}) could not be installed"
+    fi
+  fi
+fi
+for tool in i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix wine; do
+  command -v "$tool" >/dev/null || fail "$tool not found after install"
+done
+[ -x /usr/lib/wine/wine64 ] || fail "/usr/lib/wine/wine64 not found after install"
+lite_arch_settings "$LITE_ARCH"
+export WINEPREFIX="${LITE_WINEPREFIX:-$CACHE_ROOT/$LITE_PREFIX_NAME}"
 
 # ---------------------------------------------------------------------------
 STEP="openssl libcrypto for mingw"
@@ -70,32 +136,41 @@ add_deb_src() {
       >/etc/apt/sources.list.d/lite-installer-src.list
     touch "$src"
   fi
-  apt-get update -qq || fail "apt-get update after adding deb-src failed"
+  apt_updated=0
+  apt_update
 }
 
 openssl_versions() {
   apt-cache showsrc openssl 2>/dev/null | awk '/^Version:/ {print $2}' | sort -rV | uniq
 }
 
-openssl_dir_for() { echo "$CACHE_ROOT/openssl-$1-i686-w64-mingw32"; }
+openssl_dir_for() { echo "$CACHE_ROOT/openssl-$1-$2"; }
 
+# build_openssl VERSION TRIPLET: libcrypto alone, static, no assembly.
 build_openssl() {
-  local ver="$1" dir work
-  dir="$(openssl_dir_for "$ver")"
+  local ver="$1" triplet="$2" dir work target
+  dir="$(openssl_dir_for "$ver" "$triplet")"
+  case "$triplet" in
+    i686-w64-mingw32) target=mingw ;;
+    x86_64-w64-mingw32) target=mingw64 ;;
+  esac
   work="$(mktemp -d)"
   (
     cd "$work"
-    # A version listed in the index may be missing from the mirror's pool.
+    # A version listed in the index may be missing from the mirror's pool
+    # (a 404, not worth a retry): the caller then tries an older one.
     apt-get source --download-only -qq "openssl=$ver" >download.log 2>&1 ||
       { echo "openssl $ver source not downloadable: $(grep -m1 '^E:' download.log)" >&2; exit 2; }
     tarball="$(ls openssl_*.orig.tar.* | grep -v '\.asc$' | head -1)"
     tar xf "$tarball"
     cd openssl-*/
-    ./Configure mingw no-shared no-asm no-tests no-dso no-engine \
-      --cross-compile-prefix=i686-w64-mingw32- CC=gcc-posix \
+    ./Configure "$target" no-shared no-asm no-tests no-dso no-engine \
+      --cross-compile-prefix="$triplet-" CC=gcc-posix \
       --prefix="$dir.tmp" >configure.log 2>&1 ||
       { tail -20 configure.log >&2; exit 1; }
     make -j"$(nproc)" build_libs >build.log 2>&1 || { tail -30 build.log >&2; exit 1; }
+    # Copied by hand: the install step of the mingw64 target would put the
+    # library under lib64.
     rm -rf "$dir.tmp"
     mkdir -p "$dir.tmp/lib" "$dir.tmp/include"
     cp libcrypto.a "$dir.tmp/lib/"
@@ -108,42 +183,62 @@ build_openssl() {
   mv "$dir.tmp" "$dir"
 }
 
-versions="$(openssl_versions || true)"
-if [ -z "$versions" ]; then
-  add_deb_src
-  versions="$(openssl_versions)"
-fi
-[ -n "$versions" ] || fail "no openssl source package known to apt"
-OPENSSL_DIR=""
-ver=""
-for v in $versions; do  # newest cached build first
-  if [ -f "$(openssl_dir_for "$v")/lib/libcrypto.a" ]; then ver="$v"; OPENSSL_DIR="$(openssl_dir_for "$v")"; break; fi
-done
-if [ -z "$OPENSSL_DIR" ]; then
-  add_deb_src
-  for v in $versions; do
-    log "building libcrypto $v for i686-w64-mingw32 (about 2 minutes)"
-    rc=0
-    build_openssl "$v" || rc=$?
-    if [ $rc -eq 0 ]; then ver="$v"; OPENSSL_DIR="$(openssl_dir_for "$v")"; break; fi
-    [ $rc -eq 2 ] || fail "cross-building openssl $v"
+OPENSSL_VERSIONS=""
+OPENSSL_MISSING=" "  # versions whose source could not be downloaded
+# ensure_openssl TRIPLET: sets OPENSSL_DIR and OPENSSL_VERSION, building
+# the newest version whose source can be had (older ones as a fallback).
+ensure_openssl() {
+  local triplet="$1" v rc
+  if [ -z "$OPENSSL_VERSIONS" ]; then
+    OPENSSL_VERSIONS="$(openssl_versions || true)"
+    if [ -z "$OPENSSL_VERSIONS" ]; then
+      add_deb_src
+      OPENSSL_VERSIONS="$(openssl_versions)"
+    fi
+    [ -n "$OPENSSL_VERSIONS" ] || fail "no openssl source package known to apt"
+  fi
+  OPENSSL_DIR=""
+  for v in $OPENSSL_VERSIONS; do  # newest cached build first
+    if [ -f "$(openssl_dir_for "$v" "$triplet")/lib/libcrypto.a" ]; then
+      OPENSSL_VERSION="$v"; OPENSSL_DIR="$(openssl_dir_for "$v" "$triplet")"; return 0
+    fi
   done
-  [ -n "$OPENSSL_DIR" ] || fail "no openssl source version could be downloaded ($versions)"
+  add_deb_src
+  for v in $OPENSSL_VERSIONS; do
+    [[ "$OPENSSL_MISSING" == *" $v "* ]] && continue
+    log "building libcrypto $v for $triplet (2 to 10 minutes)"
+    rc=0
+    build_openssl "$v" "$triplet" || rc=$?
+    if [ $rc -eq 0 ]; then
+      OPENSSL_VERSION="$v"; OPENSSL_DIR="$(openssl_dir_for "$v" "$triplet")"; return 0
+    fi
+    [ $rc -eq 2 ] || fail "cross-building openssl $v for $triplet"
+    OPENSSL_MISSING+="$v "
+  done
+  fail "no openssl source version could be downloaded ($OPENSSL_VERSIONS)"
+}
+
+mkdir -p "$CACHE_ROOT"
+ensure_openssl i686-w64-mingw32
+OPENSSL_DIR_X86="$OPENSSL_DIR"
+ln -sfn "$OPENSSL_DIR_X86" "$CACHE_ROOT/openssl-current"
+if [ "$LITE_ARCH" = x64 ]; then
+  ensure_openssl x86_64-w64-mingw32
 fi
-ln -sfn "$OPENSSL_DIR" "$CACHE_ROOT/openssl-current"
+ver="$OPENSSL_VERSION"
 
 # ---------------------------------------------------------------------------
 STEP="wine prefix"
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win32
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH="$LITE_WINEARCH"
 unset http_proxy https_proxy no_proxy HTTP_PROXY HTTPS_PROXY NO_PROXY all_proxy ALL_PROXY
 stamp="$WINEPREFIX/.lite_installer_prefix_v$PREFIX_STAMP_VERSION"
 if [ ! -f "$stamp" ]; then
   log "creating the Wine prefix $WINEPREFIX"
   rm -rf "$WINEPREFIX"
   mkdir -p "$(dirname "$WINEPREFIX")"
-  wine wineboot -i </dev/null >/dev/null 2>&1 || fail "wineboot -i in $WINEPREFIX"
+  lite_wine wineboot -i </dev/null >/dev/null 2>&1 || fail "wineboot -i in $WINEPREFIX"
   wineserver -w
-  wine winecfg -v win10 </dev/null >/dev/null 2>&1 || fail "winecfg -v win10"
+  lite_wine winecfg -v win10 </dev/null >/dev/null 2>&1 || fail "winecfg -v win10"
   regfile="$(mktemp --suffix=.reg)"
   # A fresh prefix lacks UBR; a debugger or crash dialog would hang tests
   # under Xvfb, so both are switched off.
@@ -154,7 +249,7 @@ if [ ! -f "$stamp" ]; then
     '"Debugger"=""' '"Auto"="0"' '' \
     '[HKEY_CURRENT_USER\Software\Wine\WineDbg]' \
     '"ShowCrashDialog"=dword:00000000' '' >"$regfile"
-  wine regedit /S "$(winepath -w "$regfile" 2>/dev/null)" </dev/null >/dev/null 2>&1 ||
+  lite_wine regedit /S "$(lite_wine winepath -w "$regfile" 2>/dev/null)" </dev/null >/dev/null 2>&1 ||
     fail "importing prefix settings"
   rm -f "$regfile"
   wineserver -w
@@ -176,7 +271,7 @@ if [ ! -f "$ca_stamp" ]; then
   regfile="$(mktemp --suffix=.reg)"
   /usr/bin/python3 "$(dirname "$0")/fake_services/root_store_reg.py" \
     "$TEST_CA_DIR/ca.pem" "$regfile" >/dev/null || fail "writing the Root-store entry"
-  wine regedit /S "$(winepath -w "$regfile" 2>/dev/null)" </dev/null >/dev/null 2>&1 ||
+  lite_wine regedit /S "$(lite_wine winepath -w "$regfile" 2>/dev/null)" </dev/null >/dev/null 2>&1 ||
     fail "importing the Root-store entry"
   rm -f "$regfile"
   wineserver -w
@@ -185,9 +280,12 @@ if [ ! -f "$ca_stamp" ]; then
 fi
 
 if [ "${1:-}" = "--print-env" ]; then
-  echo "export WINEPREFIX='$WINEPREFIX'"
-  echo "export LITE_OPENSSL_ROOT='$OPENSSL_DIR'"
-  echo "export LITE_TEST_CA_DIR='$TEST_CA_DIR'"
+  for name in LITE_ARCH LITE_ARCH_REASON WINEPREFIX; do
+    printf 'export %s=%q\n' "$name" "${!name}"
+  done
+  printf 'export LITE_OPENSSL_ROOT=%q\n' "$OPENSSL_DIR"
+  printf 'export LITE_OPENSSL_ROOT_X86=%q\n' "$OPENSSL_DIR_X86"
+  printf 'export LITE_TEST_CA_DIR=%q\n' "$TEST_CA_DIR"
 fi
-log "ready (openssl $ver, prefix $WINEPREFIX)"
+log "ready ($LITE_ARCH_TITLE, openssl $ver, prefix $WINEPREFIX)"
 trap - EXIT

@@ -4,14 +4,19 @@
 # installer built with its download URL on https://localhost) downloads the
 # signed fake setup program as browser-setup.arc, verifies its publisher and
 # runs it. Prints the exit code, the command line setup received and the log.
+# Where this machine cannot execute 32-bit code, the demo runs the x86-64
+# build of the same sources (tools/build_arch.sh; LITE_ARCH forces one).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${LITE_BUILD_DIR:-$root/build}"
+source "$root/tools/build_arch.sh"
 
-bash "$root/tools/bootstrap.sh" >/dev/null
-eval "$(bash "$root/tools/bootstrap.sh" --print-env | grep '^export')"
-cmake -S "$root" -B "$build" -G Ninja -DLITE_OPENSSL_ROOT="$LITE_OPENSSL_ROOT" \
-  -DLITE_TEST_CA_DIR="$LITE_TEST_CA_DIR" >/dev/null
+env_lines="$(bash "$root/tools/bootstrap.sh" --print-env)"
+eval "$env_lines"
+lite_arch_settings "$LITE_ARCH"
+build="${LITE_BUILD_DIR:-$LITE_DEFAULT_BUILD}"
+echo "Demo on the $LITE_ARCH_TITLE: $LITE_ARCH_REASON"
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$LITE_TOOLCHAIN" \
+  -DLITE_OPENSSL_ROOT="$LITE_OPENSSL_ROOT" -DLITE_TEST_CA_DIR="$LITE_TEST_CA_DIR" >/dev/null
 cmake --build "$build" --target lite_installer lite_installer_local fake_setup \
   run_process >/dev/null
 port="$(grep -m1 '^LITE_LOCAL_HTTPS_PORT:' "$build/CMakeCache.txt" | cut -d= -f2)"
@@ -19,7 +24,7 @@ port="$(grep -m1 '^LITE_LOCAL_HTTPS_PORT:' "$build/CMakeCache.txt" | cut -d= -f2
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset http_proxy https_proxy no_proxy HTTP_PROXY HTTPS_PROXY NO_PROXY all_proxy ALL_PROXY
 # The fake setup is signed under the development code-signing root.
-bash "$root/tools/trust_test_ca.sh" "$build/keys/code_signing_pki/root.pem" >/dev/null
+bash "$root/tools/trust_test_ca.sh" --arch="$LITE_ARCH" "$build/keys/code_signing_pki/root.pem" >/dev/null
 
 demo_dir="$(mktemp -d /tmp/lite_installer_demo.XXXXXX)"
 server_log="$demo_dir/fake_services.log"
@@ -38,11 +43,11 @@ curl -sf -X POST "http://127.0.0.1:$http_port/_control/rules" \
   -d "{\"path\": \"/browser/local/browser-setup.arc\", \"behaviour\": {\"file\": \"$build/bin/fake_setup_signed.exe\"}}" \
   >/dev/null
 
-win_demo_dir="$(winepath -w "$demo_dir" 2>/dev/null)"
+win_demo_dir="$(lite_wine winepath -w "$demo_dir" 2>/dev/null)"
 echo "Loopback services on https://localhost:$port; running: lite_installer_local.exe --silent"
-result="$(xvfb-run -a wine "$build/bin/run_process.exe" \
+result="$(xvfb-run -a "$root/tools/wine_run.sh" --arch="$LITE_ARCH" "$build/bin/run_process.exe" \
   "--set-env=TMP=$win_demo_dir" "--set-env=TEMP=$win_demo_dir" \
-  "$(winepath -w "$build/bin/lite_installer_local.exe")" --silent \
+  "$(lite_wine winepath -w "$build/bin/lite_installer_local.exe")" --silent \
   "--fake-setup-report=$win_demo_dir\\setup_report.json" \
   2>/dev/null | tr -d '\r')"
 echo "Installer $result"

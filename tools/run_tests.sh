@@ -1,15 +1,33 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test under Wine inside one Xvfb display
 # with one persistent wineserver. Usage: tools/run_tests.sh [ctest args...]
+#
+# The tests run on the 32-bit build where this machine executes 32-bit
+# code, on the x86-64 build of the same sources where it cannot
+# (tools/build_arch.sh; LITE_ARCH=x86 or x64 forces one). The 64-bit run
+# also builds the 32-bit product, which the binary check examines.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${LITE_BUILD_DIR:-$root/build}"
+source "$root/tools/build_arch.sh"
 
-bash "$root/tools/bootstrap.sh"
-eval "$(bash "$root/tools/bootstrap.sh" --print-env | grep '^export')"
+env_lines="$(bash "$root/tools/bootstrap.sh" --print-env)"
+eval "$env_lines"
+lite_arch_settings "$LITE_ARCH"
+build="${LITE_BUILD_DIR:-$LITE_DEFAULT_BUILD}"
+echo "run_tests: testing the $LITE_ARCH_TITLE in $build: $LITE_ARCH_REASON"
 
-cmake -S "$root" -B "$build" -G Ninja -DLITE_OPENSSL_ROOT="$LITE_OPENSSL_ROOT" \
-  -DLITE_TEST_CA_DIR="$LITE_TEST_CA_DIR" >/dev/null
+configure=(-G Ninja -DCMAKE_TOOLCHAIN_FILE="$LITE_TOOLCHAIN"
+           -DLITE_OPENSSL_ROOT="$LITE_OPENSSL_ROOT" -DLITE_TEST_CA_DIR="$LITE_TEST_CA_DIR")
+if [ "$LITE_ARCH" = x64 ]; then
+  lite_arch_settings x86
+  product_build="${LITE_PRODUCT_BUILD_DIR:-$LITE_DEFAULT_BUILD}"
+  cmake -S "$root" -B "$product_build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$LITE_TOOLCHAIN" \
+    -DLITE_OPENSSL_ROOT="$LITE_OPENSSL_ROOT_X86" -DLITE_TEST_CA_DIR="$LITE_TEST_CA_DIR" >/dev/null
+  cmake --build "$product_build" --target lite_installer
+  configure+=(-DLITE_PRODUCT_EXE="$product_build/bin/lite_installer.exe")
+  lite_arch_settings x64
+fi
+cmake -S "$root" -B "$build" "${configure[@]}" >/dev/null
 cmake --build "$build"
 
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -18,17 +36,32 @@ unset http_proxy https_proxy no_proxy HTTP_PROXY HTTPS_PROXY NO_PROXY all_proxy 
 # The wineserver must start inside the display, or later windows get the
 # null driver; a persistent one with its output redirected keeps Wine's
 # services from holding ctest's pipe (about 3 s per test otherwise).
+rc=0
 xvfb-run -a -s '-screen 0 1280x800x24' bash -c '
   set -u
+  source "$0/tools/build_arch.sh"
+  build="$1"; shift
   # A server left running from an earlier command outside this display
   # would give every window the null driver: start afresh.
   wineserver -k >/dev/null 2>&1
   wineserver -w >/dev/null 2>&1
   wineserver -p </dev/null >/dev/null 2>&1
-  wine wineboot </dev/null >/dev/null 2>&1
-  ctest --test-dir "$0" --output-on-failure -j2 "${@}"
+  lite_wine wineboot </dev/null >/dev/null 2>&1
+  ctest --test-dir "$build" --output-on-failure -j2 "${@}"
   rc=$?
   wineserver -k >/dev/null 2>&1
   wineserver -w >/dev/null 2>&1
   exit $rc
-' "$build" "$@"
+' "$root" "$build" "$@" || rc=$?
+
+# Tests that mean nothing in this build skip themselves with a reason;
+# name them, so that a skip is never silent.
+log="$build/Testing/Temporary/LastTest.log"
+if [ -f "$log" ]; then
+  awk '
+    /^\[ RUN      \]/ { reason = "" }
+    /: Skipped$/ { getline reason }
+    /^\[  SKIPPED \] [^ ]+ \(/ { print "run_tests: skipped in the " arch ": " $4 (reason == "" ? "" : " - " reason) }
+  ' arch="$LITE_ARCH_TITLE" "$log"
+fi
+exit $rc

@@ -5,12 +5,19 @@
 # encoded certificate, property 32) and imports that with regedit.
 # Idempotent: importing the same certificate again rewrites the same value.
 #
-#   tools/trust_test_ca.sh CERT.pem     (WINEPREFIX or LITE_WINEPREFIX chooses
-#                                        the prefix)
+#   tools/trust_test_ca.sh [--arch=x86|x64] CERT.pem
+# The architecture chooses the Wine loader and the default prefix;
+# WINEPREFIX or LITE_WINEPREFIX chooses another prefix.
 set -euo pipefail
-pem="${1:?usage: trust_test_ca.sh CERT.pem}"
-root="$(cd "$(dirname "$0")/.." && pwd)"
-export WINEPREFIX="${LITE_WINEPREFIX:-${WINEPREFIX:-/var/cache/lite_installer/wineprefix}}"
+arch="${LITE_ARCH:-x86}"
+case "${1:-}" in
+  --arch=*) arch="${1#--arch=}"; shift ;;
+esac
+pem="${1:?usage: trust_test_ca.sh [--arch=x86|x64] CERT.pem}"
+source "$(dirname "$0")/build_arch.sh"
+lite_arch_settings "$arch" || { echo "trust_test_ca.sh: unknown architecture $arch" >&2; exit 2; }
+export LITE_ARCH="$arch"
+export WINEPREFIX="${LITE_WINEPREFIX:-${WINEPREFIX:-${LITE_CACHE_DIR:-/var/cache/lite_installer}/$LITE_PREFIX_NAME}}"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 regfile="$(mktemp --suffix=.reg)"
@@ -30,7 +37,7 @@ with open(sys.argv[2], "w", encoding="ascii", newline="") as f:
 print(thumb)
 PY
 )"
-wine regedit /S "$(winepath -w "$regfile" 2>/dev/null)" </dev/null >/dev/null 2>&1 || {
+lite_wine regedit /S "$(lite_wine winepath -w "$regfile" 2>/dev/null)" </dev/null >/dev/null 2>&1 || {
   echo "trust_test_ca.sh: importing $pem ($thumbprint) into $WINEPREFIX failed" >&2
   exit 1
 }

@@ -40,7 +40,11 @@ def read(path):
 def certificate_table(path):
     data = read(path)
     (lfanew,) = struct.unpack_from("<I", data, 0x3C)
-    offset, size = struct.unpack_from("<II", data, lfanew + 24 + 128)
+    (magic,) = struct.unpack_from("<H", data, lfanew + 24)
+    # The security entry of the data directory: PE32 or PE32+ (64-bit
+    # test builds).
+    entry = lfanew + 24 + (128 if magic == 0x10B else 144)
+    offset, size = struct.unpack_from("<II", data, entry)
     return data, offset, size
 
 
