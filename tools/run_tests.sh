@@ -18,6 +18,9 @@ echo "run_tests: testing the $LITE_ARCH_TITLE in $build: $LITE_ARCH_REASON"
 
 configure=(-G Ninja -DCMAKE_TOOLCHAIN_FILE="$LITE_TOOLCHAIN"
            -DLITE_OPENSSL_ROOT="$LITE_OPENSSL_ROOT" -DLITE_TEST_CA_DIR="$LITE_TEST_CA_DIR")
+# Two suites on one machine need their own Wine prefixes (LITE_WINEPREFIX)
+# and their own port for the loopback executable's services.
+[ -n "${LITE_LOCAL_HTTPS_PORT:-}" ] && configure+=(-DLITE_LOCAL_HTTPS_PORT="$LITE_LOCAL_HTTPS_PORT")
 if [ "$LITE_ARCH" = x64 ]; then
   lite_arch_settings x86
   product_build="${LITE_PRODUCT_BUILD_DIR:-$LITE_DEFAULT_BUILD}"
