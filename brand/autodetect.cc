@@ -1,7 +1,7 @@
 #include "brand/autodetect.h"
 
 #include "brand/language.h"
-#include "chrome/installer/norvel/util/system_facts.h"
+#include "base/system_facts.h"
 #include "logging/file_logger.h"
 
 namespace installer {
@@ -40,7 +40,7 @@ std::string BrandForRegionAndLocale(std::string_view region,
 }  // namespace installer
 
 std::string AutodetectBrandName() {
-  const std::string region = installer::SystemFacts::Current().GetUserRegion();
+  const std::string region = base::SystemFacts::Current().GetUserRegion();
   LOG(INFO) << "User region: " << region;
   const std::string locale = installer::GetUserUiLanguageCode();
   LOG(INFO) << "User locale: " << locale;

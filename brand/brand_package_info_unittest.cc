@@ -5,7 +5,7 @@
 
 #include "brand/language.h"
 #include "chrome/installer/norvel/util/registry.h"
-#include "chrome/installer/norvel/util/system_facts.h"
+#include "base/system_facts.h"
 #include "deployment_config.h"
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
@@ -21,7 +21,7 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-class UiLanguageFacts : public installer::SystemFacts {
+class UiLanguageFacts : public base::SystemFacts {
  public:
   LANGID GetUserDefaultUILanguage() const override { return ui_language; }
   LANGID ui_language = 1049;
@@ -36,7 +36,7 @@ class BrandPackageInfoTest : public testing::Test {
   test::ScopedTempDir dir_;
   test::ScopedRegistryOverride registry_;
   UiLanguageFacts facts_;
-  installer::ScopedSystemFactsForTesting scoped_facts_{&facts_};
+  base::ScopedSystemFactsForTesting scoped_facts_{&facts_};
   BrandPackageInfo info_{dir_.path() + L"\\"};
 };
 

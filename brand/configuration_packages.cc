@@ -9,7 +9,7 @@
 #include "brand/autodetect.h"
 #include "brand/brand_package_info.h"
 #include "brand/cabinet.h"
-#include "chrome/installer/lite_installer/startup_flavour.h"
+#include "deployment_config.h"
 #include "logging/file_logger.h"
 
 namespace {
@@ -49,7 +49,7 @@ void WritePackageFile(const std::wstring& path, std::string_view bytes) {
 
 void BrandPackageInfo::GetInfo(const std::string& brand_name) {
   Clear();
-  if (lite_installer::IsFullInstaller) {
+  if (deployment::IsFullInstaller) {
     if (LoadPackageResource(MAKEINTRESOURCEW(kPartnerPackageId)).empty() &&
         ReloadFromRegistry()) {
       return;

@@ -8,7 +8,7 @@
 #include "brand/brand_package_info.h"
 #include "brand/cabinet.h"
 #include "chrome/installer/norvel/util/registry.h"
-#include "chrome/installer/norvel/util/system_facts.h"
+#include "base/system_facts.h"
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
 #include "logging/file_logger.h"
@@ -23,7 +23,7 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-class LocaleFacts : public installer::SystemFacts {
+class LocaleFacts : public base::SystemFacts {
  public:
   std::string GetUserRegion() const override { return region; }
   LANGID GetUserDefaultUILanguage() const override { return ui_language; }
@@ -48,7 +48,7 @@ class ConfigurationPackagesTest : public testing::Test {
   test::ScopedTempDir dir_;
   test::ScopedRegistryOverride registry_;
   LocaleFacts facts_;
-  installer::ScopedSystemFactsForTesting scoped_facts_{&facts_};
+  base::ScopedSystemFactsForTesting scoped_facts_{&facts_};
   BrandPackageInfo info_{dir_.path() + L"\\"};
 };
 

@@ -13,7 +13,7 @@
 #include "brand/brand_package_info.h"
 #include "brand/installer_tag.h"
 #include "brand/tagged_file_mapping.h"
-#include "chrome/installer/lite_installer/startup_flavour.h"
+#include "deployment_config.h"
 #include "chrome/installer/norvel/util/registry.h"
 #include "logging/file_logger.h"
 
@@ -78,7 +78,7 @@ bool DistribInfoParams::Get(const std::string& key, std::string* value) const {
 }
 
 bool DistribInfoParams::UseRegistry() const {
-  return lite_installer::IsFullInstaller;
+  return deployment::IsFullInstaller;
 }
 
 void DistribInfoParams::StoreInRegistry(const std::string& text) {

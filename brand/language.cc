@@ -1,6 +1,6 @@
 #include "brand/language.h"
 
-#include "chrome/installer/norvel/util/system_facts.h"
+#include "base/system_facts.h"
 
 namespace installer {
 namespace {
@@ -36,7 +36,7 @@ uint32_t LanguageIdForCode(std::string_view code) {
 }
 
 std::string GetUserUiLanguageCode() {
-  return LanguageCodeForId(SystemFacts::Current().GetUserDefaultUILanguage());
+  return LanguageCodeForId(base::SystemFacts::Current().GetUserDefaultUILanguage());
 }
 
 }  // namespace installer

@@ -6,7 +6,7 @@
 
 #include "base/scoped_handle.h"
 #include "base/strings.h"
-#include "chrome/installer/norvel/util/windows_version.h"
+#include "base/windows_version.h"
 #include "logging/file_logger.h"
 
 namespace broupdater {
@@ -20,7 +20,7 @@ constexpr DWORD kMaxUserIdFileSize = 65;
 constexpr size_t kMaxUserIdLength = 64;
 
 bool IsVistaOrLater() {
-  return installer::GetWindowsVersionClass() >= installer::kWinVista;
+  return base::GetWindowsVersionClass() >= base::kWinVista;
 }
 
 // The marker is written where a low-integrity process of the product can

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "base/strings.h"
-#include "chrome/installer/norvel/util/downloader.h"
+#include "chrome/installer/norvel/util/network/downloader.h"
 
 namespace {
 

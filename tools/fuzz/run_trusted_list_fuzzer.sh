@@ -16,7 +16,7 @@ mkdir -p "$work/corpus" "$work/include"
 clang++-14 -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined \
   -fno-sanitize-recover=undefined -I"$root" -isystem "$work/include" \
   "$root/tools/fuzz/trusted_list_fuzzer.cc" \
-  "$root/chrome/installer/norvel/util/trusted_list.cc" \
+  "$root/chrome/installer/norvel/util/trust/trusted_list.cc" \
   "$root/base/json.cc" \
   -o "$work/trusted_list_fuzzer"
 

@@ -7,7 +7,7 @@
 #include <span>
 #include <string_view>
 
-#include "chrome/installer/norvel/util/trusted_list.h"
+#include "chrome/installer/norvel/util/trust/trusted_list.h"
 
 namespace {
 

@@ -11,10 +11,10 @@
 #include "chrome/installer/lite_installer/delayed_params.h"
 #include "chrome/installer/lite_installer/lite_installer_helpers.h"
 #include "chrome/installer/lite_installer/monotonic_time.h"
-#include "chrome/installer/lite_installer/startup_flavour.h"
-#include "chrome/installer/norvel/util/async_http_request_sender.h"
+#include "deployment_config.h"
+#include "chrome/installer/norvel/util/network/async_http_request_sender.h"
 #include "chrome/installer/norvel/util/registry.h"
-#include "chrome/installer/norvel/util/windows_version.h"
+#include "base/windows_version.h"
 #include "logging/file_logger.h"
 #include "logging/user_id.h"
 
@@ -39,7 +39,7 @@ constexpr DataFileSwitch kAbtConfigSwitch = {"abt-config-resource-file",
 std::wstring DataFilePath(const DataFileSwitch& data_file) {
   std::wstring path = base::CommandLine::ForCurrentProcess().GetSwitchValue(
       data_file.switch_name);
-  if (path.empty() && lite_installer::IsFullInstaller)
+  if (path.empty() && deployment::IsFullInstaller)
     path = installer::ReadFilePathFromRegistry(data_file.registry_name);
   return path;
 }
@@ -157,9 +157,9 @@ void Installer::SetOkButtonPressedTime() {
 }
 
 void Installer::SetMakeBrowserDefault(bool make_default) {
-  const int version = installer::GetWindowsVersionClass();
+  const int version = base::GetWindowsVersionClass();
   // Windows 8 and 8.1 do not let programs change the default browser.
-  if (version == installer::kWin8 || version == installer::kWin8_1)
+  if (version == base::kWin8 || version == base::kWin8_1)
     return;
   make_default_ = make_default ? 1 : 0;
 }
@@ -182,7 +182,7 @@ bool Installer::WillLaunchBrowser() const {
 void Installer::Install() {
   SendStatEvent("installer_started");
 
-  if (lite_installer::IsFullInstaller) {
+  if (deployment::IsFullInstaller) {
     const base::CommandLine& line = base::CommandLine::ForCurrentProcess();
     if (line.HasSwitch("override-partner-package")) {
       override_partner_package_ =
@@ -202,7 +202,7 @@ void Installer::Install() {
   if (brand_)
     brand_->StoreLanguageValue();
   ExtractInstallerDataIfAbsent(temp_dir_);
-  if (!lite_installer::IsFullInstaller) {
+  if (!deployment::IsFullInstaller) {
     // Left behind on failure, so that an installer started from the failure
     // page finds the data files and the brand again.
     installer::StoreProductValue(kInstallerDataSwitch.registry_name,
@@ -228,7 +228,7 @@ void Installer::Install() {
       delegate_->OnInstallError(static_cast<InstallErrorKind>(result));
     }
   }
-  if (success || lite_installer::IsFullInstaller) {
+  if (success || deployment::IsFullInstaller) {
     for (const wchar_t* name :
          {L"InstallerData", L"ClidsFile", L"NorvelWebsiteIconFile",
           L"DistribInfoParams"}) {

@@ -12,13 +12,12 @@
 #include "brand/brand_package_info.h"
 #include "chrome/installer/lite_installer/installer.h"
 #include "chrome/installer/lite_installer/monotonic_time.h"
-#include "chrome/installer/lite_installer/startup_flavour.h"
-#include "chrome/installer/norvel/util/download_observer.h"
-#include "chrome/installer/norvel/util/download_sink.h"
-#include "chrome/installer/norvel/util/downloader.h"
-#include "chrome/installer/norvel/util/file_version.h"
-#include "chrome/installer/norvel/util/windows_version.h"
 #include "deployment_config.h"
+#include "chrome/installer/norvel/util/network/download_observer.h"
+#include "chrome/installer/norvel/util/network/download_sink.h"
+#include "chrome/installer/norvel/util/network/downloader.h"
+#include "chrome/installer/norvel/util/file_version.h"
+#include "base/windows_version.h"
 #include "logging/file_logger.h"
 
 namespace {
@@ -324,7 +323,7 @@ std::vector<Installer::DownloadUrlEntry> Installer::GetDownloadUrls(
     int architecture) {
   std::vector<DownloadUrlEntry> urls;
   // Version class 2 (5.2) is 64-bit XP and Server 2003: XP as well.
-  if (installer::GetWindowsVersionClass() <= installer::kWinVista) {
+  if (base::GetWindowsVersionClass() <= base::kWinVista) {
     urls.push_back({std::string(deployment::kDownloadOrigin) + kLegacySetupPath,
                     kLegacyUrlAttempts});
   } else {
@@ -342,8 +341,8 @@ Installer::GetDownloadUrlsFromBrandConfig(int architecture) {
   if (!brand_)
     return urls;
 
-  const int version = installer::GetWindowsVersionClass();
-  if (version >= installer::kWin7 && version <= installer::kWin8_1) {
+  const int version = base::GetWindowsVersionClass();
+  if (version >= base::kWin7 && version <= base::kWin8_1) {
     if (!brand_->setup_url_win7_.empty()) {
       urls.push_back({brand_->setup_url_win7_, kWin7UrlAttempts});
     } else {

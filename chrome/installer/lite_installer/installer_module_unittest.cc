@@ -16,10 +16,10 @@
 #include "base/strings.h"
 #include "brand/brand_package_info.h"
 #include "chrome/installer/lite_installer/installer.h"
-#include "chrome/installer/norvel/util/download_sink.h"
-#include "chrome/installer/norvel/util/system_facts.h"
-#include "chrome/installer/norvel/util/tick_clock.h"
-#include "chrome/installer/norvel/util/windows_version.h"
+#include "chrome/installer/norvel/util/network/download_sink.h"
+#include "base/system_facts.h"
+#include "base/tick_clock.h"
+#include "base/windows_version.h"
 #include "deployment_config.h"
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
@@ -144,7 +144,7 @@ class ModuleTestInstaller : public Installer {
       ::CreateEventW(nullptr, FALSE, FALSE, nullptr)};
 };
 
-class VersionFacts : public installer::SystemFacts {
+class VersionFacts : public base::SystemFacts {
  public:
   std::optional<Version> GetWindowsVersion() const override {
     return Version{major, minor, 7601};
@@ -155,7 +155,7 @@ class VersionFacts : public installer::SystemFacts {
 
 // Each call is a minute after the previous one, so that every read of a
 // download is followed by an estimate.
-class MinuteClock : public installer::TickClock {
+class MinuteClock : public base::TickClock {
  public:
   DWORD GetTickCount() const override { return ticks_ += 61000; }
 
@@ -176,7 +176,7 @@ class InstallerModuleTest : public testing::Test {
   void TearDown() override {
     broupdater::SetFileLogger(nullptr);
     base::CommandLine::InitForCurrentProcessForTesting(::GetCommandLineW());
-    installer::ResetWindowsVersionClassForTesting();
+    base::ResetWindowsVersionClassForTesting();
   }
 
   static FakeServices& server() { return FakeServices::Shared(); }
@@ -184,7 +184,7 @@ class InstallerModuleTest : public testing::Test {
   void SetWindows(DWORD major, DWORD minor) {
     facts_.major = major;
     facts_.minor = minor;
-    installer::ResetWindowsVersionClassForTesting();
+    base::ResetWindowsVersionClassForTesting();
   }
 
   std::unique_ptr<ModuleTestInstaller> MakeInstaller() {
@@ -238,7 +238,7 @@ class InstallerModuleTest : public testing::Test {
   test::ScopedTempDir dir_;
   test::ScopedRegistryOverride registry_;
   VersionFacts facts_;
-  installer::ScopedSystemFactsForTesting scoped_facts_{&facts_};
+  base::ScopedSystemFactsForTesting scoped_facts_{&facts_};
   BrandPackageInfo brand_{dir_.path() + L"\\"};
   RecordingDelegate delegate_;
   std::wstring archive_ = dir_.Append(L"module.arc");
@@ -457,7 +457,7 @@ TEST_F(InstallerModuleTest, StopDuringThePauseEndsAtOnce) {
 
 TEST_F(InstallerModuleTest, DelegateSeesProgressAndRemainingTime) {
   MinuteClock clock;
-  installer::ScopedTickClockForTesting scoped_clock(&clock);
+  base::ScopedTickClockForTesting scoped_clock(&clock);
   ASSERT_TRUE(server().AddRule("/dl/main.arc", R"({"size": 300000})"));
   brand_.setup_url_ = server().HttpsUrl("/dl/main.arc");
   auto installer = MakeInstaller();

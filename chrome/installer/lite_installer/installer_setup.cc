@@ -13,8 +13,8 @@
 #include "chrome/installer/lite_installer/lite_installer_helpers.h"
 #include "chrome/installer/lite_installer/monotonic_time.h"
 #include "chrome/installer/lite_installer/setup_exit_code.h"
-#include "chrome/installer/lite_installer/startup_flavour.h"
-#include "chrome/installer/norvel/util/norvel_trust_verifier.h"
+#include "deployment_config.h"
+#include "chrome/installer/norvel/util/trust/norvel_trust_verifier.h"
 #include "logging/file_logger.h"
 
 namespace {
@@ -196,7 +196,7 @@ bool Installer::VerifyDownloadedModule(const std::wstring& path) {
   // The trusted list travels inside the archive, signed with a pinned key.
   return VerifyModuleWithTrustJson(
       path, install_util::NorvelTrustVerifier::GetTrustJsonFromModule(path),
-      lite_installer::IsFullInstaller);
+      deployment::IsFullInstaller);
 }
 
 bool Installer::VerifyModuleWithTrustJson(const std::wstring& path,
@@ -225,7 +225,7 @@ bool Installer::RunModule(const std::wstring& path,
   base::CommandLine line = command_line;
   line.SetProgram(path);
   line.AppendSwitch("source",
-                    lite_installer::IsFullInstaller ? L"full" : L"lite");
+                    deployment::IsFullInstaller ? L"full" : L"lite");
   return RunModuleAndWait(nullptr, line.GetCommandLineString(), &exit_code_);
 }
 
@@ -442,7 +442,7 @@ void Installer::ApplyDelayedParams(base::CommandLine* command_line) {
                                   params.make_default != 0);
   command_line->SetSwitchPresence("disablenrpin",
                                   (params.install_nrpin ^ 1) != 0);
-  if (!lite_installer::IsFullInstaller) {
+  if (!deployment::IsFullInstaller) {
     command_line->AppendSwitch("histogram-download-time",
                                ReadField(params.histogram_download_time));
   }

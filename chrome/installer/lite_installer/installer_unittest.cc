@@ -10,8 +10,8 @@
 #include "base/command_line.h"
 #include "brand/brand_package_info.h"
 #include "chrome/installer/lite_installer/delayed_params.h"
-#include "chrome/installer/norvel/util/system_facts.h"
-#include "chrome/installer/norvel/util/windows_version.h"
+#include "base/system_facts.h"
+#include "base/windows_version.h"
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
 #include "logging/file_logger.h"
@@ -299,7 +299,7 @@ TEST_F(InstallerTest, SilentRunCommandLine) {
   EXPECT_THAT(installer.setup_line, HasSubstr(L"--silent"));
 }
 
-class VersionFacts : public installer::SystemFacts {
+class VersionFacts : public base::SystemFacts {
  public:
   std::optional<Version> GetWindowsVersion() const override {
     return Version{6, minor, 9200};
@@ -309,15 +309,15 @@ class VersionFacts : public installer::SystemFacts {
 
 TEST_F(InstallerTest, MakeDefaultIsIgnoredOnWindows8) {
   VersionFacts facts;
-  installer::ScopedSystemFactsForTesting scoped(&facts);
+  base::ScopedSystemFactsForTesting scoped(&facts);
   for (DWORD minor : {1u, 2u, 3u}) {
     facts.minor = minor;
-    installer::ResetWindowsVersionClassForTesting();
+    base::ResetWindowsVersionClassForTesting();
     TestInstaller installer(nullptr, &brand_, nullptr, false);
     installer.SetMakeBrowserDefault(true);
     EXPECT_EQ(minor == 1 ? 1 : 0, installer.make_default()) << minor;
   }
-  installer::ResetWindowsVersionClassForTesting();
+  base::ResetWindowsVersionClassForTesting();
 }
 
 TEST_F(InstallerTest, DelayedParamsRoundTrip) {

@@ -19,7 +19,7 @@
 #include "chrome/installer/lite_installer/single_instance.h"
 #include "chrome/installer/lite_installer/startup.h"
 #include "chrome/installer/norvel/util/disk_space.h"
-#include "chrome/installer/norvel/util/windows_version.h"
+#include "base/windows_version.h"
 #include "logging/file_logger.h"
 
 using lite_installer::SecureEnvironmentResult;
@@ -90,7 +90,7 @@ extern "C" int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
     return PendingExecuteAsAdmin();
 
   ScopedUiLibraries ui_libraries;
-  LOG(INFO) << (IsFullInstaller ? "Full installer mode."
+  LOG(INFO) << (deployment::IsFullInstaller ? "Full installer mode."
                                 : "Lite installer mode.");
 
   SingleInstanceMutex single_instance;
@@ -121,7 +121,7 @@ extern "C" int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
     brand->language_ = language;
   brand->FillDefaults();
 
-  const int windows_version = installer::GetWindowsVersionClass();
+  const int windows_version = base::GetWindowsVersionClass();
 
   for (const auto& [key, value] : distrib_info->params())
     crash_reporter->SetAnnotation(key, value);
@@ -129,7 +129,7 @@ extern "C" int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
   crash_reporter->SetAnnotation("brand_name", brand->brand_name_);
   crash_reporter->SetAnnotation("default_language", brand->language_);
 
-  if (IsFullInstaller && windows_version < installer::kWin7)
+  if (deployment::IsFullInstaller && windows_version < base::kWin7)
     return kExitWindowsTooOld;
 
   int cpu_reason_id = 0;

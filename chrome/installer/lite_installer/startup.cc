@@ -10,12 +10,12 @@ using std::min;
 }  // namespace Gdiplus
 #include <gdiplus.h>
 
-#include "chrome/installer/norvel/util/system_facts.h"
+#include "base/system_facts.h"
 
 namespace lite_installer {
 
 bool IsCpuSupported(int* reason_id) {
-  const installer::SystemFacts& facts = installer::SystemFacts::Current();
+  const base::SystemFacts& facts = base::SystemFacts::Current();
   const bool sse2 =
       facts.IsProcessorFeaturePresent(PF_XMMI64_INSTRUCTIONS_AVAILABLE);
   const bool sse3 =

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "chrome/installer/lite_installer/startup_flavour.h"
+#include "deployment_config.h"
 
 namespace lite_installer {
 

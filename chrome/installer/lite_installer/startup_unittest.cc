@@ -11,8 +11,8 @@
 #include "base/command_line.h"
 #include "chrome/installer/lite_installer/installer.h"
 #include "chrome/installer/lite_installer/single_instance.h"
-#include "chrome/installer/norvel/util/system_facts.h"
-#include "chrome/installer/norvel/util/windows_version.h"
+#include "base/system_facts.h"
+#include "base/windows_version.h"
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
 #include "logging/file_logger.h"
@@ -26,14 +26,14 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-class FakeFacts : public installer::SystemFacts {
+class FakeFacts : public base::SystemFacts {
  public:
   bool IsProcessorFeaturePresent(DWORD feature) const override {
     if (feature == PF_XMMI64_INSTRUCTIONS_AVAILABLE)
       return sse2;
     if (feature == PF_SSE3_INSTRUCTIONS_AVAILABLE)
       return sse3;
-    return SystemFacts::IsProcessorFeaturePresent(feature);
+    return base::SystemFacts::IsProcessorFeaturePresent(feature);
   }
   std::optional<uint64_t> GetFreeDiskSpace(const wchar_t*) const override {
     return free_space;
@@ -101,7 +101,7 @@ class StartupTest : public testing::Test {
   test::ScopedTempDir dir_;
   test::ScopedTempPathOverride tmp_{dir_.path()};
   FakeFacts facts_;
-  installer::ScopedSystemFactsForTesting scoped_facts_{&facts_};
+  base::ScopedSystemFactsForTesting scoped_facts_{&facts_};
   test::ScopedRegistryOverride registry_;
 };
 

@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include "chrome/installer/norvel/util/system_facts.h"
+#include "base/system_facts.h"
 #include "logging/file_logger.h"
 
 namespace installer {
@@ -17,7 +17,7 @@ bool HasEnoughDiskSpace(bool system_level, uint32_t required_bytes) {
     return true;
   }
   std::optional<uint64_t> free_bytes =
-      SystemFacts::Current().GetFreeDiskSpace(folder);
+      base::SystemFacts::Current().GetFreeDiskSpace(folder);
   if (!free_bytes) {
     LOG(INFO) << "GetDiskFreeSpaceEx failed";
     return true;

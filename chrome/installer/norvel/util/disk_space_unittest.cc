@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "chrome/installer/norvel/util/system_facts.h"
+#include "base/system_facts.h"
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
 #include "logging/file_logger.h"
@@ -16,7 +16,7 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-class FreeSpaceFacts : public SystemFacts {
+class FreeSpaceFacts : public base::SystemFacts {
  public:
   std::optional<uint64_t> GetFreeDiskSpace(
       const wchar_t* folder) const override {
@@ -35,7 +35,7 @@ class DiskSpaceTest : public testing::Test {
 
   test::ScopedTempDir dir_;
   FreeSpaceFacts facts_;
-  ScopedSystemFactsForTesting scoped_facts_{&facts_};
+  base::ScopedSystemFactsForTesting scoped_facts_{&facts_};
 };
 
 constexpr uint32_t k600MiB = 629145600;

@@ -1,0 +1,299 @@
+#include "chrome/installer/norvel/util/network/downloader.h"
+
+#include <cstring>
+
+#include "base/scoped_handle.h"
+#include "base/strings.h"
+#include "chrome/installer/norvel/util/network/request_headers.h"
+#include "base/tick_clock.h"
+#include "logging/file_logger.h"
+
+namespace installer {
+namespace {
+
+bool IsSignaled(HANDLE event) {
+  return event && ::WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
+}
+
+}  // namespace
+
+Downloader::Downloader() : buffer_(new uint8_t[kBufferSize]()) {}
+
+Downloader::~Downloader() = default;
+
+void Downloader::SetError(const wchar_t* label, DWORD error) {
+  last_error_ = label + std::to_wstring(error);
+}
+
+bool Downloader::QueryStatus(DWORD* status) const {
+  DWORD size = sizeof(*status);
+  return ::HttpQueryInfoW(request_.get(),
+                          HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER,
+                          status, &size, nullptr) != FALSE;
+}
+
+// static
+void CALLBACK Downloader::StatusCallback(HINTERNET handle,
+                                         DWORD_PTR context,
+                                         DWORD status,
+                                         void* info,
+                                         DWORD info_length) {
+  if (status != INTERNET_STATUS_REDIRECT || !context || !info)
+    return;
+  // The context is the downloader's final_url_; the information is the new
+  // URL as a wide string.
+  auto* final_url = reinterpret_cast<std::wstring*>(context);
+  *final_url = static_cast<const wchar_t*>(info);
+}
+
+bool Downloader::OpenDownload(const std::wstring& url, DownloadSink* sink) {
+  url_.clear();
+  last_error_.clear();
+  exception_ = base::ExceptionRecord();
+  final_url_.clear();
+  content_length_ = 0;
+  sink_ = nullptr;
+  body_bytes_ = 0;
+  request_.reset();
+  internet_.reset();
+
+  internet_.reset(::InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG,
+                                  nullptr, nullptr, 0));
+  if (!internet_) {
+    SetError(L"internet_open-", ::GetLastError());
+    return false;
+  }
+  if (::InternetSetStatusCallbackW(internet_.get(), &StatusCallback) ==
+      INTERNET_INVALID_STATUS_CALLBACK) {
+    PLOG(ERROR) << "SetStatusCallback failed";
+  }
+
+  std::wstring headers = BuildRequestHeaders();
+  HINTERNET request = nullptr;
+  DWORD open_error = 0;
+  // The first call into WinINet may load it; a failure to do so surfaces
+  // as a structured exception that must end this download, not the process.
+  bool returned = base::CallWithExceptionGuard(
+      [&] {
+        request =
+            ::InternetOpenUrlW(internet_.get(), url.c_str(), headers.c_str(),
+                               static_cast<DWORD>(-1), INTERNET_FLAG_RELOAD,
+                               reinterpret_cast<DWORD_PTR>(&final_url_));
+        open_error = ::GetLastError();
+      },
+      &exception_);
+  if (!returned) {
+    PLOG(ERROR) << "An attempt to open url " << url
+                << " generated an exception " << exception_.code;
+    ::InternetSetStatusCallbackW(internet_.get(), nullptr);
+    return false;
+  }
+  if (!request) {
+    ::InternetSetStatusCallbackW(internet_.get(), nullptr);
+    SetError(L"internet_open_url-", open_error);
+    return false;
+  }
+  request_.reset(request);
+
+  DWORD offset = sink->bytes_written();
+  if (offset > 0) {
+    DWORD position = ::InternetSetFilePointer(
+        request_.get(), static_cast<LONG>(offset), nullptr, FILE_BEGIN, 0);
+    if (position != offset) {
+      // The download cannot continue where the sink ends; start the sink
+      // over, and let the first read report the failure.
+      SetError(L"internet_set_file_pointer-", ::GetLastError());
+      sink->Reset();
+    }
+  }
+
+  ::InternetSetStatusCallbackW(internet_.get(), nullptr);
+  url_ = url;
+  sink_ = sink;
+  LOG(INFO) << "Connection established: " << url;
+  return true;
+}
+
+uint32_t Downloader::ReadChunk() {
+  if (!last_error_.empty() || !request_)
+    return 0;
+  DWORD read = 0;
+  if (!::InternetReadFile(request_.get(), buffer_.get(), kBufferSize, &read)) {
+    SetError(L"internet_read-", ::GetLastError());
+    return 0;
+  }
+  DWORD status = 0;
+  if (QueryStatus(&status) && status != HTTP_STATUS_OK)
+    return 0;
+  if (read > 0 && !sink_->Write(buffer_.get(), read)) {
+    SetError(L"write_file-", ::GetLastError());
+    return 0;
+  }
+  body_bytes_ += read;
+  if (content_length_ == 0) {
+    DWORD length = 0;
+    DWORD size = sizeof(length);
+    if (::HttpQueryInfoW(request_.get(),
+                         HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER,
+                         &length, &size, nullptr)) {
+      content_length_ = length;
+    }
+  }
+  return read;
+}
+
+bool Downloader::FinalizeDownload(DWORD* status_out) {
+  if (!last_error_.empty())
+    return false;
+  DWORD status = 0;
+  bool have_status = request_ && QueryStatus(&status);
+  DWORD error = ::GetLastError();
+  if (have_status && status == HTTP_STATUS_OK) {
+    if (content_length_ == 0 || body_bytes_ >= content_length_)
+      return true;
+    // The body ended before the announced length: the connection was
+    // dropped, which WinINet may report as a clean end of data. A truncated
+    // body must not pass for a complete one.
+    SetError(L"internet_read-", ERROR_INTERNET_CONNECTION_RESET);
+  } else {
+    last_error_ = L"final_query_info-" +
+                  std::to_wstring(have_status ? status : 0) + L"-" +
+                  std::to_wstring(error);
+  }
+  LOG(WARNING) << "Unsuccessful download: " << url_;
+  if (status_out)
+    *status_out = status;
+  return false;
+}
+
+std::string Downloader::QueryResponseHeader(const std::string& name) {
+  if (!request_)
+    return std::string();
+  // HTTP_QUERY_CUSTOM takes the header name in the buffer it fills.
+  DWORD size = static_cast<DWORD>(name.size() + 1);
+  if (size < 256)
+    size = 256;
+  std::string buffer;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    buffer.assign(size, '\0');
+    std::memcpy(buffer.data(), name.c_str(), name.size() + 1);
+    DWORD length = size;
+    if (::HttpQueryInfoA(request_.get(), HTTP_QUERY_CUSTOM, buffer.data(),
+                         &length, nullptr)) {
+      buffer.resize(length);
+      return buffer;
+    }
+    if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || length <= size)
+      return std::string();
+    size = length;
+  }
+  return std::string();
+}
+
+bool Downloader::Download(const std::string& url,
+                          HANDLE stop_event,
+                          DownloadSink* sink) {
+  if (!OpenDownload(base::WidenBytes(url), sink))
+    return false;
+  while (ReadChunk() > 0) {
+    // A body cut short by the stop event is not a download.
+    if (IsSignaled(stop_event))
+      return false;
+  }
+  return FinalizeDownload(nullptr);
+}
+
+bool Downloader::DownloadToFile(const std::string& url,
+                                const std::wstring& target,
+                                HANDLE stop_event) {
+  wchar_t temp_dir[MAX_PATH + 1];
+  DWORD length = ::GetTempPathW(MAX_PATH + 1, temp_dir);
+  if (length == 0 || length > MAX_PATH)
+    return false;
+  wchar_t temp_path[MAX_PATH];
+  if (!::GetTempFileNameW(temp_dir, L"", 0, temp_path))
+    return false;
+
+  bool result = false;
+  {
+    base::ScopedFileHandle file(::CreateFileW(temp_path, GENERIC_WRITE, 0,
+                                              nullptr, CREATE_ALWAYS,
+                                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file) {
+      FileDownloadSink sink(file.get());
+      result = Download(url, stop_event, &sink);
+    }
+  }
+  if (result) {
+    result = ::MoveFileExW(temp_path, target.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) !=
+             FALSE;
+  }
+  // Gone already after a successful move.
+  ::DeleteFileW(temp_path);
+  return result;
+}
+
+bool Downloader::DownloadToString(const std::string& url,
+                                  HANDLE stop_event,
+                                  std::string* body) {
+  MemoryDownloadSink sink;
+  if (!Download(url, stop_event, &sink))
+    return false;
+  *body = sink.TakeData();
+  return true;
+}
+
+bool DownloadWithProgress(const std::wstring& url,
+                          DownloadSink* sink,
+                          std::wstring* error,
+                          std::wstring* final_url,
+                          uint32_t* content_length,
+                          HANDLE stop,
+                          DownloadObserver* observer,
+                          base::ExceptionRecord* exception) {
+  Downloader downloader;
+  auto copy_out = [&] {
+    if (error)
+      *error = downloader.last_error();
+    if (final_url)
+      *final_url = downloader.final_url();
+    if (content_length)
+      *content_length = downloader.content_length();
+  };
+  if (!downloader.OpenDownload(url, sink)) {
+    if (exception)
+      *exception = downloader.exception();
+    // The label tells the caller's statistics why the attempt failed.
+    copy_out();
+    return false;
+  }
+  if (observer && sink->bytes_written() == 0) {
+    observer->SetProgress(0.0f);
+    observer->SetRemainingTime(-1, RemainingTimeKind::kUnknown);
+  }
+
+  const base::TickClock& clock = base::TickClock::Current();
+  DownloadProgressReporter reporter(observer, clock.GetTickCount());
+  bool result = false;
+  for (;;) {
+    if (stop && ::WaitForSingleObject(stop, 0) != WAIT_TIMEOUT) {
+      result = false;
+      break;
+    }
+    if (downloader.ReadChunk() == 0) {
+      result = downloader.FinalizeDownload(nullptr);
+      if (observer && result) {
+        observer->SetProgress(1.0f);
+        observer->SetRemainingTime(0, RemainingTimeKind::kFinished);
+      }
+      break;
+    }
+    reporter.OnBytesReceived(clock.GetTickCount(), sink->bytes_written(),
+                             downloader.content_length());
+  }
+  copy_out();
+  return result;
+}
+
+}  // namespace installer

@@ -1,0 +1,104 @@
+#ifndef CHROME_INSTALLER_NORVEL_UTIL_NETWORK_DOWNLOADER_H_
+#define CHROME_INSTALLER_NORVEL_UTIL_NETWORK_DOWNLOADER_H_
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "base/exception_guard.h"
+#include "base/scoped_internet_handle.h"
+#include "chrome/installer/norvel/util/network/download_observer.h"
+#include "chrome/installer/norvel/util/network/download_sink.h"
+
+namespace installer {
+
+// Fetches one URL over WinINet with a plain GET and streams the body, 32 KiB
+// at a time, to a sink. WinINet follows redirects; the last target is kept.
+// Only status 200 counts as success. Every failure is described by a label
+// ending in "-" and a number (see last_error()), which callers put into their
+// logs and statistics:
+//   internet_open-N, internet_open_url-N, internet_set_file_pointer-N,
+//   internet_read-N, write_file-N, final_query_info-STATUS-N.
+// One thread uses one Downloader.
+class Downloader {
+ public:
+  static constexpr uint32_t kBufferSize = 0x8000;
+  static constexpr wchar_t kUserAgent[] = L"Norvel.Browser lite installer";
+
+  Downloader();
+  Downloader(const Downloader&) = delete;
+  Downloader& operator=(const Downloader&) = delete;
+  virtual ~Downloader();
+
+  // Downloads into a temporary file and moves it to `target` on success.
+  virtual bool DownloadToFile(const std::string& url,
+                              const std::wstring& target,
+                              HANDLE stop_event);
+  virtual bool DownloadToString(const std::string& url,
+                                HANDLE stop_event,
+                                std::string* body);
+  // Opens the session and the request. A sink that already holds bytes makes
+  // the download resume at that offset. True when a request exists.
+  virtual bool OpenDownload(const std::wstring& url, DownloadSink* sink);
+  // Reads one piece and hands it to the sink; 0 at the end or on failure.
+  virtual uint32_t ReadChunk();
+  // True only when nothing failed, the status is 200 and the body was as
+  // long as announced. `status` (may be null) receives the status on failure.
+  virtual bool FinalizeDownload(DWORD* status);
+
+  // Value of a response header of the current request, empty when absent.
+  std::string QueryResponseHeader(const std::string& name);
+
+  // The common loop; `stop_event` (may be null) is polled between pieces.
+  // A download cut short by it fails.
+  bool Download(const std::string& url, HANDLE stop_event, DownloadSink* sink);
+
+  const std::wstring& url() const { return url_; }
+  const std::wstring& last_error() const { return last_error_; }
+  const base::ExceptionRecord& exception() const { return exception_; }
+  const std::wstring& final_url() const { return final_url_; }
+  uint32_t content_length() const { return content_length_; }
+
+ private:
+  static void CALLBACK StatusCallback(HINTERNET handle,
+                                      DWORD_PTR context,
+                                      DWORD status,
+                                      void* info,
+                                      DWORD info_length);
+  void SetError(const wchar_t* label, DWORD error);
+  // The response status, or nullopt-like false when it cannot be read.
+  bool QueryStatus(DWORD* status) const;
+
+  std::wstring url_;
+  std::wstring last_error_;
+  base::ExceptionRecord exception_;
+  std::wstring final_url_;
+  uint32_t content_length_ = 0;
+  DownloadSink* sink_ = nullptr;
+  base::ScopedInternetHandle internet_;
+  base::ScopedInternetHandle request_;
+  std::unique_ptr<uint8_t[]> buffer_;
+  // Body bytes of the current request, to tell a dropped connection (which
+  // WinINet may report as a clean end) from a complete body.
+  uint64_t body_bytes_ = 0;
+};
+
+// Downloads `url` into `sink` (resuming at the sink's count) and reports
+// progress and remaining-time estimates to `observer`. `stop` (may be null)
+// ends the download as failed. Outputs that are given receive the failure
+// label, the final URL after redirects, the announced length and, when
+// opening raised a structured exception, its record.
+bool DownloadWithProgress(const std::wstring& url,
+                          DownloadSink* sink,
+                          std::wstring* error,
+                          std::wstring* final_url,
+                          uint32_t* content_length,
+                          HANDLE stop,
+                          DownloadObserver* observer,
+                          base::ExceptionRecord* exception);
+
+}  // namespace installer
+
+#endif  // CHROME_INSTALLER_NORVEL_UTIL_NETWORK_DOWNLOADER_H_

@@ -1,0 +1,464 @@
+#include "chrome/installer/norvel/util/network/downloader.h"
+
+#include <psapi.h>
+
+#include <cctype>
+#include <string>
+#include <vector>
+
+#include "base/strings.h"
+#include "base/tick_clock.h"
+#include "gmock/gmock.h"
+#include "gtest/gtest.h"
+#include "logging/file_logger.h"
+#include "test/support/fake_services.h"
+#include "test/support/matchers.h"
+#include "test/support/test_support.h"
+
+namespace installer {
+namespace {
+
+using ::test::ContainsPattern;
+using ::test::FakeServices;
+using ::test::FullyMatches;
+using ::testing::HasSubstr;
+
+std::string Escape(const std::string& text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string result;
+  for (unsigned char c : text) {
+    if (std::isalnum(c) || c == '-' || c == '_' || c == '.') {
+      result += static_cast<char>(c);
+    } else {
+      result += '%';
+      result += kHex[c >> 4];
+      result += kHex[c & 15];
+    }
+  }
+  return result;
+}
+
+class DownloaderTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server().running()) << server().ServerLog();
+    broupdater::SetFileLogger(std::make_unique<broupdater::FileLogger>(
+        dir_.Append(L"lite_installer.log"), broupdater::kLogFileMaxSize));
+    requests_before_ = LastSeq();
+  }
+  void TearDown() override { broupdater::SetFileLogger(nullptr); }
+
+  static FakeServices& server() { return FakeServices::Shared(); }
+
+  int LastSeq() {
+    auto all = server().Requests(0);
+    return all.empty() ? 0 : all.back().seq;
+  }
+  std::vector<test::RecordedRequest> NewRequests() {
+    return server().Requests(requests_before_);
+  }
+  std::string Log() {
+    std::string text;
+    test::ReadFileToString(dir_.Append(L"lite_installer.log"), &text);
+    return text;
+  }
+
+  test::ScopedTempDir dir_;
+  int requests_before_ = 0;
+};
+
+TEST_F(DownloaderTest, OkWithContentLengthSendsProductHeaders) {
+  std::string url = server().HttpUrl("/content/plain.bin?size=100000");
+  Downloader downloader;
+  std::string body;
+  ASSERT_TRUE(downloader.DownloadToString(url, nullptr, &body))
+      << base::WideToUTF8(downloader.last_error());
+  EXPECT_EQ(FakeServices::PatternBytes(0, 100000), body);
+  EXPECT_EQ(100000u, downloader.content_length());
+  EXPECT_TRUE(downloader.last_error().empty());
+  EXPECT_TRUE(downloader.final_url().empty());
+  EXPECT_THAT(Log(), HasSubstr("Connection established: " + url));
+
+  auto requests = NewRequests();
+  ASSERT_EQ(1u, requests.size());
+  const auto& r = requests[0];
+  EXPECT_EQ("GET", r.method);
+  EXPECT_EQ("/content/plain.bin?size=100000", r.path);
+  EXPECT_EQ("Norvel.Browser lite installer", r.Header("User-Agent"));
+  EXPECT_EQ("*/*", r.Header("Accept"));
+  EXPECT_EQ("\"Windows\"", r.Header("Sec-CH-UA-Platform"));
+  EXPECT_THAT(r.Header("Sec-CH-UA-Platform-Version"),
+              FullyMatches("\"[0-9]+\\.[0-9]+\\.[0-9]+\""));
+  EXPECT_FALSE(r.range.has_value());
+  EXPECT_TRUE(r.complete);
+}
+
+TEST_F(DownloaderTest, OkWithoutContentLength) {
+  std::string url =
+      server().HttpUrl("/content/nolen.bin?size=70001&nolength=1");
+  Downloader downloader;
+  std::string body;
+  ASSERT_TRUE(downloader.DownloadToString(url, nullptr, &body))
+      << base::WideToUTF8(downloader.last_error());
+  EXPECT_EQ(FakeServices::PatternBytes(0, 70001), body);
+  EXPECT_EQ(0u, downloader.content_length());
+}
+
+TEST_F(DownloaderTest, NotFoundFailsWithStatusLabelAndWarning) {
+  std::string url = server().HttpUrl("/content/missing?status=404&text=gone");
+  Downloader downloader;
+  MemoryDownloadSink sink;
+  ASSERT_TRUE(downloader.OpenDownload(base::UTF8ToWide(url), &sink));
+  EXPECT_EQ(0u, downloader.ReadChunk());
+  EXPECT_EQ(0u, sink.bytes_written());
+  DWORD status = 0;
+  EXPECT_FALSE(downloader.FinalizeDownload(&status));
+  EXPECT_EQ(404u, status);
+  EXPECT_THAT(base::WideToUTF8(downloader.last_error()),
+              FullyMatches("final_query_info-404-[0-9]+"));
+  EXPECT_THAT(Log(),
+              ContainsPattern("WARNING: Unsuccessful download: " +
+                              std::string("http://127\\.0\\.0\\.1:") +
+                              std::to_string(server().http_port()) +
+                              "/content/missing\\?status=404&text=gone"));
+  // Once failed, the download stays failed.
+  EXPECT_EQ(0u, downloader.ReadChunk());
+  status = 0;
+  EXPECT_FALSE(downloader.FinalizeDownload(&status));
+  EXPECT_EQ(0u, status);
+}
+
+TEST_F(DownloaderTest, RedirectChainKeepsFinalUrl) {
+  std::string c = server().HttpUrl("/content/c.bin?size=5000");
+  std::string b = server().HttpUrl("/content/b?redirect=" + Escape(c));
+  std::string a =
+      server().HttpUrl("/content/a?status=301&redirect=" + Escape(b));
+  Downloader downloader;
+  std::string body;
+  ASSERT_TRUE(downloader.DownloadToString(a, nullptr, &body))
+      << base::WideToUTF8(downloader.last_error());
+  EXPECT_EQ(FakeServices::PatternBytes(0, 5000), body);
+  EXPECT_EQ(base::UTF8ToWide(c), downloader.final_url());
+  EXPECT_EQ(base::UTF8ToWide(a), downloader.url());
+
+  auto requests = NewRequests();
+  ASSERT_EQ(3u, requests.size());
+  EXPECT_THAT(requests[0].path, HasSubstr("/content/a?"));
+  EXPECT_EQ(301, requests[0].status);
+  EXPECT_THAT(requests[1].path, HasSubstr("/content/b?"));
+  EXPECT_EQ(302, requests[1].status);
+  EXPECT_EQ("/content/c.bin?size=5000", requests[2].path);
+}
+
+// A sink holding bytes asks WinINet to resume at its count. Where WinINet
+// cannot (Wine fails the call with 12016 and sends no Range), the sink is
+// emptied and the download fails; where it can, the rest is requested.
+TEST_F(DownloaderTest, SinkHoldingBytesResumesAtItsCount) {
+  std::string url = server().HttpUrl("/content/resume.bin?size=3000");
+  MemoryDownloadSink sink;
+  std::string head = FakeServices::PatternBytes(0, 1000);
+  ASSERT_TRUE(sink.Write(head.data(), 1000));
+  Downloader downloader;
+  ASSERT_TRUE(downloader.OpenDownload(base::UTF8ToWide(url), &sink));
+  if (!downloader.last_error().empty()) {
+    EXPECT_THAT(base::WideToUTF8(downloader.last_error()),
+                FullyMatches("internet_set_file_pointer-[0-9]+"));
+    EXPECT_EQ(0u, sink.bytes_written());
+    EXPECT_TRUE(sink.data().empty());
+    EXPECT_EQ(0u, downloader.ReadChunk());
+    EXPECT_FALSE(downloader.FinalizeDownload(nullptr));
+    EXPECT_THAT(base::WideToUTF8(downloader.last_error()),
+                FullyMatches("internet_set_file_pointer-[0-9]+"));
+  } else {
+    while (downloader.ReadChunk() > 0) {
+    }
+    downloader.FinalizeDownload(nullptr);
+    auto requests = NewRequests();
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ("bytes=1000-", requests.back().range.value_or(""));
+  }
+}
+
+// A connection dropped mid-body may read as a clean end; with a length
+// announced, the short body must fail, keeping what arrived.
+TEST_F(DownloaderTest, DropMidBodyFailsAndKeepsPartialBytes) {
+  std::string url =
+      server().HttpUrl("/content/drop.bin?size=200000&drop=50000");
+  Downloader downloader;
+  MemoryDownloadSink sink;
+  EXPECT_FALSE(downloader.Download(url, nullptr, &sink));
+  EXPECT_THAT(base::WideToUTF8(downloader.last_error()),
+              FullyMatches("internet_read-[0-9]+"));
+  EXPECT_EQ(50000u, sink.bytes_written());
+  EXPECT_EQ(FakeServices::PatternBytes(0, 50000), sink.data());
+  EXPECT_EQ(200000u, downloader.content_length());
+  EXPECT_THAT(Log(), HasSubstr("WARNING: Unsuccessful download: " + url));
+
+  // Without a length there is nothing to compare against: the bytes that
+  // came are the body.
+  std::string unannounced =
+      server().HttpUrl("/content/drop2.bin?size=200000&drop=50000&nolength=1");
+  MemoryDownloadSink sink2;
+  EXPECT_TRUE(downloader.Download(unannounced, nullptr, &sink2));
+  EXPECT_EQ(50000u, sink2.bytes_written());
+}
+
+TEST_F(DownloaderTest, DownloadToFileMovesCompleteFileOnly) {
+  test::ScopedTempDir temp;
+  test::ScopedTempPathOverride temp_override(temp.path());
+  std::wstring target = dir_.Append(L"target.bin");
+  ASSERT_TRUE(test::WriteStringToFile(target, "old contents"));
+
+  Downloader downloader;
+  ASSERT_TRUE(downloader.DownloadToFile(
+      server().HttpUrl("/content/file.bin?size=100003"), target, nullptr));
+  std::string contents;
+  ASSERT_TRUE(test::ReadFileToString(target, &contents));
+  EXPECT_EQ(FakeServices::PatternBytes(0, 100003), contents);
+
+  // A truncated download leaves the target as it was.
+  EXPECT_FALSE(downloader.DownloadToFile(
+      server().HttpUrl("/content/file.bin?size=100003&drop=40000"), target,
+      nullptr));
+  ASSERT_TRUE(test::ReadFileToString(target, &contents));
+  EXPECT_EQ(100003u, contents.size());
+
+  // No temporary file is left behind either way.
+  WIN32_FIND_DATAW find;
+  HANDLE h = ::FindFirstFileW((temp.path() + L"\\*.tmp").c_str(), &find);
+  EXPECT_EQ(INVALID_HANDLE_VALUE, h);
+  if (h != INVALID_HANDLE_VALUE)
+    ::FindClose(h);
+}
+
+// Signals the stop event as soon as the first piece arrives.
+class StoppingSink : public MemoryDownloadSink {
+ public:
+  explicit StoppingSink(HANDLE event) : event_(event) {}
+  bool Write(const void* bytes, uint32_t count) override {
+    ++writes_;
+    ::SetEvent(event_);
+    return MemoryDownloadSink::Write(bytes, count);
+  }
+  int writes_ = 0;
+
+ private:
+  HANDLE event_;
+};
+
+TEST_F(DownloaderTest, StopEventHonouredBetweenChunks) {
+  base::ScopedKernelHandle stop(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  StoppingSink sink(stop.get());
+  Downloader downloader;
+  EXPECT_FALSE(downloader.Download(
+      server().HttpUrl("/content/big.bin?size=4000000"), stop.get(), &sink));
+  EXPECT_EQ(1, sink.writes_);
+  EXPECT_LE(sink.bytes_written(), Downloader::kBufferSize);
+  EXPECT_TRUE(downloader.last_error().empty());
+
+  // DownloadWithProgress polls before each read: nothing is read at all.
+  MemoryDownloadSink untouched;
+  std::wstring error;
+  EXPECT_FALSE(DownloadWithProgress(
+      server().HttpUrlW("/content/big.bin?size=4000000"), &untouched, &error,
+      nullptr, nullptr, stop.get(), nullptr, nullptr));
+  EXPECT_EQ(0u, untouched.bytes_written());
+}
+
+TEST_F(DownloaderTest, HttpsFromLocalhost) {
+  ASSERT_NE(0, server().https_port());
+  std::string url = server().HttpsUrl("/content/secure.bin?size=70000");
+  Downloader downloader;
+  std::string body;
+  ASSERT_TRUE(downloader.DownloadToString(url, nullptr, &body))
+      << base::WideToUTF8(downloader.last_error()) << server().ServerLog();
+  EXPECT_EQ(FakeServices::PatternBytes(0, 70000), body);
+  auto requests = NewRequests();
+  ASSERT_EQ(1u, requests.size());
+  EXPECT_EQ("https", requests[0].scheme);
+}
+
+class RefusingSink : public DownloadSink {
+ public:
+  bool Write(const void*, uint32_t) override {
+    ::SetLastError(ERROR_DISK_FULL);
+    return false;
+  }
+  bool Reset() override { return true; }
+};
+
+TEST_F(DownloaderTest, OpenAndWriteFailuresCarryLabels) {
+  Downloader downloader;
+  RefusingSink refusing;
+  EXPECT_FALSE(downloader.Download(server().HttpUrl("/content/x?size=10"),
+                                   nullptr, &refusing));
+  EXPECT_EQ(L"write_file-112", downloader.last_error());
+
+  // Nothing listens on port 1 of the loopback address.
+  MemoryDownloadSink sink;
+  EXPECT_FALSE(downloader.Download("http://127.0.0.1:1/none", nullptr, &sink));
+  EXPECT_THAT(base::WideToUTF8(downloader.last_error()),
+              FullyMatches("internet_open_url-[0-9]+"));
+  EXPECT_EQ(0u, downloader.exception().code);
+}
+
+TEST_F(DownloaderTest, QueryResponseHeader) {
+  std::string long_value(600, 'v');
+  ASSERT_TRUE(server().AddRule(
+      "/headers", R"({"text": "x", "header": ["X-Short: abc", "X-Long: )" +
+                      long_value + R"("]})"));
+  Downloader downloader;
+  MemoryDownloadSink sink;
+  ASSERT_TRUE(downloader.OpenDownload(server().HttpUrlW("/headers"), &sink));
+  EXPECT_EQ("abc", downloader.QueryResponseHeader("X-Short"));
+  EXPECT_EQ(long_value, downloader.QueryResponseHeader("X-Long"));
+  EXPECT_EQ("", downloader.QueryResponseHeader("X-Absent"));
+}
+
+// Records every observer call in order.
+class RecordingObserver : public DownloadObserver {
+ public:
+  struct Call {
+    char kind;  // 'p' progress, 's' slow, 't' remaining time
+    float fraction = 0;
+    int64_t seconds = 0;
+    RemainingTimeKind time_kind = RemainingTimeKind::kUnknown;
+  };
+  void SetProgress(float fraction) override {
+    calls.push_back({'p', fraction});
+  }
+  void OnSlowDownload() override { calls.push_back({'s'}); }
+  void SetRemainingTime(int64_t seconds, RemainingTimeKind kind) override {
+    calls.push_back({'t', 0, seconds, kind});
+  }
+  std::vector<Call> calls;
+};
+
+// Every reading advances time by 25 seconds.
+class SteppingClock : public base::TickClock {
+ public:
+  DWORD GetTickCount() const override { return now_ += 25000; }
+  mutable DWORD now_ = 0;
+};
+
+TEST_F(DownloaderTest, DownloadWithProgressReportsFractionsAndEstimates) {
+  SteppingClock clock;
+  base::ScopedTickClockForTesting scoped_clock(&clock);
+  RecordingObserver observer;
+  MemoryDownloadSink sink;
+  std::wstring error = L"stale", final_url = L"stale";
+  uint32_t length = 0;
+  base::ExceptionRecord exception;
+  ASSERT_TRUE(DownloadWithProgress(
+      server().HttpUrlW("/content/progress.bin?size=1000000"), &sink, &error,
+      &final_url, &length, nullptr, &observer, &exception));
+  EXPECT_EQ(1000000u, sink.bytes_written());
+  EXPECT_TRUE(error.empty());
+  EXPECT_TRUE(final_url.empty());
+  EXPECT_EQ(1000000u, length);
+
+  const auto& calls = observer.calls;
+  ASSERT_GE(calls.size(), 4u);
+  EXPECT_EQ('p', calls[0].kind);
+  EXPECT_EQ(0.0f, calls[0].fraction);
+  EXPECT_EQ('t', calls[1].kind);
+  EXPECT_EQ(-1, calls[1].seconds);
+  EXPECT_EQ(RemainingTimeKind::kUnknown, calls[1].time_kind);
+  EXPECT_EQ('p', calls[calls.size() - 2].kind);
+  EXPECT_EQ(1.0f, calls[calls.size() - 2].fraction);
+  EXPECT_EQ(RemainingTimeKind::kFinished, calls.back().time_kind);
+
+  float last = 0;
+  int estimates = 0;
+  for (size_t i = 2; i + 2 < calls.size(); ++i) {
+    if (calls[i].kind == 'p') {
+      EXPECT_GE(calls[i].fraction, last);
+      last = calls[i].fraction;
+    } else if (calls[i].kind == 't') {
+      EXPECT_EQ(RemainingTimeKind::kEstimate, calls[i].time_kind);
+      ++estimates;
+    }
+  }
+  // Dozens of reads 25 fake seconds apart: the download takes many minutes,
+  // so there are estimates, each announced as slow.
+  EXPECT_GE(estimates, 2);
+  for (size_t i = 1; i < calls.size(); ++i) {
+    if (calls[i].kind == 't' &&
+        calls[i].time_kind == RemainingTimeKind::kEstimate) {
+      EXPECT_EQ('s', calls[i - 1].kind);
+    }
+  }
+}
+
+TEST_F(DownloaderTest, DownloadWithProgressWithoutLengthOnlyStartsAndEnds) {
+  SteppingClock clock;
+  base::ScopedTickClockForTesting scoped_clock(&clock);
+  RecordingObserver observer;
+  MemoryDownloadSink sink;
+  ASSERT_TRUE(DownloadWithProgress(
+      server().HttpUrlW("/content/nolen.bin?size=500000&nolength=1"), &sink,
+      nullptr, nullptr, nullptr, nullptr, &observer, nullptr));
+  ASSERT_EQ(4u, observer.calls.size());
+  EXPECT_EQ(0.0f, observer.calls[0].fraction);
+  EXPECT_EQ(RemainingTimeKind::kUnknown, observer.calls[1].time_kind);
+  EXPECT_EQ(1.0f, observer.calls[2].fraction);
+  EXPECT_EQ(RemainingTimeKind::kFinished, observer.calls[3].time_kind);
+}
+
+TEST_F(DownloaderTest, DownloadWithProgressReportsFailures) {
+  RecordingObserver observer;
+  MemoryDownloadSink sink;
+  std::wstring error;
+  std::wstring final_url;
+  std::string target = server().HttpUrl("/content/nf?status=404");
+  EXPECT_FALSE(DownloadWithProgress(
+      server().HttpUrlW("/content/r?redirect=" + Escape(target)), &sink, &error,
+      &final_url, nullptr, nullptr, &observer, nullptr));
+  EXPECT_THAT(base::WideToUTF8(error),
+              FullyMatches("final_query_info-404-[0-9]+"));
+  EXPECT_EQ(base::UTF8ToWide(target), final_url);
+  for (const auto& call : observer.calls)
+    EXPECT_NE(RemainingTimeKind::kFinished, call.time_kind);
+
+  // A failure to open still tells the caller why.
+  base::ExceptionRecord exception;
+  EXPECT_FALSE(DownloadWithProgress(L"http://127.0.0.1:1/x", &sink, &error,
+                                    nullptr, nullptr, nullptr, nullptr,
+                                    &exception));
+  EXPECT_THAT(base::WideToUTF8(error),
+              FullyMatches("internet_open_url-[0-9]+"));
+  EXPECT_EQ(0u, exception.code);
+}
+
+size_t PeakMemory() {
+  PROCESS_MEMORY_COUNTERS counters = {sizeof(counters)};
+  if (!::GetProcessMemoryInfo(::GetCurrentProcess(), &counters,
+                              sizeof(counters))) {
+    return 0;
+  }
+  return counters.PeakWorkingSetSize;
+}
+
+// The body is streamed to the file: a 128 MiB download may not raise the
+// process's peak memory by more than a small fraction of that (holding the
+// body in memory raises it by the whole size).
+TEST_F(DownloaderTest, MemoryStaysFlatOnLargeDownload) {
+  constexpr uint32_t kSize = 128 << 20;
+  size_t before = PeakMemory();
+  ASSERT_NE(0u, before);
+  std::wstring target = dir_.Append(L"large.bin");
+  Downloader downloader;
+  ASSERT_TRUE(downloader.DownloadToFile(
+      server().HttpUrl("/content/large.bin?size=" + std::to_string(kSize)),
+      target, nullptr));
+  size_t after = PeakMemory();
+  EXPECT_LT(after - before, size_t{8} << 20) << before << " -> " << after;
+
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  ASSERT_TRUE(
+      ::GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &data));
+  EXPECT_EQ(kSize, data.nFileSizeLow);
+}
+
+}  // namespace
+}  // namespace installer
