@@ -14,6 +14,7 @@
 #include "base/exception_guard.h"
 #include "base/scoped_handle.h"
 #include "brand/test_id.h"
+#include "chrome/installer/lite_installer/exit_codes.h"
 #include "chrome/installer/lite_installer/setup_command_line.h"
 
 class BrandPackageInfo;
@@ -281,7 +282,7 @@ class Installer {
   std::wstring website_icon_path_;
   std::wstring abt_config_path_;
   std::string run_guid_;
-  int32_t exit_code_ = 400;
+  int32_t exit_code_ = lite_installer::kInstallerExitDefault;
   base::ScopedKernelHandle install_thread_;
   base::ScopedKernelHandle stop_event_;
   base::ScopedKernelHandle install_after_download_event_;

@@ -178,7 +178,7 @@ int Installer::GetModule(const std::wstring& path,
   download_time_ = lite_installer::MonotonicNowUs() - t0;
   if (result != 0) {
     PLOG(ERROR) << "Module was not downloaded: " << path;
-    exit_code_ = 401;
+    exit_code_ = lite_installer::kInstallerExitModuleNotObtained;
     return result;
   }
   LOG(INFO) << "Module downloaded: " << path;

@@ -134,7 +134,7 @@ int Installer::InstallBrowser() {
 
   if (!VerifyDownloadedModule(module_path_)) {
     PLOG(ERROR) << "Module verification failed: " << module_path_;
-    exit_code_ = 402;
+    exit_code_ = lite_installer::kInstallerExitModuleNotVerified;
     SendStatEvent("verification_error");
     return kInstallErrorGeneric;
   }
@@ -182,7 +182,8 @@ int Installer::InstallBrowser() {
   if (elevated_process_holder_) {
     int result = GetDelayedParams().error_kind;
     if (result == 0) {
-      result = elevated_process_holder_->exit_code() == 600
+      result = elevated_process_holder_->exit_code() ==
+                           lite_installer::kExitAnotherInstanceRunning
                    ? kInstallErrorElevatedAnotherInstance
                    : kInstallErrorGeneric;
     }
@@ -234,7 +235,7 @@ bool Installer::RunModuleAndWait(const wchar_t* application_name,
                                  int32_t* exit_code) {
   LOG(INFO) << "Run: " << command_line;
   if (exit_code)
-    *exit_code = 400;
+    *exit_code = lite_installer::kInstallerExitDefault;
   std::wstring mutable_line = command_line;
   STARTUPINFOW startup = {sizeof(startup)};
   PROCESS_INFORMATION info = {};
@@ -260,11 +261,11 @@ bool Installer::RunModuleAndWait(const wchar_t* application_name,
   }
   if (!exit_code)
     return true;
-  DWORD code = 400;
+  DWORD code = lite_installer::kInstallerExitDefault;
   const bool got_code = ::GetExitCodeProcess(process.get(), &code) != FALSE;
   if (!got_code) {
     PLOG(ERROR) << "Get setup process exit code failed.";
-    code = 400;
+    code = lite_installer::kInstallerExitDefault;
   }
   *exit_code = static_cast<int32_t>(code);
   LOG(INFO) << "Setup process exit with code: "
