@@ -1,16 +1,5 @@
-# Cross-compiles for 32-bit Windows with MinGW-w64 (posix thread model) and
-# runs every built program under Wine through one wrapper.
-set(CMAKE_SYSTEM_NAME Windows)
+# The product: 32-bit Windows.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/../tools/wine_run.sh;--arch=x86")
+set(LITE_MINGW_TRIPLET i686-w64-mingw32)
+set(LITE_WINE_ARCH x86)
+include("${CMAKE_CURRENT_LIST_DIR}/mingw_toolchain.cmake")

@@ -1,17 +1,7 @@
-# Cross-compiles the same sources for 64-bit Windows: the test build for
-# machines that cannot execute 32-bit code. Programs run under 64-bit Wine
-# in a win64 prefix of their own.
-set(CMAKE_SYSTEM_NAME Windows)
+# The same sources for 64-bit Windows: the test build for machines that
+# cannot execute 32-bit code. Programs run under 64-bit Wine in a win64
+# prefix of their own.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/../tools/wine_run.sh;--arch=x64")
+set(LITE_MINGW_TRIPLET x86_64-w64-mingw32)
+set(LITE_WINE_ARCH x64)
+include("${CMAKE_CURRENT_LIST_DIR}/mingw_toolchain.cmake")

@@ -96,3 +96,33 @@ lite_wine() {
     wine "$@"
   fi
 }
+
+# Prepares the machine (tools/bootstrap.sh) and takes the environment it
+# reports: LITE_ARCH (after any fallback), the prefix, libcrypto, the test
+# CA. Then sets the settings of that build and LITE_BUILD, its folder.
+lite_prepare_machine() {
+  local root env_lines
+  root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+  env_lines="$(bash "$root/tools/bootstrap.sh" --print-env)" || return 1
+  eval "$env_lines"
+  lite_arch_settings "$LITE_ARCH"
+  LITE_BUILD="${LITE_BUILD_DIR:-$LITE_DEFAULT_BUILD}"
+}
+
+# lite_configure ARCH BUILD_DIR [CMAKE_ARGS...]: configures a build of ARCH
+# with the bootstrap's libcrypto and test CA. LITE_LOCAL_HTTPS_PORT gives
+# the loopback executable another port (two suites on one machine).
+lite_configure() {
+  local arch="$1" dir="$2" root openssl
+  shift 2
+  root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+  openssl="$LITE_OPENSSL_ROOT"
+  [ "$arch" = x86 ] && openssl="$LITE_OPENSSL_ROOT_X86"
+  (
+    lite_arch_settings "$arch"
+    cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$LITE_TOOLCHAIN" \
+      -DLITE_OPENSSL_ROOT="$openssl" -DLITE_TEST_CA_DIR="$LITE_TEST_CA_DIR" \
+      ${LITE_LOCAL_HTTPS_PORT:+-DLITE_LOCAL_HTTPS_PORT="$LITE_LOCAL_HTTPS_PORT"} \
+      "$@" >/dev/null
+  )
+}

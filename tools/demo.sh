@@ -10,13 +10,10 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 source "$root/tools/build_arch.sh"
 
-env_lines="$(bash "$root/tools/bootstrap.sh" --print-env)"
-eval "$env_lines"
-lite_arch_settings "$LITE_ARCH"
-build="${LITE_BUILD_DIR:-$LITE_DEFAULT_BUILD}"
+lite_prepare_machine
+build="$LITE_BUILD"
 echo "Demo on the $LITE_ARCH_TITLE: $LITE_ARCH_REASON"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$LITE_TOOLCHAIN" \
-  -DLITE_OPENSSL_ROOT="$LITE_OPENSSL_ROOT" -DLITE_TEST_CA_DIR="$LITE_TEST_CA_DIR" >/dev/null
+lite_configure "$LITE_ARCH" "$build"
 cmake --build "$build" --target lite_installer lite_installer_local fake_setup \
   run_process >/dev/null
 port="$(grep -m1 '^LITE_LOCAL_HTTPS_PORT:' "$build/CMakeCache.txt" | cut -d= -f2)"

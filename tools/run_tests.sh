@@ -10,27 +10,19 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 source "$root/tools/build_arch.sh"
 
-env_lines="$(bash "$root/tools/bootstrap.sh" --print-env)"
-eval "$env_lines"
-lite_arch_settings "$LITE_ARCH"
-build="${LITE_BUILD_DIR:-$LITE_DEFAULT_BUILD}"
+lite_prepare_machine
+build="$LITE_BUILD"
 echo "run_tests: testing the $LITE_ARCH_TITLE in $build: $LITE_ARCH_REASON"
 
-configure=(-G Ninja -DCMAKE_TOOLCHAIN_FILE="$LITE_TOOLCHAIN"
-           -DLITE_OPENSSL_ROOT="$LITE_OPENSSL_ROOT" -DLITE_TEST_CA_DIR="$LITE_TEST_CA_DIR")
-# Two suites on one machine need their own Wine prefixes (LITE_WINEPREFIX)
-# and their own port for the loopback executable's services.
-[ -n "${LITE_LOCAL_HTTPS_PORT:-}" ] && configure+=(-DLITE_LOCAL_HTTPS_PORT="$LITE_LOCAL_HTTPS_PORT")
+product=()
 if [ "$LITE_ARCH" = x64 ]; then
-  lite_arch_settings x86
-  product_build="${LITE_PRODUCT_BUILD_DIR:-$LITE_DEFAULT_BUILD}"
-  cmake -S "$root" -B "$product_build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$LITE_TOOLCHAIN" \
-    -DLITE_OPENSSL_ROOT="$LITE_OPENSSL_ROOT_X86" -DLITE_TEST_CA_DIR="$LITE_TEST_CA_DIR" >/dev/null
+  # The binary check examines the 32-bit product, built beside this one.
+  product_build="${LITE_PRODUCT_BUILD_DIR:-$(lite_arch_settings x86; echo "$LITE_DEFAULT_BUILD")}"
+  lite_configure x86 "$product_build"
   cmake --build "$product_build" --target lite_installer
-  configure+=(-DLITE_PRODUCT_EXE="$product_build/bin/lite_installer.exe")
-  lite_arch_settings x64
+  product=(-DLITE_PRODUCT_EXE="$product_build/bin/lite_installer.exe")
 fi
-cmake -S "$root" -B "$build" "${configure[@]}" >/dev/null
+lite_configure "$LITE_ARCH" "$build" "${product[@]}"
 cmake --build "$build"
 
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
