@@ -15,6 +15,8 @@ std::optional<CommandLine>& ProcessCommandLine() {
   return command_line;
 }
 
+uint32_t g_process_command_line_generation = 0;
+
 }  // namespace
 
 // static
@@ -63,6 +65,7 @@ const CommandLine& CommandLine::ForCurrentProcess() {
   if (!command_line) {
     command_line = FromString(::GetCommandLineW());
     command_line->ExpandSemiSilent();
+    ++g_process_command_line_generation;
   }
   return *command_line;
 }
@@ -71,6 +74,13 @@ const CommandLine& CommandLine::ForCurrentProcess() {
 void CommandLine::InitForCurrentProcessForTesting(std::wstring_view raw) {
   ProcessCommandLine() = FromString(raw);
   ProcessCommandLine()->ExpandSemiSilent();
+  ++g_process_command_line_generation;
+}
+
+// static
+uint32_t CommandLine::ProcessCommandLineGeneration() {
+  ForCurrentProcess();
+  return g_process_command_line_generation;
 }
 
 void CommandLine::ExpandSemiSilent() {

@@ -1,6 +1,7 @@
 #ifndef BASE_COMMAND_LINE_H_
 #define BASE_COMMAND_LINE_H_
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <string_view>
@@ -29,6 +30,9 @@ class CommandLine {
   // Replaces the process command line (tests only); the same expansion
   // applies. Not thread-safe, like the first-use initialisation.
   static void InitForCurrentProcessForTesting(std::wstring_view raw);
+  // Counts the parses of the process command line (1 after the first), so
+  // that what is derived from it can tell when a test replaced it.
+  static uint32_t ProcessCommandLineGeneration();
 
   const std::wstring& GetProgram() const { return program_; }
   void SetProgram(std::wstring program) { program_ = std::move(program); }

@@ -96,10 +96,8 @@ bool DistribInfoParams::Load() {
     text =
         base::NarrowLowBytes(installer::ReadProductValue(kRegistryValueName));
   if (text.empty()) {
-    const base::CommandLine& command_line =
-        base::CommandLine::ForCurrentProcess();
-    if (command_line.HasSwitch("distr-info-params"))
-      text = command_line.GetSwitchValueNarrow("distr-info-params");
+    if (given_text_)
+      text = *given_text_;
     if (text.empty()) {
       const std::wstring path = GetExecutablePath();
       if (!path.empty()) {
@@ -206,7 +204,7 @@ TestIds CombineBrandAndDistribTestIds(const BrandPackageInfo* brand,
 
 int GetNrpinTrialState(const DistribInfoParams* params,
                        const BrandPackageInfo& brand,
-                       const base::CommandLine& command_line) {
+                       std::string_view given_state) {
   if (!brand.has_install_pin_) {
     if (!brand.pin_trial_state_.empty()) {
       LOG(WARNING) << "No install.pin for nrpin_state="
@@ -216,7 +214,7 @@ int GetNrpinTrialState(const DistribInfoParams* params,
   }
   std::string state = brand.pin_trial_state_;
   if (state.empty())
-    state = command_line.GetSwitchValueNarrow("nrpin-state");
+    state = given_state;
   if (state.empty() && params)
     params->Get("nrpin", &state);
   if (state.empty())

@@ -2,6 +2,7 @@
 #define BRAND_DISTRIB_INFO_PARAMS_H_
 
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -9,12 +10,8 @@
 
 class BrandPackageInfo;
 
-namespace base {
-class CommandLine;
-}
-
 // The distribution parameters of this copy of the installer: key=value
-// pairs from the switch "distr-info-params" or, without it, from the tag
+// pairs given on the command line or, without them, from the tag
 // the download service wrote into the executable. Loaded once at start-up,
 // then only read. Also written as "distrib_info" JSON for setup.
 class DistribInfoParams {
@@ -34,6 +31,12 @@ class DistribInfoParams {
   // The executable whose tag is read.
   virtual std::wstring GetExecutablePath() const;
 
+  // The parameter text given on the command line, if any; Load prefers it
+  // to the tag.
+  void set_given_text(std::optional<std::string> text) {
+    given_text_ = std::move(text);
+  }
+
   // Reads the parameters and writes "distrib_info" into the temporary
   // directory. True when a file path was set.
   bool Load();
@@ -51,6 +54,7 @@ class DistribInfoParams {
                         std::map<std::string, std::string>* params);
 
  private:
+  std::optional<std::string> given_text_;
   std::wstring distrib_info_path_;
   std::map<std::string, std::string> params_;
 };
@@ -62,11 +66,11 @@ namespace lite_installer {
 TestIds CombineBrandAndDistribTestIds(const BrandPackageInfo* brand,
                                       const DistribInfoParams* params);
 
-// The shortcut-pin trial state 0..3 from the brand, the switch "nrpin-state"
-// and the parameter "nrpin".
+// The shortcut-pin trial state 0..3 from the brand, the state given on the
+// command line (`given_state`, empty when none) and the parameter "nrpin".
 int GetNrpinTrialState(const DistribInfoParams* params,
                        const BrandPackageInfo& brand,
-                       const base::CommandLine& command_line);
+                       std::string_view given_state);
 
 }  // namespace lite_installer
 

@@ -70,9 +70,8 @@ class DistribInfoParamsTest : public testing::Test {
 };
 
 TEST_F(DistribInfoParamsTest, SwitchValueIsStoredAndWrittenForSetup) {
-  base::CommandLine::InitForCurrentProcessForTesting(
-      L"inst.exe --distr-info-params=scup=1&banerid=42&lang=kk");
   TestDistribInfoParams params;
+  params.set_given_text("scup=1&banerid=42&lang=kk");
   params.executable = L"C:\\does\\not\\exist.exe";
   ASSERT_TRUE(params.Load());
   EXPECT_EQ(dir_.path() + L"\\distrib_info", params.distrib_info_path());
@@ -88,9 +87,8 @@ TEST_F(DistribInfoParamsTest, SwitchValueIsStoredAndWrittenForSetup) {
 
 TEST_F(DistribInfoParamsTest, NoParametersWriteNothing) {
   // An empty switch falls through to the tag, and this file has none.
-  base::CommandLine::InitForCurrentProcessForTesting(
-      L"inst.exe --distr-info-params=");
   TestDistribInfoParams params;
+  params.set_given_text("");
   params.executable = test::ExecutableDir() + L"\\brand_unittests.exe";
   EXPECT_FALSE(params.Load());
   EXPECT_TRUE(params.distrib_info_path().empty());
@@ -100,12 +98,11 @@ TEST_F(DistribInfoParamsTest, NoParametersWriteNothing) {
 }
 
 TEST_F(DistribInfoParamsTest, UnwritableFileKeepsItsPath) {
-  base::CommandLine::InitForCurrentProcessForTesting(
-      L"inst.exe --distr-info-params=a=1");
   // A directory where the file should go makes the write fail.
   ASSERT_TRUE(
       ::CreateDirectoryW(dir_.Append(L"distrib_info").c_str(), nullptr));
   TestDistribInfoParams params;
+  params.set_given_text("a=1");
   EXPECT_TRUE(params.Load());
   EXPECT_EQ(dir_.path() + L"\\distrib_info", params.distrib_info_path());
   EXPECT_THAT(Log(), HasSubstr("ERROR: Write json to file error - "));
@@ -114,9 +111,8 @@ TEST_F(DistribInfoParamsTest, UnwritableFileKeepsItsPath) {
 }
 
 TEST_F(DistribInfoParamsTest, Flags) {
-  base::CommandLine::InitForCurrentProcessForTesting(
-      L"inst.exe --distr-info-params=on=1&off=2&odd=3&empty");
   TestDistribInfoParams params;
+  params.set_given_text("on=1&off=2&odd=3&empty");
   params.Load();
   bool on = true;
   EXPECT_TRUE(params.GetFlag("on", &on));
@@ -133,9 +129,8 @@ TEST_F(DistribInfoParamsTest, Flags) {
 TEST_F(DistribInfoParamsTest, TestIdsMerge) {
   BrandPackageInfo brand(dir_.path() + L"\\");
   brand.test_ids_ = {{"10", ""}, {"20", "b"}};
-  base::CommandLine::InitForCurrentProcessForTesting(
-      L"inst.exe \"--distr-info-params=testids=20/c, 30 ,10/,,a/b/c\"");
   TestDistribInfoParams params;
+  params.set_given_text("testids=20/c, 30 ,10/,,a/b/c");
   params.Load();
   EXPECT_THAT(
       lite_installer::CombineBrandAndDistribTestIds(&brand, &params),
@@ -151,7 +146,7 @@ TEST_F(DistribInfoParamsTest, TestIdsMerge) {
 
 TEST_F(DistribInfoParamsTest, PinTrialState) {
   BrandPackageInfo brand(dir_.path() + L"\\");
-  base::CommandLine plain(L"inst.exe");
+  const std::string plain;
   brand.pin_trial_state_ = "2";
   EXPECT_EQ(1, lite_installer::GetNrpinTrialState(nullptr, brand, plain));
   EXPECT_THAT(Log(), HasSubstr("WARNING: No install.pin for nrpin_state=2 ("));
@@ -161,16 +156,13 @@ TEST_F(DistribInfoParamsTest, PinTrialState) {
   brand.pin_trial_state_.clear();
   EXPECT_EQ(0, lite_installer::GetNrpinTrialState(nullptr, brand, plain));
   for (auto [value, expected] :
-       {std::pair{L"3", 3}, {L"4", 0}, {L"x", 0}, {L"-1", 0}, {L"2x", 0}}) {
-    base::CommandLine line(L"inst.exe");
-    line.AppendSwitch("nrpin-state", value);
+       {std::pair{"3", 3}, {"4", 0}, {"x", 0}, {"-1", 0}, {"2x", 0}}) {
     EXPECT_EQ(expected,
-              lite_installer::GetNrpinTrialState(nullptr, brand, line))
+              lite_installer::GetNrpinTrialState(nullptr, brand, value))
         << value;
   }
-  base::CommandLine::InitForCurrentProcessForTesting(
-      L"inst.exe --distr-info-params=nrpin=1");
   TestDistribInfoParams params;
+  params.set_given_text("nrpin=1");
   params.Load();
   EXPECT_EQ(1, lite_installer::GetNrpinTrialState(&params, brand, plain));
 }

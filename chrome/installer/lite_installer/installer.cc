@@ -23,24 +23,19 @@ namespace {
 // The browser started by setup creates this message-only window.
 constexpr wchar_t kBrowserMessageWindowClass[] = L"NorvelBrowser_MessageWindow";
 
-struct DataFileSwitch {
-  const char* switch_name;
-  const wchar_t* registry_name;
-};
+// Where each data file for setup is remembered between runs.
+constexpr wchar_t kInstallerDataValue[] = L"InstallerData";
+constexpr wchar_t kClidsValue[] = L"ClidsFile";
+constexpr wchar_t kWebsiteIconValue[] = L"NorvelWebsiteIconFile";
+constexpr wchar_t kAbtConfigValue[] = L"AbtConfigResourceFile";
 
-constexpr DataFileSwitch kInstallerDataSwitch = {"installerdata",
-                                                 L"InstallerData"};
-constexpr DataFileSwitch kClidsSwitch = {"clids-file", L"ClidsFile"};
-constexpr DataFileSwitch kWebsiteIconSwitch = {"norvel-website-icon-file",
-                                               L"NorvelWebsiteIconFile"};
-constexpr DataFileSwitch kAbtConfigSwitch = {"abt-config-resource-file",
-                                             L"AbtConfigResourceFile"};
-
-std::wstring DataFilePath(const DataFileSwitch& data_file) {
-  std::wstring path = base::CommandLine::ForCurrentProcess().GetSwitchValue(
-      data_file.switch_name);
+// The path given on the command line; the full flavour falls back to the
+// one remembered in the registry.
+std::wstring DataFilePath(const std::wstring& given,
+                          const wchar_t* registry_name) {
+  std::wstring path = given;
   if (path.empty() && deployment::IsFullInstaller)
-    path = installer::ReadFilePathFromRegistry(data_file.registry_name);
+    path = installer::ReadFilePathFromRegistry(registry_name);
   return path;
 }
 
@@ -69,16 +64,20 @@ Installer::Installer(Delegate* delegate,
                      BrandPackageInfo* brand,
                      DistribInfoParams* distrib_params,
                      bool with_async_tasks)
-    : request_sender_(std::make_unique<install_util::AsyncHttpRequestSender>()),
+    : options_(&lite_installer::InstallerOptions::ForCurrentProcess()),
+      request_sender_(std::make_unique<install_util::AsyncHttpRequestSender>()),
       delegate_(delegate),
       brand_(brand),
       distrib_params_(distrib_params) {
   if (brand_)
     temp_dir_ = brand_->temp_dir_;
-  installer_data_path_ = DataFilePath(kInstallerDataSwitch);
-  clids_file_path_ = DataFilePath(kClidsSwitch);
-  website_icon_path_ = DataFilePath(kWebsiteIconSwitch);
-  abt_config_path_ = DataFilePath(kAbtConfigSwitch);
+  installer_data_path_ =
+      DataFilePath(options_->installer_data, kInstallerDataValue);
+  clids_file_path_ = DataFilePath(options_->clids_file, kClidsValue);
+  website_icon_path_ =
+      DataFilePath(options_->website_icon_file, kWebsiteIconValue);
+  abt_config_path_ =
+      DataFilePath(options_->abt_config_resource_file, kAbtConfigValue);
   // The prefetch tasks are not part of this build yet; the installer runs
   // without them.
   has_async_tasks_ = false;
@@ -175,18 +174,15 @@ void Installer::SetElevatedProcessHolder(
 }
 
 bool Installer::WillLaunchBrowser() const {
-  return launch_browser_ && !base::CommandLine::ForCurrentProcess().HasSwitch(
-                                "do-not-launch-browser");
+  return launch_browser_ && !options_->do_not_launch_browser;
 }
 
 void Installer::Install() {
   SendStatEvent("installer_started");
 
   if (deployment::IsFullInstaller) {
-    const base::CommandLine& line = base::CommandLine::ForCurrentProcess();
-    if (line.HasSwitch("override-partner-package")) {
-      override_partner_package_ =
-          line.GetSwitchValue("override-partner-package");
+    if (options_->override_partner_package) {
+      override_partner_package_ = *options_->override_partner_package;
       if (::GetFileAttributesW(override_partner_package_.c_str()) !=
           INVALID_FILE_ATTRIBUTES) {
         LOG(INFO) << "Partner package override is:"
@@ -205,13 +201,10 @@ void Installer::Install() {
   if (!deployment::IsFullInstaller) {
     // Left behind on failure, so that an installer started from the failure
     // page finds the data files and the brand again.
-    installer::StoreProductValue(kInstallerDataSwitch.registry_name,
-                                 installer_data_path_);
-    installer::StoreProductValue(kClidsSwitch.registry_name, clids_file_path_);
-    installer::StoreProductValue(kWebsiteIconSwitch.registry_name,
-                                 website_icon_path_);
-    installer::StoreProductValue(kAbtConfigSwitch.registry_name,
-                                 abt_config_path_);
+    installer::StoreProductValue(kInstallerDataValue, installer_data_path_);
+    installer::StoreProductValue(kClidsValue, clids_file_path_);
+    installer::StoreProductValue(kWebsiteIconValue, website_icon_path_);
+    installer::StoreProductValue(kAbtConfigValue, abt_config_path_);
     if (brand_)
       brand_->StoreBrandValues();
   }
@@ -230,7 +223,7 @@ void Installer::Install() {
   }
   if (success || deployment::IsFullInstaller) {
     for (const wchar_t* name :
-         {L"InstallerData", L"ClidsFile", L"NorvelWebsiteIconFile",
+         {kInstallerDataValue, kClidsValue, kWebsiteIconValue,
           L"DistribInfoParams"}) {
       installer::RemoveProductValue(name);
     }
@@ -284,7 +277,7 @@ base::CommandLine Installer::BuildSetupCommandLine(
     distrib_params_->Get("uts2", &inputs.uts2);
     distrib_params_->Get("defbruiinsp", &inputs.defbruiinsp);
     inputs.elevation_mode = lite_installer::GetElevationMode(
-        brand_, *distrib_params_, base::CommandLine::ForCurrentProcess());
+        brand_, *distrib_params_, options_->command_line);
   }
   inputs.make_default = make_default_;
   inputs.send_statistics = send_statistics_;
@@ -298,5 +291,5 @@ base::CommandLine Installer::BuildSetupCommandLine(
   inputs.website_icon_path = website_icon_path_;
   inputs.override_partner_package_path = override_partner_package_;
   inputs.has_prefetch_tasks = has_async_tasks_;
-  return lite_installer::BuildSetupCommandLine(inputs);
+  return lite_installer::BuildSetupCommandLine(inputs, options_->command_line);
 }

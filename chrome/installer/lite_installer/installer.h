@@ -15,6 +15,7 @@
 #include "base/scoped_handle.h"
 #include "brand/test_id.h"
 #include "chrome/installer/lite_installer/exit_codes.h"
+#include "chrome/installer/lite_installer/installer_options.h"
 #include "chrome/installer/lite_installer/setup_command_line.h"
 
 class BrandPackageInfo;
@@ -267,6 +268,8 @@ class Installer {
  private:
   static unsigned __stdcall InstallThreadProc(void* param);
 
+  // The process's options; the installer borrows them.
+  const lite_installer::InstallerOptions* options_;
   bool has_async_tasks_ = false;
   std::unique_ptr<install_util::AsyncHttpRequestSender> request_sender_;
   std::map<std::string, std::string> stat_params_;

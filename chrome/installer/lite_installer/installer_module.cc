@@ -12,6 +12,7 @@
 #include "brand/brand_package_info.h"
 #include "chrome/installer/lite_installer/installer.h"
 #include "chrome/installer/lite_installer/monotonic_time.h"
+#include "chrome/installer/lite_installer/switches.h"
 #include "deployment_config.h"
 #include "chrome/installer/norvel/util/network/download_observer.h"
 #include "chrome/installer/norvel/util/network/download_sink.h"
@@ -216,7 +217,7 @@ int Installer::DownloadOrExtractModule(
     return 0;
   LOG(INFO) << "Try to download module:" << path;
   const int result =
-      DownloadModule(file, base::CommandLine::ForCurrentProcess());
+      DownloadModule(file, options_->command_line);
   *downloaded = result == 0;
   return result;
 }
@@ -231,9 +232,9 @@ int Installer::DownloadModule(HANDLE file,
   installer::FileDownloadSink sink(file);
 
   int architecture = 0;
-  if (command_line.HasSwitch("download-x64"))
+  if (command_line.HasSwitch(lite_installer::switches::kDownloadX64))
     architecture = 1;
-  else if (command_line.HasSwitch("download-x32"))
+  else if (command_line.HasSwitch(lite_installer::switches::kDownloadX32))
     architecture = 0;
   else
     architecture = IsX64System() ? 1 : 0;

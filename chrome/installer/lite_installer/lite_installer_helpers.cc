@@ -12,6 +12,7 @@
 #include "base/strings.h"
 #include "brand/brand_package_info.h"
 #include "brand/distrib_info_params.h"
+#include "chrome/installer/lite_installer/switches.h"
 #include "chrome/installer/norvel/util/product_key.h"
 #include "logging/file_logger.h"
 
@@ -177,8 +178,8 @@ bool IsUts2Enabled(const DistribInfoParams& params) {
 int GetElevationMode(const BrandPackageInfo* brand,
                      const DistribInfoParams& params,
                      const base::CommandLine& command_line) {
-  if (command_line.HasSwitch("system-level") ||
-      command_line.HasSwitch("program-files-installation")) {
+  if (command_line.HasSwitch(switches::kSystemLevel) ||
+      command_line.HasSwitch(switches::kProgramFilesInstallation)) {
     return 0;
   }
   std::string value;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/command_line.h"
+#include "base/strings.h"
 #include "brand/brand_package_info.h"
 #include "brand/distrib_info_params.h"
 #include "chrome/installer/norvel/util/registry.h"
@@ -26,11 +27,10 @@ class HelpersTest : public testing::Test {
     base::CommandLine::InitForCurrentProcessForTesting(::GetCommandLineW());
     broupdater::SetFileLogger(nullptr);
   }
-  // Parameters as the switch "distr-info-params" would give them.
+  // Parameters as the command line would give them.
   std::unique_ptr<DistribInfoParams> Params(const std::wstring& text) {
-    base::CommandLine::InitForCurrentProcessForTesting(
-        L"inst.exe \"--distr-info-params=" + text + L"\"");
     auto params = std::make_unique<DistribInfoParams>();
+    params->set_given_text(base::NarrowLowBytes(text));
     params->Load();
     return params;
   }

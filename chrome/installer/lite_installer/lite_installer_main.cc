@@ -7,12 +7,12 @@
 #include <optional>
 #include <string>
 
-#include "base/command_line.h"
 #include "base/strings.h"
 #include "brand/brand_package_info.h"
 #include "brand/distrib_info_params.h"
 #include "chrome/installer/lite_installer/exit_codes.h"
 #include "chrome/installer/lite_installer/installer.h"
+#include "chrome/installer/lite_installer/installer_options.h"
 #include "chrome/installer/lite_installer/lite_installer_helpers.h"
 #include "chrome/installer/lite_installer/pending_subsystems.h"
 #include "chrome/installer/lite_installer/shared_data.h"
@@ -65,11 +65,10 @@ extern "C" int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
       broupdater::GetLogFilePath(), broupdater::kLogFileMaxSize));
   LOG(INFO) << "-------------------------------------- Start install.";
 
-  const base::CommandLine& command_line =
-      base::CommandLine::ForCurrentProcess();
+  const InstallerOptions& options = InstallerOptions::ForCurrentProcess();
 
   // The one side request answered before the environment verdict counts.
-  if (command_line.HasSwitch("check-the-interface")) {
+  if (options.check_the_interface) {
     const int code = PendingIsAssociationInterfaceUsable()
                          ? kExitAssociationInterfaceUsable
                          : kExitAssociationInterfaceNotUsable;
@@ -86,7 +85,7 @@ extern "C" int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
 
   // The elevated copy of an interactive installer takes no mutex and shows
   // no window.
-  if (command_line.HasSwitch("run-as-admin"))
+  if (options.run_as_admin)
     return PendingExecuteAsAdmin();
 
   ScopedUiLibraries ui_libraries;
@@ -104,18 +103,16 @@ extern "C" int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
   master_installer_pid = ::GetCurrentProcessId();
   LOG(INFO) << "Installer process id: " << master_installer_pid;
 
-  const bool silent = command_line.HasSwitch("silent");
-  const bool system_level = command_line.HasSwitch("system-level");
-  const std::string brand_name =
-      command_line.GetSwitchValueNarrow("brand-name");
+  const bool silent = options.silent;
 
   const std::wstring temp_dir = GetTemporaryDirectory();
   LOG(INFO) << "Temporary path is: " << temp_dir;
 
   auto distrib_info = std::make_unique<DistribInfoParams>();
+  distrib_info->set_given_text(options.distr_info_params);
   distrib_info->Load();
   auto brand = std::make_unique<BrandPackageInfo>(temp_dir);
-  brand->GetInfo(brand_name);
+  brand->GetInfo(options.brand_name);
   std::string language;
   if (distrib_info->Get("lang", &language))
     brand->language_ = language;
@@ -142,7 +139,7 @@ extern "C" int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
   }
 
   const bool enough_disk_space =
-      installer::HasEnoughDiskSpace(system_level, kRequiredDiskSpace);
+      installer::HasEnoughDiskSpace(options.system_level, kRequiredDiskSpace);
 
   int exit_code;
   if (silent) {
@@ -151,12 +148,10 @@ extern "C" int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
     std::unique_ptr<Installer> installer =
         CreateInstaller(nullptr, brand.get(), distrib_info.get(),
                         /*with_async_tasks=*/true);
-    installer->SetMakeBrowserDefault(
-        command_line.HasSwitch("make-browser-default-after-import"));
-    installer->set_send_statistics(command_line.HasSwitch("send-statistics") ||
+    installer->SetMakeBrowserDefault(options.make_browser_default_after_import);
+    installer->set_send_statistics(options.send_statistics ||
                                    brand->send_statistics());
-    installer->set_install_nrpin(command_line.HasSwitch("disablenrpin") ? 0
-                                                                        : 1);
+    installer->set_install_nrpin(options.disable_nrpin ? 0 : 1);
     installer->InstallSync();
     exit_code = installer->exit_code();
   } else if (enough_disk_space) {
