@@ -20,7 +20,8 @@ InstallerOptions InstallerOptions::FromCommandLine(
   o.program_files_installation =
       command_line.HasSwitch(sw::kProgramFilesInstallation);
   if (command_line.HasSwitch(sw::kDistrInfoParams))
-    o.distr_info_params = command_line.GetSwitchValueNarrow(sw::kDistrInfoParams);
+    o.distr_info_params =
+        command_line.GetSwitchValueNarrow(sw::kDistrInfoParams);
   o.nrpin_state = command_line.GetSwitchValueNarrow(sw::kNrpinState);
   o.make_browser_default_after_import =
       command_line.HasSwitch(sw::kMakeBrowserDefaultAfterImport);

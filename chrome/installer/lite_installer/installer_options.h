@@ -15,7 +15,8 @@ namespace lite_installer {
 // (`command_line`).
 struct InstallerOptions {
   // Parses `command_line` (switch names from switches.h only here).
-  static InstallerOptions FromCommandLine(const base::CommandLine& command_line);
+  static InstallerOptions FromCommandLine(
+      const base::CommandLine& command_line);
 
   // The options of this process, parsed from the process command line on
   // first use. Tests that replace the process command line

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/strings.h"
+#include "base/windows_version.h"
 #include "brand/brand_package_info.h"
 #include "brand/distrib_info_params.h"
 #include "chrome/installer/lite_installer/exit_codes.h"
@@ -19,7 +20,6 @@
 #include "chrome/installer/lite_installer/single_instance.h"
 #include "chrome/installer/lite_installer/startup.h"
 #include "chrome/installer/norvel/util/disk_space.h"
-#include "base/windows_version.h"
 #include "logging/file_logger.h"
 
 using lite_installer::SecureEnvironmentResult;
@@ -47,6 +47,52 @@ std::optional<int> ActOnSecureEnvironment(SecureEnvironmentResult result,
       return filled_exit_code;
   }
   return std::nullopt;
+}
+
+// The brand and distribution configuration of this run: the parameters
+// first (they may choose the language), then the brand packages.
+struct Configuration {
+  std::unique_ptr<DistribInfoParams> distrib_info;
+  std::unique_ptr<BrandPackageInfo> brand;
+};
+
+Configuration LoadConfiguration(const lite_installer::InstallerOptions& options,
+                                const std::wstring& temp_dir) {
+  Configuration config;
+  config.distrib_info = std::make_unique<DistribInfoParams>();
+  config.distrib_info->set_given_text(options.distr_info_params);
+  config.distrib_info->Load();
+  config.brand = std::make_unique<BrandPackageInfo>(temp_dir);
+  config.brand->GetInfo(options.brand_name);
+  std::string language;
+  if (config.distrib_info->Get("lang", &language))
+    config.brand->language_ = language;
+  config.brand->FillDefaults();
+  return config;
+}
+
+void AnnotateCrashReports(lite_installer::PendingCrashReporter* crash_reporter,
+                          const Configuration& config) {
+  for (const auto& [key, value] : config.distrib_info->params())
+    crash_reporter->SetAnnotation(key, value);
+  crash_reporter->SetAnnotation("brand_id", config.brand->brand_id_);
+  crash_reporter->SetAnnotation("brand_name", config.brand->brand_name_);
+  crash_reporter->SetAnnotation("default_language", config.brand->language_);
+}
+
+// The whole installation on this thread, with the choices of the command
+// line (the brand decides statistics when the command line does not).
+int RunSilentInstallation(const lite_installer::InstallerOptions& options,
+                          const Configuration& config) {
+  std::unique_ptr<Installer> installer =
+      CreateInstaller(nullptr, config.brand.get(), config.distrib_info.get(),
+                      /*with_async_tasks=*/true);
+  installer->SetMakeBrowserDefault(options.make_browser_default_after_import);
+  installer->set_send_statistics(options.send_statistics ||
+                                 config.brand->send_statistics());
+  installer->set_install_nrpin(options.disable_nrpin ? 0 : 1);
+  installer->InstallSync();
+  return installer->exit_code();
 }
 
 }  // namespace
@@ -90,7 +136,7 @@ extern "C" int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
 
   ScopedUiLibraries ui_libraries;
   LOG(INFO) << (deployment::IsFullInstaller ? "Full installer mode."
-                                : "Lite installer mode.");
+                                            : "Lite installer mode.");
 
   SingleInstanceMutex single_instance;
   if (!single_instance.TryAcquire()) {
@@ -103,28 +149,12 @@ extern "C" int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
   master_installer_pid = ::GetCurrentProcessId();
   LOG(INFO) << "Installer process id: " << master_installer_pid;
 
-  const bool silent = options.silent;
-
   const std::wstring temp_dir = GetTemporaryDirectory();
   LOG(INFO) << "Temporary path is: " << temp_dir;
 
-  auto distrib_info = std::make_unique<DistribInfoParams>();
-  distrib_info->set_given_text(options.distr_info_params);
-  distrib_info->Load();
-  auto brand = std::make_unique<BrandPackageInfo>(temp_dir);
-  brand->GetInfo(options.brand_name);
-  std::string language;
-  if (distrib_info->Get("lang", &language))
-    brand->language_ = language;
-  brand->FillDefaults();
-
+  const Configuration config = LoadConfiguration(options, temp_dir);
   const int windows_version = base::GetWindowsVersionClass();
-
-  for (const auto& [key, value] : distrib_info->params())
-    crash_reporter->SetAnnotation(key, value);
-  crash_reporter->SetAnnotation("brand_id", brand->brand_id_);
-  crash_reporter->SetAnnotation("brand_name", brand->brand_name_);
-  crash_reporter->SetAnnotation("default_language", brand->language_);
+  AnnotateCrashReports(crash_reporter.get(), config);
 
   if (deployment::IsFullInstaller && windows_version < base::kWin7)
     return kExitWindowsTooOld;
@@ -132,9 +162,9 @@ extern "C" int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
   int cpu_reason_id = 0;
   if (!IsCpuSupported(&cpu_reason_id)) {
     PLOG(ERROR) << "CPU is not supported";
-    if (!silent)
-      PendingShowProcessorUnsupported(static_cast<LANGID>(brand->language_id_),
-                                      cpu_reason_id);
+    if (!options.silent)
+      PendingShowProcessorUnsupported(
+          static_cast<LANGID>(config.brand->language_id_), cpu_reason_id);
     return kExitCpuNotSupported;
   }
 
@@ -142,18 +172,10 @@ extern "C" int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
       installer::HasEnoughDiskSpace(options.system_level, kRequiredDiskSpace);
 
   int exit_code;
-  if (silent) {
+  if (options.silent) {
     // The free-space answer is not consulted in a silent run.
     LOG(INFO) << "Installing in silent mode.";
-    std::unique_ptr<Installer> installer =
-        CreateInstaller(nullptr, brand.get(), distrib_info.get(),
-                        /*with_async_tasks=*/true);
-    installer->SetMakeBrowserDefault(options.make_browser_default_after_import);
-    installer->set_send_statistics(options.send_statistics ||
-                                   brand->send_statistics());
-    installer->set_install_nrpin(options.disable_nrpin ? 0 : 1);
-    installer->InstallSync();
-    exit_code = installer->exit_code();
+    exit_code = RunSilentInstallation(options, config);
   } else if (enough_disk_space) {
     if (PendingRunMainWindow() == 1) {
       exit_code = kInstallerExitDefault;
