@@ -26,14 +26,24 @@ class FixedVersion : public SystemFacts {
   }
 };
 
-TEST(WindowsVersionTest, PrefixReportsWindows10AndSeamOverridesIt) {
-  // The test binary carries no compatibility manifest, so ask the facts with
-  // the same call the product makes and only check consistency here.
-  ResetWindowsVersionClassForTesting();
-  auto real = SystemFacts::Current().GetWindowsVersion();
+TEST(WindowsVersionTest, RealFactsAgreeWithGetVersionAndTheSeamWins) {
+  // GetVersion packs the same answer, under the same manifest rules, into
+  // one number: major in the low byte, minor in the next, the build in the
+  // high word. (The test binary has no compatibility manifest, so neither
+  // says 10 here; the product's manifest makes both say it.)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  const DWORD packed = ::GetVersion();
+#pragma GCC diagnostic pop
+  const DWORD major = LOBYTE(LOWORD(packed));
+  const DWORD minor = HIBYTE(LOWORD(packed));
+  auto real = SystemFacts().GetWindowsVersion();
   ASSERT_TRUE(real.has_value());
-  EXPECT_EQ(WindowsVersionClassFor(real->major, real->minor),
-            GetWindowsVersionClass());
+  EXPECT_EQ(major, real->major);
+  EXPECT_EQ(minor, real->minor);
+  EXPECT_EQ(HIWORD(packed), real->build);
+  ResetWindowsVersionClassForTesting();
+  EXPECT_EQ(WindowsVersionClassFor(major, minor), GetWindowsVersionClass());
 
   FixedVersion facts;
   ScopedSystemFactsForTesting scoped(&facts);

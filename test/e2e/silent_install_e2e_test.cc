@@ -25,16 +25,6 @@ using ::testing::Not;
 
 constexpr char kArchivePath[] = "/browser/local/browser-setup.arc";
 
-// Wine maps the Unix root to Z:.
-std::string UnixPath(const std::wstring& windows_path) {
-  std::string path = base::WideToUTF8(windows_path.substr(2));
-  for (char& c : path) {
-    if (c == '\\')
-      c = '/';
-  }
-  return path;
-}
-
 class SilentInstallE2ETest : public testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -54,7 +44,7 @@ class SilentInstallE2ETest : public testing::Test {
   void ServeArchive(const std::wstring& file) {
     ASSERT_TRUE(services_->AddRule(
         kArchivePath, "{\"file\": \"" +
-                          UnixPath(test::ExecutableDir() + L"\\" + file) +
+                          test::UnixPath(test::ExecutableDir() + L"\\" + file) +
                           "\"}"));
   }
   DWORD Run(const std::wstring& switches) {
@@ -146,12 +136,60 @@ TEST_F(SilentInstallE2ETest, SetupExitCodesSevenAndEight) {
   }
 }
 
-TEST_F(SilentInstallE2ETest, TamperedArchiveIsRefusedAndNeverRuns) {
+TEST_F(SilentInstallE2ETest, UnsignedArchiveIsRefusedAndNeverRuns) {
   ServeArchive(L"fake_setup.exe");  // the same program, unsigned
   EXPECT_EQ(402u, Run(L"--silent"));
   EXPECT_FALSE(SetupReport().has_value());
   EXPECT_THAT(Log(), HasSubstr("ERROR: Module verification failed: "));
   EXPECT_THAT(Log(), HasSubstr("INFO: Installer exit with code: 402 ("));
+  EXPECT_FALSE(ArchiveLeftBehind());
+}
+
+// The signed archive with one byte of its signed content changed on the way.
+// The changed byte is padding: started directly, the program still runs, so
+// only the refusal keeps the installer from running it.
+TEST_F(SilentInstallE2ETest, TamperedArchiveIsRefusedAndNeverRuns) {
+  ServeArchive(L"fake_setup_flipped.exe");
+  EXPECT_EQ(402u, Run(L"--silent"));
+  EXPECT_FALSE(SetupReport().has_value());
+  const std::string log = Log();
+  EXPECT_THAT(log, HasSubstr("ERROR: Module verification failed: "));
+  EXPECT_THAT(log, Not(HasSubstr("INFO: Verification succeeded: ")));
+  EXPECT_THAT(log, HasSubstr("INFO: Installer exit with code: 402 ("));
+  EXPECT_FALSE(ArchiveLeftBehind());
+
+  test::ChildProcess direct;
+  ASSERT_TRUE(direct.Start(
+      L"\"" + test::ExecutableDir() +
+      L"\\fake_setup_flipped.exe\" \"--fake-setup-report=" + Report() + L"\""));
+  ASSERT_TRUE(direct.Wait(60000));
+  EXPECT_EQ(0u, direct.exit_code());
+  EXPECT_TRUE(SetupReport().has_value());
+}
+
+// Validly signed, under a root the machine trusts, by a publisher that the
+// archive's own trusted list does not name.
+TEST_F(SilentInstallE2ETest, ArchiveOfAnUnlistedPublisherIsRefused) {
+  ServeArchive(L"fake_setup_other_signer.exe");
+  EXPECT_EQ(402u, Run(L"--silent"));
+  EXPECT_FALSE(SetupReport().has_value());
+  const std::string log = Log();
+  EXPECT_THAT(log, HasSubstr("ERROR: Can not find sertificate in trusted "
+                             "list. "));
+  EXPECT_THAT(log, HasSubstr("ERROR: Module verification failed: "));
+  EXPECT_THAT(log, HasSubstr("INFO: Installer exit with code: 402 ("));
+  EXPECT_FALSE(ArchiveLeftBehind());
+}
+
+// "setup_arc_permanent_lock" holds the archive from its creation: the
+// installation goes through the lock's reopening and runs setup as usual.
+TEST_F(SilentInstallE2ETest, PermanentLockRunsSetup) {
+  ServeArchive(L"fake_setup_signed.exe");
+  EXPECT_EQ(0u,
+            Run(L"--silent --distr-info-params=setup_arc_permanent_lock=1"));
+  EXPECT_TRUE(SetupReport().has_value()) << Log();
+  EXPECT_THAT(Log(), Not(HasSubstr("Cannot lock file")));
+  EXPECT_THAT(Log(), HasSubstr("INFO: Verification succeeded: "));
   EXPECT_FALSE(ArchiveLeftBehind());
 }
 

@@ -1,5 +1,6 @@
 #include "test/support/test_support.h"
 
+#include <psapi.h>
 #include <shellapi.h>
 
 #include <cstring>
@@ -287,6 +288,30 @@ bool MaybeRunChildMain(int argc, wchar_t** argv, int* exit_code) {
     return true;
   }
   return false;
+}
+
+std::string UnixPath(const std::wstring& windows_path) {
+  std::wstring rest = windows_path.substr(2);  // without "Z:"
+  for (wchar_t& c : rest) {
+    if (c == L'\\')
+      c = L'/';
+  }
+  const int size = ::WideCharToMultiByte(CP_UTF8, 0, rest.data(),
+                                         static_cast<int>(rest.size()), nullptr,
+                                         0, nullptr, nullptr);
+  std::string path(size, '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, rest.data(), static_cast<int>(rest.size()),
+                        path.data(), size, nullptr, nullptr);
+  return path;
+}
+
+size_t PeakWorkingSetBytes() {
+  PROCESS_MEMORY_COUNTERS counters = {sizeof(counters)};
+  if (!::GetProcessMemoryInfo(::GetCurrentProcess(), &counters,
+                              sizeof(counters))) {
+    return 0;
+  }
+  return counters.PeakWorkingSetSize;
 }
 
 }  // namespace test

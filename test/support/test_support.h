@@ -51,6 +51,13 @@ std::wstring ToLower(std::wstring text);
 // Directory of the running executable, without a trailing backslash.
 std::wstring ExecutableDir();
 
+// The Linux path of a file on Wine's Z: drive (the Unix root), for helpers
+// that run on the Linux side such as the loopback services.
+std::string UnixPath(const std::wstring& windows_path);
+
+// The process's peak working set in bytes; 0 when it cannot be read.
+size_t PeakWorkingSetBytes();
+
 // A started child process.
 class ChildProcess {
  public:

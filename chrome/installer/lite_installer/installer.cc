@@ -121,8 +121,19 @@ void Installer::InitializeStatParams() {
 void Installer::StartInstallAsync() {
   ::ResetEvent(stop_event_.get());
   ::ResetEvent(install_after_download_event_.get());
-  install_thread_.reset(reinterpret_cast<HANDLE>(_beginthreadex(
-      nullptr, 0, &Installer::InstallThreadProc, this, 0, nullptr)));
+  install_thread_.reset(BeginInstallThread());
+  if (install_thread_.is_valid())
+    return;
+  // No thread: nothing will ever report, so report now. Waiting for the
+  // installation ends at once, as there is nothing to wait for.
+  PLOG(ERROR) << "Failed to start the install thread.";
+  if (delegate_)
+    delegate_->OnInstallError(kInstallErrorGeneric);
+}
+
+HANDLE Installer::BeginInstallThread() {
+  return reinterpret_cast<HANDLE>(_beginthreadex(
+      nullptr, 0, &Installer::InstallThreadProc, this, 0, nullptr));
 }
 
 // static
@@ -178,6 +189,9 @@ bool Installer::WillLaunchBrowser() const {
 }
 
 void Installer::Install() {
+  // The shared cell outlives installations (it is process-wide and shared
+  // with the elevated copy): a kind left by an earlier one is not this one's.
+  lite_installer::GetDelayedParams().error_kind = kInstallErrorNone;
   SendStatEvent("installer_started");
 
   if (deployment::IsFullInstaller) {

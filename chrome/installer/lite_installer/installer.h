@@ -235,6 +235,9 @@ class Installer {
   }
 
  protected:
+  // Starts the install thread running Install(); null (with the system
+  // error set) when the thread cannot be started.
+  virtual HANDLE BeginInstallThread();
   // The installation's body, on the install thread or the caller's.
   void Install();
   // 0 on success, else an InstallErrorKind (1, 2, 3 or 7).

@@ -27,6 +27,7 @@
 #include "test/support/fake_services.h"
 #include "test/support/matchers.h"
 #include "test/support/registry_override.h"
+#include "test/support/resume_emulation.h"
 #include "test/support/test_support.h"
 
 namespace {
@@ -414,6 +415,35 @@ TEST_F(InstallerModuleTest, PartialFileKeptFromATenthOn) {
   EXPECT_THAT(AttemptEvents()[3], HasSubstr(" attempt_number=1 "
                                             "downloaded_size=9999 "
                                             "total_size=100000 "));
+}
+
+// Where the platform resumes (emulated here), the attempt after a drop past
+// a tenth completes the kept bytes: a brand with one URL is not left with
+// six attempts that each hold the whole body and fail.
+TEST_F(InstallerModuleTest, ResumedAttemptCompletesTheArchive) {
+  test::ScopedResumeBySkipping resume;
+  brand_.setup_url_ = server().HttpUrl("/dl/resumed.arc");
+  ASSERT_TRUE(server().AddRule("/dl/resumed.arc", R"({"size": 100000})"));
+  ASSERT_TRUE(server().AddRule("/dl/resumed.arc",
+                               R"({"size": 100000, "drop": 20000})", false, 1));
+  auto installer = MakeInstaller();
+  const std::wstring path = installer->GetModulePath();
+  ASSERT_EQ(0, installer->GetModule(path, nullptr)) << Log();
+  EXPECT_THAT(Trace(*installer),
+              ElementsAre("0->20000 internet_read", "20000->100000 ok"));
+  std::string data;
+  ASSERT_TRUE(test::ReadFileToString(path, &data));
+  EXPECT_EQ(FakeServices::PatternBytes(0, 100000), data);
+  const std::vector<std::string> events = AttemptEvents();
+  ASSERT_EQ(2u, events.size());
+  EXPECT_THAT(events[1], ContainsPattern("^download_attempt status=success "
+                                         "attempt_number=2 "
+                                         "downloaded_size=100000 "
+                                         "total_size=100000 "));
+  // The delegate saw the resumed attempt continue from the kept fifth.
+  ASSERT_FALSE(delegate_.progress.empty());
+  EXPECT_EQ(1.0f, delegate_.progress.back());
+  ::DeleteFileW(path.c_str());
 }
 
 TEST_F(InstallerModuleTest, ANewUrlStartsFromZero) {

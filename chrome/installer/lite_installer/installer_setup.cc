@@ -348,7 +348,19 @@ void Installer::ElevatedProcessHolder::Close() {
     }
   }
   if (owner_window_) {
-    ::DestroyWindow(owner_window_);
+    // Only the thread that created a window may destroy it, and the holder
+    // usually goes on the install thread: that one asks the window's own
+    // thread to close it (a closed static window destroys itself).
+    const bool own_thread =
+        ::GetWindowThreadProcessId(owner_window_, nullptr) ==
+        ::GetCurrentThreadId();
+    const bool closed =
+        own_thread ? ::DestroyWindow(owner_window_) != FALSE
+                   : ::PostMessageW(owner_window_, WM_CLOSE, 0, 0) != FALSE;
+    if (!closed) {
+      PLOG(ERROR) << "Cannot close the elevation prompt's owner window "
+                  << reinterpret_cast<uintptr_t>(owner_window_);
+    }
     owner_window_ = nullptr;
   }
 }
@@ -422,7 +434,10 @@ void Installer::ApplyDelayedParams(base::CommandLine* command_line) {
   if (!clids.empty())
     command_line->AppendSwitch("clids-file", clids);
   const std::wstring icon = ReadField(params.norvel_website_icon_file_path);
-  if (!icon.empty() && !lite_installer::ReadFileContents(icon).empty())
+  // Setup gets the icon when it can read a non-empty file; its size says so
+  // without reading it.
+  if (!icon.empty() &&
+      lite_installer::GetReadableFileSize(icon).value_or(0) > 0)
     command_line->AppendSwitch("norvel-website-icon-file", icon);
   const std::wstring brand_package = ReadField(params.brand_package_path);
   if (!brand_package.empty())

@@ -5,16 +5,20 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "base/command_line.h"
 #include "brand/brand_package_info.h"
+#include "brand/distrib_info_params.h"
 #include "chrome/installer/lite_installer/delayed_params.h"
 #include "base/system_facts.h"
 #include "base/windows_version.h"
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
 #include "logging/file_logger.h"
+#include "test/support/fake_services.h"
 #include "test/support/registry_override.h"
 #include "test/support/test_support.h"
 
@@ -146,6 +150,124 @@ LITE_CHILD_MAIN(ExitWith) {
   return std::stoi(args.at(0));
 }
 
+// What another process managed to do to a file: one bit each.
+enum ArchiveAttack {
+  kArchiveWritten = 1,
+  kArchiveRenamed = 2,
+  kArchiveDeleted = 4,
+};
+
+// Another process going after the archive: write to it (its first byte,
+// unchanged), rename it (and back), delete it. Share modes hold between
+// Windows processes, not against Linux ones, so this is a Windows process.
+LITE_CHILD_MAIN(AttackArchive) {
+  const std::wstring& path = args.at(0);
+  int done = 0;
+  {
+    base::ScopedFileHandle file(
+        ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, 0, nullptr));
+    char first = 0;
+    DWORD count = 0;
+    if (file.is_valid() && ::ReadFile(file.get(), &first, 1, &count, nullptr) &&
+        ::SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN) == 0 &&
+        ::WriteFile(file.get(), &first, count, &count, nullptr)) {
+      done |= kArchiveWritten;
+    }
+  }
+  const std::wstring moved = path + L".moved";
+  if (::MoveFileExW(path.c_str(), moved.c_str(), 0)) {
+    done |= kArchiveRenamed;
+    ::MoveFileExW(moved.c_str(), path.c_str(), 0);
+  }
+  if (::DeleteFileW(path.c_str()))
+    done |= kArchiveDeleted;
+  return done;
+}
+
+// Runs the attack on `path` in another process; what it managed, or -1.
+int AttackArchive(const std::wstring& path) {
+  test::ChildProcess child =
+      test::StartChild("AttackArchive", L"\"" + path + L"\"");
+  if (!child.Wait(30000))
+    return -1;
+  return static_cast<int>(child.exit_code());
+}
+
+// Distribution parameters chosen by the test.
+class FixedParams : public DistribInfoParams {
+ public:
+  bool Get(const std::string& key, std::string* value) const override {
+    auto it = values.find(key);
+    if (it == values.end())
+      return false;
+    *value = it->second;
+    return true;
+  }
+  std::map<std::string, std::string> values;
+};
+
+// The real installation of a signed setup archive from the loopback
+// services, attacked by another process at each step from the download on:
+// `attacks` says where and what the attacker managed.
+class ArchiveLockInstaller : public Installer {
+ public:
+  ArchiveLockInstaller(BrandPackageInfo* brand, DistribInfoParams* params)
+      : Installer(nullptr, brand, params, false) {}
+
+  bool DownloadUrl(const std::wstring& url,
+                   installer::DownloadSink* sink,
+                   std::string* error,
+                   std::wstring* final_url,
+                   uint32_t* total_size,
+                   installer::DownloadObserver* observer,
+                   base::ExceptionRecord* exception) override {
+    const bool ok = Installer::DownloadUrl(url, sink, error, final_url,
+                                           total_size, observer, exception);
+    Attack("downloaded");
+    return ok;
+  }
+  int GetModule(const std::wstring& path,
+                std::unique_ptr<PermanentLockFile>* lock_file) override {
+    const int result = Installer::GetModule(path, lock_file);
+    // Until the user releases the installation only the permanent lock
+    // holds the archive; without it, it is open to others by design.
+    if (lock_file)
+      Attack("waiting for the release");
+    return result;
+  }
+  bool VerifyDownloadedModule(const std::wstring& path) override {
+    Attack("verifying");
+    const bool verified = Installer::VerifyDownloadedModule(path);
+    Attack("verified");
+    return verified;
+  }
+  bool RunModule(const std::wstring& path,
+                 const base::CommandLine& command_line) override {
+    // The attacker runs as setup would, then the real setup runs.
+    wchar_t exe[MAX_PATH];
+    ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    int32_t managed = -1;
+    RunModuleAndWait(nullptr,
+                     L"\"" + std::wstring(exe) +
+                         L"\" --lite-test-child=AttackArchive \"" + path +
+                         L"\"",
+                     &managed);
+    attacks.emplace_back("setup running", managed);
+    const bool ok = Installer::RunModule(path, command_line);
+    Attack("setup ended");
+    return ok;
+  }
+  DWORD GetRetryDelayMs() override { return 1; }
+
+  void Attack(const char* when) {
+    attacks.emplace_back(when, AttackArchive(module_path()));
+  }
+
+  std::vector<std::pair<std::string, int>> attacks;
+};
+
 class InstallerTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -271,6 +393,46 @@ TEST_F(InstallerTest, ErrorKinds) {
   EXPECT_THAT(Log(), HasSubstr("ERROR: Module verification failed: "));
 }
 
+// An install thread that cannot be started.
+class ThreadlessInstaller : public TestInstaller {
+ public:
+  using TestInstaller::TestInstaller;
+  HANDLE BeginInstallThread() override {
+    ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+};
+
+TEST_F(InstallerTest, AnInstallThreadThatCannotStartIsReported) {
+  ThreadlessInstaller installer(&delegate_, &brand_, nullptr, false);
+  installer.StartInstallAsync();
+  EXPECT_THAT(delegate_.calls(), ElementsAre("error 1"));
+  EXPECT_THAT(Log(),
+              HasSubstr("ERROR: Failed to start the install thread. - 8, "));
+  // There is nothing to wait for.
+  const DWORD start = ::GetTickCount();
+  EXPECT_TRUE(installer.WaitForInstallAsync());
+  EXPECT_LT(::GetTickCount() - start, 1000u);
+}
+
+// The shared error cell lives as long as the process: a second installation
+// does not inherit the first one's kind.
+TEST_F(InstallerTest, ASecondInstallationStartsWithoutTheFirstOnesErrorKind) {
+  {
+    TestInstaller first(&delegate_, &brand_, nullptr, false);
+    first.setup_exit_code = 7;
+    first.InstallSync();
+  }
+  {
+    TestInstaller second(&delegate_, &brand_, nullptr, false);
+    second.verify_result = false;
+    second.InstallSync();
+  }
+  EXPECT_THAT(delegate_.calls(),
+              ElementsAre("percent 40", "disable cancel", "error 5", "finished",
+                          "error 1", "finished"));
+}
+
 TEST_F(InstallerTest, HungThreadIsTerminatedOnDestruction) {
   auto installer =
       std::make_unique<TestInstaller>(&delegate_, &brand_, nullptr, false);
@@ -383,6 +545,185 @@ TEST_F(InstallerTest, VerifiesAndRunsARealSetupArchive) {
   unsigned_installer.InstallSync();
   EXPECT_EQ(402, unsigned_installer.exit_code());
   EXPECT_FALSE(test::PathExists(report));
+}
+
+// The attacker is able: on a file nobody holds it writes, renames and
+// deletes.
+TEST_F(InstallerTest, TheArchiveAttackerWorksOnAnUnheldFile) {
+  const std::wstring path = dir_.Append(L"unheld.arc");
+  ASSERT_TRUE(test::WriteStringToFile(path, "MZ"));
+  EXPECT_EQ(kArchiveWritten | kArchiveRenamed | kArchiveDeleted,
+            AttackArchive(path));
+  EXPECT_FALSE(test::PathExists(path));
+}
+
+// Windows 10: the download takes the brand's URL alone.
+class Windows10Facts : public base::SystemFacts {
+ public:
+  std::optional<Version> GetWindowsVersion() const override {
+    return Version{10, 0, 19045};
+  }
+};
+
+class ArchiveLockTest : public InstallerTest {
+ protected:
+  void SetUp() override {
+    InstallerTest::SetUp();
+    base::ResetWindowsVersionClassForTesting();
+    ASSERT_TRUE(server().running()) << server().ServerLog();
+    ASSERT_TRUE(server().Reset());
+    ASSERT_TRUE(server().AddRule(
+        "/dl/setup.arc",
+        "{\"file\": \"" +
+            test::UnixPath(test::ExecutableDir() + L"\\fake_setup_signed.exe") +
+            "\"}"));
+    brand_.setup_url_ = server().HttpUrl("/dl/setup.arc");
+    base::CommandLine::InitForCurrentProcessForTesting(
+        L"inst.exe --silent --do-not-launch-browser \"--fake-setup-report=" +
+        Report() + L"\"");
+  }
+  void TearDown() override {
+    InstallerTest::TearDown();
+    base::ResetWindowsVersionClassForTesting();
+  }
+  static test::FakeServices& server() { return test::FakeServices::Shared(); }
+  std::wstring Report() const { return dir_.Append(L"report.json"); }
+
+  // Every attack, as "where: what it managed".
+  static std::vector<std::string> Attacks(const ArchiveLockInstaller& i) {
+    std::vector<std::string> attacks;
+    for (const auto& [when, managed] : i.attacks)
+      attacks.push_back(when + ": " + std::to_string(managed));
+    return attacks;
+  }
+
+  Windows10Facts facts_;
+  base::ScopedSystemFactsForTesting scoped_facts_{&facts_};
+  FixedParams params_;
+};
+
+// From the lock to setup's end, no other process can write, rename or
+// delete the archive that is verified and run.
+TEST_F(ArchiveLockTest, LockedThroughVerificationAndSetup) {
+  ArchiveLockInstaller installer(&brand_, &params_);
+  installer.InstallSync();
+  EXPECT_THAT(Attacks(installer),
+              ElementsAre("downloaded: 0", "verifying: 0", "verified: 0",
+                          "setup running: 0", "setup ended: 0"));
+  // The archive was verified and run whole.
+  EXPECT_TRUE(test::PathExists(Report())) << Log();
+  EXPECT_THAT(Log(), HasSubstr("INFO: Verification succeeded: "));
+  EXPECT_EQ(0, installer.exit_code());
+  EXPECT_FALSE(test::PathExists(installer.module_path()));
+}
+
+// "setup_arc_permanent_lock": the archive is held from its creation, through
+// the wait for the user's release, to setup's end.
+TEST_F(ArchiveLockTest, PermanentLockHoldsFromTheArchivesCreation) {
+  params_.values["setup_arc_permanent_lock"] = "1";
+  ArchiveLockInstaller installer(&brand_, &params_);
+  installer.InstallSync();
+  EXPECT_THAT(
+      Attacks(installer),
+      ElementsAre("downloaded: 0", "waiting for the release: 0", "verifying: 0",
+                  "verified: 0", "setup running: 0", "setup ended: 0"));
+  EXPECT_TRUE(test::PathExists(Report())) << Log();
+  EXPECT_THAT(Log(), Not(HasSubstr("Cannot lock file")));
+  EXPECT_EQ(0, installer.exit_code());
+  EXPECT_FALSE(test::PathExists(installer.module_path()));
+}
+
+// The elevation prompt's owner window belongs to the window thread; the
+// holder goes on the install thread, which may not destroy it.
+TEST_F(InstallerTest, HolderClosesTheOwnerWindowThroughItsThread) {
+  HWND window = nullptr;
+  base::ScopedKernelHandle created(
+      ::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  bool gone = false;
+  std::thread window_thread([&] {
+    window = ::CreateWindowExW(WS_EX_TOOLWINDOW, L"STATIC", nullptr, WS_POPUP,
+                               0, 0, 0, 0, nullptr, nullptr,
+                               ::GetModuleHandleW(nullptr), nullptr);
+    ::SetEvent(created.get());
+    // Pumps until the window is gone, for at most ten seconds.
+    const DWORD start = ::GetTickCount();
+    while (window && ::IsWindow(window) && ::GetTickCount() - start < 10000) {
+      ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+      MSG msg;
+      while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        ::DispatchMessageW(&msg);
+    }
+    gone = !::IsWindow(window);
+    if (!gone)
+      ::DestroyWindow(window);
+  });
+  ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(created.get(), 10000));
+  ASSERT_TRUE(window);
+
+  // An elevated copy that has already ended.
+  test::ChildProcess copy = test::StartChild("ExitWith", L"0");
+  ASSERT_TRUE(copy.Wait(30000));
+  HANDLE process = nullptr;
+  ASSERT_TRUE(::DuplicateHandle(::GetCurrentProcess(), copy.handle(),
+                                ::GetCurrentProcess(), &process, 0, FALSE,
+                                DUPLICATE_SAME_ACCESS));
+  auto holder = std::make_unique<Installer::ElevatedProcessHolder>();
+  holder->SetProcess(process, window);
+  holder.reset();
+  window_thread.join();
+  EXPECT_TRUE(gone);
+  EXPECT_THAT(Log(), Not(HasSubstr("owner window")));
+
+  // Destroyed on the window's own thread, the holder closes it at once.
+  HWND own = ::CreateWindowExW(WS_EX_TOOLWINDOW, L"STATIC", nullptr, WS_POPUP,
+                               0, 0, 0, 0, nullptr, nullptr,
+                               ::GetModuleHandleW(nullptr), nullptr);
+  ASSERT_TRUE(own);
+  holder = std::make_unique<Installer::ElevatedProcessHolder>();
+  holder->SetProcess(nullptr, own);
+  holder.reset();
+  EXPECT_FALSE(::IsWindow(own));
+}
+
+// The elevated copy learns only whether the icon file can be read and is
+// not empty: its size says so, without reading it into memory.
+TEST_F(InstallerTest, IconFileIsCheckedBySize) {
+  auto icon_switch = [](const std::wstring& icon) {
+    EXPECT_TRUE(Installer::ElevatedProcessHolder::WriteDelayedParams(
+        L"C:\\arc.exe", L"", icon, L"", L"", L"", L"", L"1", L"2", 0, 0, 1));
+    base::CommandLine line(L"elevated.exe");
+    Installer::ApplyDelayedParams(&line);
+    return line.HasSwitch("norvel-website-icon-file")
+               ? line.GetSwitchValue("norvel-website-icon-file")
+               : L"(none)";
+  };
+  const std::wstring empty = dir_.Append(L"empty.ico");
+  ASSERT_TRUE(test::WriteStringToFile(empty, ""));
+  EXPECT_EQ(L"(none)", icon_switch(empty));
+  EXPECT_EQ(L"(none)", icon_switch(dir_.Append(L"missing.ico")));
+
+  // A large icon file (sparse: its size costs no disk).
+  const std::wstring large = dir_.Append(L"large.ico");
+  {
+    base::ScopedFileHandle file(::CreateFileW(
+        large.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(file.is_valid());
+    LARGE_INTEGER size;
+    size.QuadPart = 256ll << 20;
+    ASSERT_TRUE(::SetFilePointerEx(file.get(), size, nullptr, FILE_BEGIN));
+    ASSERT_TRUE(::SetEndOfFile(file.get()));
+  }
+  const size_t before = test::PeakWorkingSetBytes();
+  ASSERT_NE(0u, before);
+  EXPECT_EQ(large, icon_switch(large));
+  const size_t after = test::PeakWorkingSetBytes();
+  EXPECT_LT(after - before, size_t{32} << 20) << before << " -> " << after;
+
+  // One nobody else may read is not handed on.
+  base::ScopedFileHandle held(::CreateFileW(
+      large.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(held.is_valid());
+  EXPECT_EQ(L"(none)", icon_switch(large));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -378,22 +379,48 @@ bool WriteFileContents(const std::wstring& path, const std::string& bytes) {
          written == bytes.size();
 }
 
-std::string ReadFileContents(const std::wstring& path) {
+std::optional<std::string> ReadFileContents(const std::wstring& path,
+                                            uint64_t max_bytes) {
   base::ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
                                             FILE_SHARE_READ, nullptr,
                                             OPEN_EXISTING, 0, nullptr));
-  if (!file.is_valid())
-    return std::string();
-  DWORD size = ::GetFileSize(file.get(), nullptr);
-  if (size == INVALID_FILE_SIZE)
-    return std::string();
-  std::string bytes(size, '\0');
+  if (!file.is_valid()) {
+    PLOG(ERROR) << "Cannot open " << path;
+    return std::nullopt;
+  }
+  LARGE_INTEGER size = {};
+  if (!::GetFileSizeEx(file.get(), &size)) {
+    PLOG(ERROR) << "Cannot read the size of " << path;
+    return std::nullopt;
+  }
+  // One ReadFile takes at most 32 bits of size; the callers' files are far
+  // smaller, and a larger one is not read into memory at all.
+  const uint64_t limit = std::min<uint64_t>(max_bytes, MAXDWORD);
+  if (static_cast<uint64_t>(size.QuadPart) > limit) {
+    LOG(ERROR) << "File too large to read: " << path << " holds "
+               << static_cast<uint64_t>(size.QuadPart) << " bytes, at most "
+               << limit << " allowed";
+    return std::nullopt;
+  }
+  std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
   DWORD read = 0;
-  if (!::ReadFile(file.get(), bytes.data(), size, &read, nullptr) ||
-      read != size) {
-    return std::string();
+  if (!::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()),
+                  &read, nullptr) ||
+      read != bytes.size()) {
+    PLOG(ERROR) << "Cannot read " << path;
+    return std::nullopt;
   }
   return bytes;
+}
+
+std::optional<uint64_t> GetReadableFileSize(const std::wstring& path) {
+  base::ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                            FILE_SHARE_READ, nullptr,
+                                            OPEN_EXISTING, 0, nullptr));
+  LARGE_INTEGER size = {};
+  if (!file.is_valid() || !::GetFileSizeEx(file.get(), &size))
+    return std::nullopt;
+  return static_cast<uint64_t>(size.QuadPart);
 }
 
 std::wstring CreateTempFileIn(const std::wstring& directory) {

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 class BrandPackageInfo;
@@ -14,7 +16,8 @@ class CommandLine;
 
 // Small questions that the window, the dialogs and start-up ask of the
 // distribution parameters, the brand, the registry and the command line.
-// Stateless; failures give the negative answer without a log line.
+// Stateless; failures give the negative answer without a log line, except
+// reading a file's contents.
 namespace lite_installer {
 
 // When "def" is "1" or "2": true, with the fixed make-default choice.
@@ -53,7 +56,13 @@ std::wstring GetInstalledApplicationDir();
 void BringProcessWindowToTop(DWORD process_id);
 
 bool WriteFileContents(const std::wstring& path, const std::string& bytes);
-std::string ReadFileContents(const std::wstring& path);
+// The whole file, when it can be read and holds at most `max_bytes`; no
+// value otherwise (each failure logged, a file above the limit among them).
+std::optional<std::string> ReadFileContents(const std::wstring& path,
+                                            uint64_t max_bytes);
+// The size of a file that can be opened for reading; no value when it
+// cannot.
+std::optional<uint64_t> GetReadableFileSize(const std::wstring& path);
 // A new empty file "nb<hex>.tmp" in `directory`; empty on failure.
 std::wstring CreateTempFileIn(const std::wstring& directory);
 

@@ -187,15 +187,34 @@ TEST_F(HelpersTest, DefaultApplicationDirectory) {
 }
 
 TEST_F(HelpersTest, FileHelpers) {
+  broupdater::SetFileLogger(std::make_unique<broupdater::FileLogger>(
+      dir_.Append(L"log.txt"), broupdater::kLogFileMaxSize));
+  auto log = [this] {
+    std::string text;
+    test::ReadFileToString(dir_.Append(L"log.txt"), &text);
+    return text;
+  };
   EXPECT_EQ(L"", CreateTempFileIn(L""));
   std::wstring temp = CreateTempFileIn(dir_.path());
   ASSERT_FALSE(temp.empty());
   EXPECT_EQ(0u, temp.find(dir_.path() + L"\\nb"));
-  EXPECT_EQ("", ReadFileContents(temp));
+  EXPECT_EQ("", ReadFileContents(temp, 3));
+  EXPECT_EQ(0u, GetReadableFileSize(temp));
   EXPECT_TRUE(WriteFileContents(temp, std::string("a\0b", 3)));
-  EXPECT_EQ(std::string("a\0b", 3), ReadFileContents(temp));
+  EXPECT_EQ(std::string("a\0b", 3), ReadFileContents(temp, 3));
+  EXPECT_EQ(3u, GetReadableFileSize(temp));
   EXPECT_FALSE(WriteFileContents(dir_.Append(L"no\\such\\dir"), "x"));
-  EXPECT_EQ("", ReadFileContents(dir_.Append(L"missing")));
+  const std::wstring missing = dir_.Append(L"missing");
+  EXPECT_EQ(std::nullopt, ReadFileContents(missing, 3));
+  EXPECT_EQ(std::nullopt, GetReadableFileSize(missing));
+  EXPECT_THAT(log(), HasSubstr("ERROR: Cannot open " +
+                               base::WideToUTF8(missing) + " - "));
+
+  // Above the limit the file is not read, and the log says why.
+  EXPECT_EQ(std::nullopt, ReadFileContents(temp, 2));
+  EXPECT_THAT(log(), HasSubstr("ERROR: File too large to read: " +
+                               base::WideToUTF8(temp) +
+                               " holds 3 bytes, at most 2 allowed ("));
 }
 
 TEST_F(HelpersTest, RaisingProcessZeroIsAnError) {

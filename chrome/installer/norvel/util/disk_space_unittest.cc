@@ -1,5 +1,8 @@
 #include "chrome/installer/norvel/util/disk_space.h"
 
+#include <windows.h>
+#include <shlobj.h>
+
 #include <memory>
 #include <string>
 
@@ -70,9 +73,28 @@ TEST_F(DiskSpaceTest, UnmeasurableSpaceFailsOpen) {
   EXPECT_THAT(Log(), HasSubstr("INFO: GetDiskFreeSpaceEx failed"));
 }
 
-TEST(DiskSpaceRealTest, RealVolumeAnswers) {
-  // The build machine has far more than a byte free.
+// The real volume is measured (not the fail-open answer), and the figure is
+// the one the older cluster-counting call gives for the same folder.
+TEST(DiskSpaceRealTest, RealVolumeIsMeasured) {
+  wchar_t folder[MAX_PATH];
+  ASSERT_TRUE(SUCCEEDED(::SHGetFolderPathW(
+      nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder)));
+  const std::optional<uint64_t> free_bytes =
+      base::SystemFacts().GetFreeDiskSpace(folder);
+  ASSERT_TRUE(free_bytes.has_value());
+  const std::wstring root = std::wstring(folder, 3);  // "C:\"
+  DWORD sectors = 0, sector_bytes = 0, free_clusters = 0, clusters = 0;
+  ASSERT_TRUE(::GetDiskFreeSpaceW(root.c_str(), &sectors, &sector_bytes,
+                                  &free_clusters, &clusters));
+  const uint64_t by_clusters = uint64_t{sectors} * sector_bytes * free_clusters;
+  // Other processes write meanwhile; a wrong figure is off by far more.
+  const uint64_t slack = uint64_t{1} << 30;
+  EXPECT_LT(*free_bytes, by_clusters + slack) << by_clusters;
+  EXPECT_GT(*free_bytes + slack, by_clusters) << by_clusters;
+
+  test::ScopedTestLog log;
   EXPECT_TRUE(HasEnoughDiskSpace(false, 1));
+  EXPECT_THAT(log.Read(), Not(HasSubstr("failed")));
 }
 
 }  // namespace

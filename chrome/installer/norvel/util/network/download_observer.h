@@ -27,6 +27,9 @@ class DownloadObserver {
 
 // Turns the bytes received so far into progress fractions and, at most once a
 // minute, remaining-time estimates. Pure: times are tick counts passed in.
+// Both count what the sink holds against the whole resource, as the
+// completeness check does (IsBodyComplete); the rate behind an estimate
+// counts only what this attempt received in the time it took.
 class DownloadProgressReporter {
  public:
   // Reports at most one estimate per this many milliseconds.
@@ -35,16 +38,24 @@ class DownloadProgressReporter {
   static constexpr uint64_t kSlowDownloadSeconds = 121;
 
   // `observer` may be null: the timing state advances all the same.
-  DownloadProgressReporter(DownloadObserver* observer, DWORD start_ticks)
-      : observer_(observer), start_ticks_(start_ticks) {}
+  // `start_bytes` is what the sink held when the attempt started (a resumed
+  // download's kept bytes).
+  DownloadProgressReporter(DownloadObserver* observer,
+                           DWORD start_ticks,
+                           uint32_t start_bytes = 0)
+      : observer_(observer),
+        start_ticks_(start_ticks),
+        start_bytes_(start_bytes) {}
 
   // Called after every read that returned data. `done` counts every byte the
-  // sink holds; a `content_length` of 0 means unknown and reports nothing.
+  // sink holds; `content_length` is the length of the whole resource, 0 when
+  // unknown, which reports nothing.
   void OnBytesReceived(DWORD now_ticks, uint32_t done, uint32_t content_length);
 
  private:
   DownloadObserver* observer_;
   DWORD start_ticks_;
+  uint32_t start_bytes_;
   DWORD last_report_ms_ = 0;
 };
 

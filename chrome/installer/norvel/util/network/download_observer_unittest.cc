@@ -62,6 +62,21 @@ TEST(DownloadProgressReporterTest, SlowFromExactly121Seconds) {
   }
 }
 
+// Bytes kept from an earlier attempt count toward the fraction and the bytes
+// left, not toward this attempt's rate.
+TEST(DownloadProgressReporterTest, ResumedAttemptEstimatesFromItsOwnRate) {
+  TextObserver observer;
+  DownloadProgressReporter reporter(&observer, 0, 500);
+  // 60 s in, 250 more of 1000: 250 left at 250 a minute.
+  reporter.OnBytesReceived(60000, 750, 1000);
+  EXPECT_EQ("p0.75 t60/1 ", observer.Take());
+
+  // Nothing arrived in this attempt yet: no rate, so no estimate.
+  DownloadProgressReporter idle(&observer, 0, 500);
+  idle.OnBytesReceived(90000, 500, 1000);
+  EXPECT_EQ("p0.50 ", observer.Take());
+}
+
 TEST(DownloadProgressReporterTest, TickWrapAroundAndEdges) {
   TextObserver observer;
   // The tick counter wraps between start and now.
@@ -74,7 +89,7 @@ TEST(DownloadProgressReporterTest, TickWrapAroundAndEdges) {
   empty.OnBytesReceived(90000, 0, 1000);
   EXPECT_EQ("p0.00 ", observer.Take());
 
-  // More held than announced (a resumed sink): capped, never negative.
+  // More held than announced: capped, never negative.
   DownloadProgressReporter over(&observer, 0);
   over.OnBytesReceived(70000, 1500, 1000);
   EXPECT_EQ("p1.00 t0/1 ", observer.Take());

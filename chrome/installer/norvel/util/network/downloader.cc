@@ -1,6 +1,7 @@
 #include "chrome/installer/norvel/util/network/downloader.h"
 
 #include <cstring>
+#include <utility>
 
 #include "base/scoped_handle.h"
 #include "base/strings.h"
@@ -15,7 +16,22 @@ bool IsSignaled(HANDLE event) {
   return event && ::WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
 }
 
+DWORD ResumeWithWinInet(HINTERNET request, DWORD offset) {
+  return ::InternetSetFilePointer(request, static_cast<LONG>(offset), nullptr,
+                                  FILE_BEGIN, 0);
+}
+
+ResumeFunction g_resume = &ResumeWithWinInet;
+
 }  // namespace
+
+bool IsBodyComplete(uint64_t held, uint32_t content_length) {
+  return content_length == 0 || held == content_length;
+}
+
+void SetResumeFunctionForTesting(ResumeFunction resume) {
+  g_resume = resume ? resume : &ResumeWithWinInet;
+}
 
 Downloader::Downloader() : buffer_(new uint8_t[kBufferSize]()) {}
 
@@ -38,12 +54,35 @@ void CALLBACK Downloader::StatusCallback(HINTERNET handle,
                                          DWORD status,
                                          void* info,
                                          DWORD info_length) {
-  if (status != INTERNET_STATUS_REDIRECT || !context || !info)
+  if (!context || !info)
     return;
-  // The context is the downloader's final_url_; the information is the new
-  // URL as a wide string.
-  auto* final_url = reinterpret_cast<std::wstring*>(context);
-  *final_url = static_cast<const wchar_t*>(info);
+  auto* downloader = reinterpret_cast<Downloader*>(context);
+  if (status == INTERNET_STATUS_HANDLE_CREATED) {
+    // Wine does not hand the session's receive time-out down to the request,
+    // and ignores one set on the request once it is connected; set as the
+    // request is created, it bounds both the wait for the response and every
+    // read of the body.
+    HINTERNET created = reinterpret_cast<HINTERNET>(
+        static_cast<INTERNET_ASYNC_RESULT*>(info)->dwResult);
+    if (created && !downloader->SetTimeouts(created))
+      PLOG(ERROR) << "Failed to set time-outs for a request";
+  } else if (status == INTERNET_STATUS_REDIRECT) {
+    // The information is the new URL as a wide string.
+    downloader->final_url_ = static_cast<const wchar_t*>(info);
+  }
+}
+
+bool Downloader::SetTimeouts(HINTERNET handle) const {
+  const std::pair<DWORD, DWORD> options[] = {
+      {INTERNET_OPTION_CONNECT_TIMEOUT, timeouts_.connect_ms},
+      {INTERNET_OPTION_SEND_TIMEOUT, timeouts_.send_ms},
+      {INTERNET_OPTION_RECEIVE_TIMEOUT, timeouts_.receive_ms},
+  };
+  for (auto [option, value] : options) {
+    if (!::InternetSetOptionW(handle, option, &value, sizeof(value)))
+      return false;
+  }
+  return true;
 }
 
 bool Downloader::OpenDownload(const std::wstring& url, DownloadSink* sink) {
@@ -53,7 +92,6 @@ bool Downloader::OpenDownload(const std::wstring& url, DownloadSink* sink) {
   final_url_.clear();
   content_length_ = 0;
   sink_ = nullptr;
-  body_bytes_ = 0;
   request_.reset();
   internet_.reset();
 
@@ -63,6 +101,8 @@ bool Downloader::OpenDownload(const std::wstring& url, DownloadSink* sink) {
     SetError(L"internet_open-", ::GetLastError());
     return false;
   }
+  if (!SetTimeouts(internet_.get()))
+    PLOG(ERROR) << "Failed to set time-outs for " << url;
   if (::InternetSetStatusCallbackW(internet_.get(), &StatusCallback) ==
       INTERNET_INVALID_STATUS_CALLBACK) {
     PLOG(ERROR) << "SetStatusCallback failed";
@@ -78,7 +118,7 @@ bool Downloader::OpenDownload(const std::wstring& url, DownloadSink* sink) {
         request =
             ::InternetOpenUrlW(internet_.get(), url.c_str(), headers.c_str(),
                                static_cast<DWORD>(-1), INTERNET_FLAG_RELOAD,
-                               reinterpret_cast<DWORD_PTR>(&final_url_));
+                               reinterpret_cast<DWORD_PTR>(this));
         open_error = ::GetLastError();
       },
       &exception_);
@@ -97,8 +137,7 @@ bool Downloader::OpenDownload(const std::wstring& url, DownloadSink* sink) {
 
   DWORD offset = sink->bytes_written();
   if (offset > 0) {
-    DWORD position = ::InternetSetFilePointer(
-        request_.get(), static_cast<LONG>(offset), nullptr, FILE_BEGIN, 0);
+    DWORD position = g_resume(request_.get(), offset);
     if (position != offset) {
       // The download cannot continue where the sink ends; start the sink
       // over, and let the first read report the failure.
@@ -129,7 +168,6 @@ uint32_t Downloader::ReadChunk() {
     SetError(L"write_file-", ::GetLastError());
     return 0;
   }
-  body_bytes_ += read;
   if (content_length_ == 0) {
     DWORD length = 0;
     DWORD size = sizeof(length);
@@ -149,11 +187,12 @@ bool Downloader::FinalizeDownload(DWORD* status_out) {
   bool have_status = request_ && QueryStatus(&status);
   DWORD error = ::GetLastError();
   if (have_status && status == HTTP_STATUS_OK) {
-    if (content_length_ == 0 || body_bytes_ >= content_length_)
+    // What the sink holds in all counts, so that a resumed body is judged
+    // against the whole resource like a fresh one.
+    if (sink_ && IsBodyComplete(sink_->bytes_written(), content_length_))
       return true;
-    // The body ended before the announced length: the connection was
-    // dropped, which WinINet may report as a clean end of data. A truncated
-    // body must not pass for a complete one.
+    // The connection was dropped, which WinINet may report as a clean end
+    // of data: a truncated body must not pass for a complete one.
     SetError(L"internet_read-", ERROR_INTERNET_CONNECTION_RESET);
   } else {
     last_error_ = L"final_query_info-" +
@@ -274,7 +313,8 @@ bool DownloadWithProgress(const std::wstring& url,
   }
 
   const base::TickClock& clock = base::TickClock::Current();
-  DownloadProgressReporter reporter(observer, clock.GetTickCount());
+  DownloadProgressReporter reporter(observer, clock.GetTickCount(),
+                                    sink->bytes_written());
   bool result = false;
   for (;;) {
     if (stop && ::WaitForSingleObject(stop, 0) != WAIT_TIMEOUT) {

@@ -27,6 +27,16 @@ class Downloader {
   static constexpr uint32_t kBufferSize = 0x8000;
   static constexpr wchar_t kUserAgent[] = L"Norvel.Browser lite installer";
 
+  // Every wait on the network is bounded by these rather than by the
+  // platform's defaults, which differ (Wine waits for a response without
+  // limit). The values are the defaults Windows documents for WinINet, so
+  // the program behaves there as it always did.
+  struct Timeouts {
+    DWORD connect_ms = 60000;
+    DWORD send_ms = 30000;
+    DWORD receive_ms = 30000;
+  };
+
   Downloader();
   Downloader(const Downloader&) = delete;
   Downloader& operator=(const Downloader&) = delete;
@@ -44,8 +54,9 @@ class Downloader {
   virtual bool OpenDownload(const std::wstring& url, DownloadSink* sink);
   // Reads one piece and hands it to the sink; 0 at the end or on failure.
   virtual uint32_t ReadChunk();
-  // True only when nothing failed, the status is 200 and the body was as
-  // long as announced. `status` (may be null) receives the status on failure.
+  // True only when nothing failed, the status is 200 and the sink holds the
+  // whole body (IsBodyComplete). `status` (may be null) receives the status
+  // on failure.
   virtual bool FinalizeDownload(DWORD* status);
 
   // Value of a response header of the current request, empty when absent.
@@ -61,6 +72,11 @@ class Downloader {
   const std::wstring& final_url() const { return final_url_; }
   uint32_t content_length() const { return content_length_; }
 
+  const Timeouts& timeouts() const { return timeouts_; }
+  void set_timeouts_for_testing(const Timeouts& timeouts) {
+    timeouts_ = timeouts;
+  }
+
  private:
   static void CALLBACK StatusCallback(HINTERNET handle,
                                       DWORD_PTR context,
@@ -70,6 +86,9 @@ class Downloader {
   void SetError(const wchar_t* label, DWORD error);
   // The response status, or nullopt-like false when it cannot be read.
   bool QueryStatus(DWORD* status) const;
+  // Applies timeouts_ to a session or request handle; false when WinINet
+  // refuses one of them.
+  bool SetTimeouts(HINTERNET handle) const;
 
   std::wstring url_;
   std::wstring last_error_;
@@ -80,10 +99,24 @@ class Downloader {
   base::ScopedInternetHandle internet_;
   base::ScopedInternetHandle request_;
   std::unique_ptr<uint8_t[]> buffer_;
-  // Body bytes of the current request, to tell a dropped connection (which
-  // WinINet may report as a clean end) from a complete body.
-  uint64_t body_bytes_ = 0;
+  Timeouts timeouts_;
 };
+
+// Whether a download's body is complete: `held` counts every byte the sink
+// holds, bytes kept from an earlier attempt that this one resumed included;
+// `content_length` is the announced length of the whole resource, 0 when
+// none was announced (whatever arrived is then the body). A connection
+// dropped mid-body may read as a clean end, so a sink holding less than the
+// length is short; one holding more holds something else than the resource.
+bool IsBodyComplete(uint64_t held, uint32_t content_length);
+
+// Moves a fresh request's read position to `offset` and returns the new
+// position, or INVALID_SET_FILE_POINTER: InternetSetFilePointer in the
+// product. Wine cannot resume at all (the call fails with 12016), so tests
+// that need a resume that works install their own. Null restores the
+// platform's; set it before any download starts.
+using ResumeFunction = DWORD (*)(HINTERNET request, DWORD offset);
+void SetResumeFunctionForTesting(ResumeFunction resume);
 
 // Downloads `url` into `sink` (resuming at the sink's count) and reports
 // progress and remaining-time estimates to `observer`. `stop` (may be null)

@@ -1,7 +1,5 @@
 #include "chrome/installer/norvel/util/network/downloader.h"
 
-#include <psapi.h>
-
 #include <cctype>
 #include <string>
 #include <vector>
@@ -13,6 +11,7 @@
 #include "logging/file_logger.h"
 #include "test/support/fake_services.h"
 #include "test/support/matchers.h"
+#include "test/support/resume_emulation.h"
 #include "test/support/test_support.h"
 
 namespace installer {
@@ -179,6 +178,60 @@ TEST_F(DownloaderTest, SinkHoldingBytesResumesAtItsCount) {
   }
 }
 
+// A body is complete when the sink holds the whole resource, however many
+// attempts filled it.
+TEST(BodyCompleteTest, TheSinkMustHoldTheWholeResource) {
+  // A fresh download: everything arrived in this attempt.
+  EXPECT_TRUE(IsBodyComplete(3000, 3000));
+  // A resumed one: 1000 kept, 2000 read now, the length the whole one's.
+  EXPECT_TRUE(IsBodyComplete(1000 + 2000, 3000));
+  // A sink that already held everything and read nothing more.
+  EXPECT_TRUE(IsBodyComplete(3000 + 0, 3000));
+  // Short: the connection dropped.
+  EXPECT_FALSE(IsBodyComplete(2999, 3000));
+  EXPECT_FALSE(IsBodyComplete(0, 3000));
+  // No length announced: whatever came is the body.
+  EXPECT_TRUE(IsBodyComplete(0, 0));
+  EXPECT_TRUE(IsBodyComplete(123456, 0));
+  // More than the resource is something else.
+  EXPECT_FALSE(IsBodyComplete(3001, 3000));
+  EXPECT_FALSE(IsBodyComplete(uint64_t{3000} + 0x100000000, 3000));
+}
+
+// Where a resume works (emulated here, as Wine cannot resume), the resumed
+// body is judged by what the sink holds in all against the whole length.
+TEST_F(DownloaderTest, ResumedBodyCompletesAgainstTheWholeLength) {
+  test::ScopedResumeBySkipping resume;
+  const std::string url = server().HttpUrl("/content/resumed.bin?size=100000");
+  const std::string whole = FakeServices::PatternBytes(0, 100000);
+  auto sink_holding = [&](uint32_t kept) {
+    auto sink = std::make_unique<MemoryDownloadSink>();
+    EXPECT_TRUE(sink->Write(whole.data(), kept));
+    return sink;
+  };
+  Downloader downloader;
+
+  auto resumed = sink_holding(40000);
+  ASSERT_TRUE(downloader.Download(url, nullptr, resumed.get()))
+      << base::WideToUTF8(downloader.last_error());
+  EXPECT_EQ(whole, resumed->data());
+  EXPECT_EQ(100000u, downloader.content_length());
+
+  // Everything was there already: nothing more to read, and complete.
+  auto full = sink_holding(100000);
+  ASSERT_TRUE(downloader.Download(url, nullptr, full.get()))
+      << base::WideToUTF8(downloader.last_error());
+  EXPECT_EQ(whole, full->data());
+
+  // Resumed but dropped again before the end: short, and the bytes stay.
+  auto short_again = sink_holding(40000);
+  EXPECT_FALSE(downloader.Download(
+      server().HttpUrl("/content/resumed.bin?size=100000&drop=70000"), nullptr,
+      short_again.get()));
+  EXPECT_EQ(L"internet_read-12031", downloader.last_error());
+  EXPECT_EQ(whole.substr(0, 70000), short_again->data());
+}
+
 // A connection dropped mid-body may read as a clean end; with a length
 // announced, the short body must fail, keeping what arrived.
 TEST_F(DownloaderTest, DropMidBodyFailsAndKeepsPartialBytes) {
@@ -263,6 +316,38 @@ TEST_F(DownloaderTest, StopEventHonouredBetweenChunks) {
       server().HttpUrlW("/content/big.bin?size=4000000"), &untouched, &error,
       nullptr, nullptr, stop.get(), nullptr, nullptr));
   EXPECT_EQ(0u, untouched.bytes_written());
+}
+
+// A server that stalls is given up on after the downloader's receive
+// time-out, not the platform's (Wine has none). Wine honours it both while
+// waiting for the response and mid-body because the downloader sets it on
+// the request as the request is created. The stalls end on their own after
+// 12 s, so a download that is not cut short still ends.
+TEST_F(DownloaderTest, StalledServerIsGivenUpAfterTheReceiveTimeout) {
+  Downloader::Timeouts timeouts;
+  timeouts.receive_ms = 1500;
+  struct Case {
+    const char* path;
+    const char* label;
+  };
+  const Case cases[] = {
+      {"/content/mute.bin?size=1000&stall=12", "internet_open_url-[0-9]+"},
+      {"/content/halt.bin?size=200000&stall_after=40000&stall=12",
+       "internet_read-[0-9]+"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    Downloader downloader;
+    downloader.set_timeouts_for_testing(timeouts);
+    MemoryDownloadSink sink;
+    const DWORD start = ::GetTickCount();
+    EXPECT_FALSE(downloader.Download(server().HttpUrl(c.path), nullptr, &sink));
+    const DWORD elapsed = ::GetTickCount() - start;
+    EXPECT_GE(elapsed, 1400u);
+    EXPECT_LT(elapsed, 8000u);
+    EXPECT_THAT(base::WideToUTF8(downloader.last_error()),
+                FullyMatches(c.label));
+  }
 }
 
 TEST_F(DownloaderTest, HttpsFromLocalhost) {
@@ -390,6 +475,38 @@ TEST_F(DownloaderTest, DownloadWithProgressReportsFractionsAndEstimates) {
   }
 }
 
+// A resumed attempt reports against the whole resource: it starts where the
+// kept bytes end, not at zero, and finishes at one.
+TEST_F(DownloaderTest, DownloadWithProgressResumedStartsWhereTheSinkEnds) {
+  test::ScopedResumeBySkipping resume;
+  SteppingClock clock;
+  base::ScopedTickClockForTesting scoped_clock(&clock);
+  RecordingObserver observer;
+  MemoryDownloadSink sink;
+  const std::string head = FakeServices::PatternBytes(0, 400000);
+  ASSERT_TRUE(sink.Write(head.data(), 400000));
+  std::wstring error;
+  ASSERT_TRUE(DownloadWithProgress(
+      server().HttpUrlW("/content/progress.bin?size=1000000"), &sink, &error,
+      nullptr, nullptr, nullptr, &observer, nullptr))
+      << base::WideToUTF8(error);
+  EXPECT_EQ(FakeServices::PatternBytes(0, 1000000), sink.data());
+
+  const auto& calls = observer.calls;
+  ASSERT_GE(calls.size(), 3u);
+  EXPECT_EQ('p', calls[0].kind);
+  EXPECT_GT(calls[0].fraction, 0.4f);
+  float last = 0;
+  for (const auto& call : calls) {
+    if (call.kind == 'p') {
+      EXPECT_GE(call.fraction, last);
+      last = call.fraction;
+    }
+  }
+  EXPECT_EQ(1.0f, last);
+  EXPECT_EQ(RemainingTimeKind::kFinished, calls.back().time_kind);
+}
+
 TEST_F(DownloaderTest, DownloadWithProgressWithoutLengthOnlyStartsAndEnds) {
   SteppingClock clock;
   base::ScopedTickClockForTesting scoped_clock(&clock);
@@ -430,28 +547,19 @@ TEST_F(DownloaderTest, DownloadWithProgressReportsFailures) {
   EXPECT_EQ(0u, exception.code);
 }
 
-size_t PeakMemory() {
-  PROCESS_MEMORY_COUNTERS counters = {sizeof(counters)};
-  if (!::GetProcessMemoryInfo(::GetCurrentProcess(), &counters,
-                              sizeof(counters))) {
-    return 0;
-  }
-  return counters.PeakWorkingSetSize;
-}
-
 // The body is streamed to the file: a 128 MiB download may not raise the
 // process's peak memory by more than a small fraction of that (holding the
 // body in memory raises it by the whole size).
 TEST_F(DownloaderTest, MemoryStaysFlatOnLargeDownload) {
   constexpr uint32_t kSize = 128 << 20;
-  size_t before = PeakMemory();
+  size_t before = test::PeakWorkingSetBytes();
   ASSERT_NE(0u, before);
   std::wstring target = dir_.Append(L"large.bin");
   Downloader downloader;
   ASSERT_TRUE(downloader.DownloadToFile(
       server().HttpUrl("/content/large.bin?size=" + std::to_string(kSize)),
       target, nullptr));
-  size_t after = PeakMemory();
+  size_t after = test::PeakWorkingSetBytes();
   EXPECT_LT(after - before, size_t{8} << 20) << before << " -> " << after;
 
   WIN32_FILE_ATTRIBUTE_DATA data;

@@ -1,6 +1,9 @@
 #ifndef CHROME_INSTALLER_NORVEL_UTIL_TRUST_NORVEL_TRUST_VERIFIER_H_
 #define CHROME_INSTALLER_NORVEL_UTIL_TRUST_NORVEL_TRUST_VERIFIER_H_
 
+#include <windows.h>
+#include <wincrypt.h>
+
 #include <functional>
 #include <string>
 
@@ -40,6 +43,11 @@ class NorvelTrustVerifier : public NorvelTrustVerifierBase {
 
   TrustedCertificateMap trusted_;
 };
+
+// SHA-256 of a certificate's public key bits, as trusted lists name keys;
+// empty when it cannot be computed: a bit string with unused bits, which
+// the keys of code-signing certificates never have.
+Bytes CertificatePublicKeyHash(const CRYPT_BIT_BLOB& key_bits);
 
 // The whole check, before a downloaded executable is run.
 bool VerifyModuleFile(const std::wstring& path);

@@ -281,6 +281,24 @@ TEST_F(NorvelTrustVerifierTest, EntryWithAnotherPubKeyIsRefused) {
               ElementsAre(R"({"error_code":1,"error_type":"pub_key"})"));
 }
 
+// The key hash that ExtractCertParams compares against the list. A key bit
+// string with unused bits has none, and a list entry that names a key then
+// refuses the certificate rather than taking any key of its serial.
+TEST(CertificateKeyHashTest, KeyWithoutAHashMatchesNoNamedKey) {
+  uint8_t abc[] = {'a', 'b', 'c'};
+  CRYPT_BIT_BLOB key_bits = {sizeof(abc), abc, 0};
+  const Bytes hash = CertificatePublicKeyHash(key_bits);
+  EXPECT_EQ("BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD",
+            EncodeHexUpper(hash));
+  key_bits.cUnusedBits = 1;
+  const Bytes unknown = CertificatePublicKeyHash(key_bits);
+  EXPECT_TRUE(unknown.empty());
+  EXPECT_FALSE(
+      IsCertificateKeyAccepted(TrustedCertificate{{0x01}, hash}, unknown));
+  EXPECT_TRUE(
+      IsCertificateKeyAccepted(TrustedCertificate{{0x01}, {}}, unknown));
+}
+
 TEST_F(NorvelTrustVerifierTest, EntryWithExtraLeadingZeroMatches) {
   const std::string path = U8(Fixture(L"leading_zero.exe"));
   EXPECT_TRUE(VerifyModuleFile(Fixture(L"leading_zero.exe")));

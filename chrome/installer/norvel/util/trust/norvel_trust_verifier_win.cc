@@ -130,19 +130,22 @@ bool ExtractCertParams(CRYPT_PROVIDER_DATA* data, CertParams* params) {
   params->sha256_signature =
       info.SignatureAlgorithm.pszObjId &&
       std::strcmp(info.SignatureAlgorithm.pszObjId, kSha256WithRsaOid) == 0;
-  params->key_hash.clear();
   const CRYPT_BIT_BLOB& key_bits = info.SubjectPublicKeyInfo.PublicKey;
-  if (key_bits.cUnusedBits) {
+  if (key_bits.cUnusedBits)
     LOG(ERROR) << "Unsupported case: cUnusedBit=" << key_bits.cUnusedBits;
-  } else {
-    uint8_t digest[base::kSha256Length];
-    base::Sha256(key_bits.pbData, key_bits.cbData, digest);
-    params->key_hash.assign(digest, digest + sizeof(digest));
-  }
+  params->key_hash = CertificatePublicKeyHash(key_bits);
   return true;
 }
 
 }  // namespace
+
+Bytes CertificatePublicKeyHash(const CRYPT_BIT_BLOB& key_bits) {
+  if (key_bits.cUnusedBits)
+    return Bytes();
+  uint8_t digest[base::kSha256Length];
+  base::Sha256(key_bits.pbData, key_bits.cbData, digest);
+  return Bytes(digest, digest + sizeof(digest));
+}
 
 bool NorvelTrustVerifierBase::GetTrustedFiles(const std::string& text,
                                               TrustedCertificateMap* map) {
@@ -302,8 +305,7 @@ bool NorvelTrustVerifier::VerifyModuleImpl(const std::wstring& path,
     if (!entry) {
       SetRecord(&record, "find", 1);
       LOG(ERROR) << "Can not find sertificate in trusted list. " << path;
-    } else if (!entry->key_hash.empty() && !params.key_hash.empty() &&
-               entry->key_hash != params.key_hash) {
+    } else if (!IsCertificateKeyAccepted(*entry, params.key_hash)) {
       LOG(ERROR) << "Public key is not match. " << path;
       SetRecord(&record, "pub_key", 1);
     } else {

@@ -174,4 +174,12 @@ const TrustedCertificate* FindTrustedCertificate(
   return nullptr;
 }
 
+bool IsCertificateKeyAccepted(const TrustedCertificate& entry,
+                              std::span<const uint8_t> certificate_key_hash) {
+  if (entry.key_hash.empty())
+    return true;
+  return std::equal(entry.key_hash.begin(), entry.key_hash.end(),
+                    certificate_key_hash.begin(), certificate_key_hash.end());
+}
+
 }  // namespace install_util

@@ -48,6 +48,13 @@ const TrustedCertificate* FindTrustedCertificate(
     const TrustedCertificateMap& map,
     std::span<const uint8_t> certificate_serial);
 
+// Whether a certificate whose public key hashes to `certificate_key_hash`
+// may sign for `entry`. An entry without a key hash accepts any key of its
+// serial; an entry with one accepts that key only, and so never a key whose
+// hash could not be computed (empty).
+bool IsCertificateKeyAccepted(const TrustedCertificate& entry,
+                              std::span<const uint8_t> certificate_key_hash);
+
 // Standard alphabet with padding; anything else (white space, missing
 // padding, non-zero bits after the last byte) is rejected.
 std::optional<Bytes> DecodeBase64Strict(std::string_view text);

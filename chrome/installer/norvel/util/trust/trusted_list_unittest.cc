@@ -113,6 +113,23 @@ TEST(TrustedListTest, SerialMatchesFromTheEndWithinBothSerials) {
   EXPECT_EQ(nullptr, FindTrustedCertificate({}, B({1})));
 }
 
+TEST(TrustedListTest, AnEntryNamingAKeyAcceptsThatKeyOnly) {
+  const Bytes hash(32, 0xAB);
+  Bytes other = hash;
+  other[31] ^= 1;
+  const TrustedCertificate any_key{B({1}), {}};
+  const TrustedCertificate one_key{B({1}), hash};
+  EXPECT_TRUE(IsCertificateKeyAccepted(any_key, hash));
+  EXPECT_TRUE(IsCertificateKeyAccepted(any_key, {}));
+  EXPECT_TRUE(IsCertificateKeyAccepted(one_key, hash));
+  EXPECT_FALSE(IsCertificateKeyAccepted(one_key, other));
+  EXPECT_FALSE(
+      IsCertificateKeyAccepted(one_key, Bytes(hash.begin(), hash.end() - 1)));
+  // A certificate key whose hash could not be computed is unknown, which is
+  // not the key the entry names.
+  EXPECT_FALSE(IsCertificateKeyAccepted(one_key, {}));
+}
+
 TEST(TrustedListTest, Base64IsStrictAndRoundTrips) {
   for (size_t size = 0; size < 7; ++size) {
     Bytes bytes;
