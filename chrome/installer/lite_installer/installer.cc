@@ -6,15 +6,15 @@
 #include <process.h>
 
 #include "base/strings.h"
+#include "base/windows_version.h"
 #include "brand/brand_package_info.h"
 #include "brand/distrib_info_params.h"
 #include "chrome/installer/lite_installer/delayed_params.h"
 #include "chrome/installer/lite_installer/lite_installer_helpers.h"
 #include "chrome/installer/lite_installer/monotonic_time.h"
-#include "deployment_config.h"
 #include "chrome/installer/norvel/util/network/async_http_request_sender.h"
 #include "chrome/installer/norvel/util/registry.h"
-#include "base/windows_version.h"
+#include "deployment_config.h"
 #include "logging/file_logger.h"
 #include "logging/user_id.h"
 
@@ -236,9 +236,8 @@ void Installer::Install() {
     }
   }
   if (success || deployment::IsFullInstaller) {
-    for (const wchar_t* name :
-         {kInstallerDataValue, kClidsValue, kWebsiteIconValue,
-          L"DistribInfoParams"}) {
+    for (const wchar_t* name : {kInstallerDataValue, kClidsValue,
+                                kWebsiteIconValue, L"DistribInfoParams"}) {
       installer::RemoveProductValue(name);
     }
     if (brand_) {
@@ -265,6 +264,13 @@ void Installer::Install() {
 }
 
 base::CommandLine Installer::BuildSetupCommandLine(
+    const std::wstring& archive_path,
+    bool include_data_files) const {
+  return lite_installer::BuildSetupCommandLine(
+      GetSetupInputs(archive_path, include_data_files), options_->command_line);
+}
+
+lite_installer::SetupCommandLineInputs Installer::GetSetupInputs(
     const std::wstring& archive_path,
     bool include_data_files) const {
   lite_installer::SetupCommandLineInputs inputs;
@@ -305,5 +311,6 @@ base::CommandLine Installer::BuildSetupCommandLine(
   inputs.website_icon_path = website_icon_path_;
   inputs.override_partner_package_path = override_partner_package_;
   inputs.has_prefetch_tasks = has_async_tasks_;
-  return lite_installer::BuildSetupCommandLine(inputs, options_->command_line);
+  inputs.source = deployment::IsFullInstaller ? "full" : "lite";
+  return inputs;
 }

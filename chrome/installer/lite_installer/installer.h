@@ -109,20 +109,12 @@ class Installer {
     virtual bool RunModule(HANDLE stop_event);
     virtual void EnsureProcessFinished();
 
-    // Fills the shared block for the elevated copy. False (and nothing
-    // written) when a path is longer than 260 units or a number than 32.
-    static bool WriteDelayedParams(const std::wstring& browser_arc_path,
-                                   const std::wstring& clids_file_path,
-                                   const std::wstring& website_icon_path,
-                                   const std::wstring& installer_data_path,
-                                   const std::wstring& brand_package_path,
-                                   const std::wstring& partner_package_path,
-                                   const std::wstring& partner_override_path,
-                                   const std::wstring& download_time,
-                                   const std::wstring& full_time,
-                                   uint8_t send_statistics,
-                                   uint8_t make_default,
-                                   uint8_t install_nrpin);
+    // Fills the shared block for the elevated copy from what setup's line
+    // is made of: the archive, the data files (packages only when
+    // extracted), the times and the choices. False (and nothing written)
+    // when a path is longer than 260 units or a number than 32.
+    static bool WriteDelayedParams(
+        const lite_installer::SetupCommandLineInputs& inputs);
 
     DWORD exit_code() const { return exit_code_; }
     bool terminated() const { return terminated_ != 0; }
@@ -215,11 +207,16 @@ class Installer {
   }
   uint8_t make_default() const { return make_default_; }
 
-  // Setup's command line for `archive_path`.
+  // What setup's command line for `archive_path` is made of, and the line.
+  lite_installer::SetupCommandLineInputs GetSetupInputs(
+      const std::wstring& archive_path,
+      bool include_data_files) const;
   base::CommandLine BuildSetupCommandLine(const std::wstring& archive_path,
                                           bool include_data_files) const;
-  // Run by the elevated copy: the paths and choices of the interactive
-  // installer from the shared block.
+  // Run by the elevated copy: what the interactive installer left in the
+  // shared block (an icon only when its file can be read and is not empty),
+  // and setup's line completed with it.
+  static lite_installer::SetupCommandLineInputs ReadDelayedParams();
   static void ApplyDelayedParams(base::CommandLine* command_line);
 
   // Runs setup and waits; `exit_code` (may be null) receives its exit code.

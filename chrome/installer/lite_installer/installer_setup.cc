@@ -13,8 +13,8 @@
 #include "chrome/installer/lite_installer/lite_installer_helpers.h"
 #include "chrome/installer/lite_installer/monotonic_time.h"
 #include "chrome/installer/lite_installer/setup_exit_code.h"
-#include "deployment_config.h"
 #include "chrome/installer/norvel/util/trust/norvel_trust_verifier.h"
+#include "deployment_config.h"
 #include "logging/file_logger.h"
 
 namespace {
@@ -144,16 +144,10 @@ int Installer::InstallBrowser() {
 
   bool ok;
   if (elevated_process_holder_) {
-    const bool partner = brand_ && brand_->partner_package_extracted_;
-    const bool brand_package = brand_ && brand_->brand_package_extracted_;
-    if (!ElevatedProcessHolder::WriteDelayedParams(
-            module_path_, clids_file_path_, website_icon_path_,
-            installer_data_path_,
-            brand_package ? brand_->brand_package_path_ : std::wstring(),
-            partner ? brand_->partner_package_path_ : std::wstring(),
-            override_partner_package_, WholeSeconds(download_time_),
-            std::to_wstring(install_start_time_), send_statistics_,
-            make_default_, install_nrpin_)) {
+    lite_installer::SetupCommandLineInputs inputs =
+        GetSetupInputs(module_path_, true);
+    inputs.download_time = WholeSeconds(download_time_);
+    if (!ElevatedProcessHolder::WriteDelayedParams(inputs)) {
       PLOG(ERROR) << "Unexpected error in CreateDelayedParamsMapping()";
       return kInstallErrorGeneric;
     }
@@ -183,7 +177,7 @@ int Installer::InstallBrowser() {
     int result = GetDelayedParams().error_kind;
     if (result == 0) {
       result = elevated_process_holder_->exit_code() ==
-                           lite_installer::kExitAnotherInstanceRunning
+                       lite_installer::kExitAnotherInstanceRunning
                    ? kInstallErrorElevatedAnotherInstance
                    : kInstallErrorGeneric;
     }
@@ -225,8 +219,6 @@ bool Installer::RunModule(const std::wstring& path,
                           const base::CommandLine& command_line) {
   base::CommandLine line = command_line;
   line.SetProgram(path);
-  line.AppendSwitch("source",
-                    deployment::IsFullInstaller ? L"full" : L"lite");
   return RunModuleAndWait(nullptr, line.GetCommandLineString(), &exit_code_);
 }
 
@@ -367,99 +359,92 @@ void Installer::ElevatedProcessHolder::Close() {
 
 // static
 bool Installer::ElevatedProcessHolder::WriteDelayedParams(
-    const std::wstring& browser_arc_path,
-    const std::wstring& clids_file_path,
-    const std::wstring& website_icon_path,
-    const std::wstring& installer_data_path,
-    const std::wstring& brand_package_path,
-    const std::wstring& partner_package_path,
-    const std::wstring& partner_override_path,
-    const std::wstring& download_time,
-    const std::wstring& full_time,
-    uint8_t send_statistics,
-    uint8_t make_default,
-    uint8_t install_nrpin) {
+    const lite_installer::SetupCommandLineInputs& in) {
+  const std::wstring& brand_package =
+      in.brand_package_extracted ? in.brand_package_path : std::wstring();
+  const std::wstring& partner_package =
+      in.partner_package_extracted ? in.partner_package_path : std::wstring();
+  const std::wstring download_time = in.download_time.value_or(L"");
+  const std::wstring full_time = std::to_wstring(in.install_start_time);
   constexpr size_t kMaxPath = lite_installer::kDelayedPathUnits - 1;
   constexpr size_t kMaxNumber = lite_installer::kDelayedNumberUnits - 1;
   bool fits =
       download_time.size() <= kMaxNumber && full_time.size() <= kMaxNumber;
   for (const std::wstring* path :
-       {&browser_arc_path, &clids_file_path, &website_icon_path,
-        &installer_data_path, &brand_package_path, &partner_package_path,
-        &partner_override_path}) {
+       {&in.archive_path, &in.clids_file_path, &in.website_icon_path,
+        &in.installer_data_path, &brand_package, &partner_package,
+        &in.override_partner_package_path}) {
     fits = fits && path->size() <= kMaxPath;
   }
   if (!fits) {
     PLOG(ERROR) << "Too large string length,"
-                << " browser_arc_path=" << browser_arc_path
-                << " clids_file_path=" << clids_file_path
-                << " norvel_website_icon_file_path=" << website_icon_path
-                << " installer_data_path=" << installer_data_path
-                << " brand_package_path=" << brand_package_path
-                << " partner_package_path=" << partner_package_path
-                << " partner_package_override_path=" << partner_override_path
+                << " browser_arc_path=" << in.archive_path
+                << " clids_file_path=" << in.clids_file_path
+                << " norvel_website_icon_file_path=" << in.website_icon_path
+                << " installer_data_path=" << in.installer_data_path
+                << " brand_package_path=" << brand_package
+                << " partner_package_path=" << partner_package
+                << " partner_package_override_path="
+                << in.override_partner_package_path
                 << " histogram_download_time=" << download_time
                 << " histogram_full_time=" << full_time
-                << " send_statistics=" << static_cast<int>(send_statistics)
-                << " make_default=" << static_cast<int>(make_default)
-                << " install_nrpin=" << static_cast<int>(install_nrpin);
+                << " send_statistics=" << static_cast<int>(in.send_statistics)
+                << " make_default=" << static_cast<int>(in.make_default)
+                << " install_nrpin=" << static_cast<int>(in.install_nrpin);
     return false;
   }
   DelayedParams& params = GetDelayedParams();
-  CopyField(params.browser_arc_path, browser_arc_path);
-  CopyField(params.clids_file_path, clids_file_path);
-  CopyField(params.norvel_website_icon_file_path, website_icon_path);
-  CopyField(params.installer_data_path, installer_data_path);
-  CopyField(params.brand_package_path, brand_package_path);
-  CopyField(params.partner_package_path, partner_package_path);
-  CopyField(params.partner_package_override_path, partner_override_path);
+  CopyField(params.browser_arc_path, in.archive_path);
+  CopyField(params.clids_file_path, in.clids_file_path);
+  CopyField(params.norvel_website_icon_file_path, in.website_icon_path);
+  CopyField(params.installer_data_path, in.installer_data_path);
+  CopyField(params.brand_package_path, brand_package);
+  CopyField(params.partner_package_path, partner_package);
+  CopyField(params.partner_package_override_path,
+            in.override_partner_package_path);
   CopyField(params.histogram_download_time, download_time);
   CopyField(params.histogram_full_time, full_time);
-  params.send_statistics = send_statistics;
-  params.make_default = make_default;
-  params.install_nrpin = install_nrpin;
+  params.send_statistics = in.send_statistics;
+  params.make_default = in.make_default;
+  params.install_nrpin = in.install_nrpin;
   return true;
 }
 
 // static
-void Installer::ApplyDelayedParams(base::CommandLine* command_line) {
+lite_installer::SetupCommandLineInputs Installer::ReadDelayedParams() {
   const DelayedParams& params = GetDelayedParams();
-  const std::wstring archive = ReadField(params.browser_arc_path);
-  if (!archive.empty())
-    command_line->SetProgram(archive);
-  const std::wstring installer_data = ReadField(params.installer_data_path);
-  if (!installer_data.empty())
-    command_line->AppendSwitch("installerdata", installer_data);
-  const std::wstring clids = ReadField(params.clids_file_path);
-  if (!clids.empty())
-    command_line->AppendSwitch("clids-file", clids);
-  const std::wstring icon = ReadField(params.norvel_website_icon_file_path);
+  lite_installer::SetupCommandLineInputs in;
+  in.include_data_files = true;
+  in.archive_path = ReadField(params.browser_arc_path);
+  in.installer_data_path = ReadField(params.installer_data_path);
+  in.clids_file_path = ReadField(params.clids_file_path);
+  in.website_icon_path = ReadField(params.norvel_website_icon_file_path);
   // Setup gets the icon when it can read a non-empty file; its size says so
   // without reading it.
-  if (!icon.empty() &&
-      lite_installer::GetReadableFileSize(icon).value_or(0) > 0)
-    command_line->AppendSwitch("norvel-website-icon-file", icon);
-  const std::wstring brand_package = ReadField(params.brand_package_path);
-  if (!brand_package.empty())
-    command_line->AppendSwitch("brand-package", brand_package);
-  const std::wstring partner_package = ReadField(params.partner_package_path);
-  if (!partner_package.empty())
-    command_line->AppendSwitch("partner-package", partner_package);
-  const std::wstring override_package =
-      ReadField(params.partner_package_override_path);
-  if (!override_package.empty())
-    command_line->AppendSwitch("override-partner-package", override_package);
-  const std::wstring full_time = ReadField(params.histogram_full_time);
-  if (!full_time.empty())
-    command_line->AppendSwitch("install-start-time-no-uac", full_time);
-  command_line->SetSwitchPresence("send-statistics",
-                                  params.send_statistics != 0);
-  command_line->SetSwitchPresence("make-browser-default-after-import",
-                                  params.make_default != 0);
-  command_line->SetSwitchPresence("disablenrpin",
-                                  (params.install_nrpin ^ 1) != 0);
-  if (!deployment::IsFullInstaller) {
-    command_line->AppendSwitch("histogram-download-time",
-                               ReadField(params.histogram_download_time));
+  if (!in.website_icon_path.empty() &&
+      lite_installer::GetReadableFileSize(in.website_icon_path).value_or(0) ==
+          0) {
+    in.website_icon_path.clear();
   }
+  in.brand_package_path = ReadField(params.brand_package_path);
+  in.brand_package_extracted = !in.brand_package_path.empty();
+  in.partner_package_path = ReadField(params.partner_package_path);
+  in.partner_package_extracted = !in.partner_package_path.empty();
+  in.override_partner_package_path =
+      ReadField(params.partner_package_override_path);
+  in.install_start_time =
+      std::wcstoll(ReadField(params.histogram_full_time).c_str(), nullptr, 10);
+  in.send_statistics = params.send_statistics;
+  in.make_default = params.make_default;
+  in.install_nrpin = params.install_nrpin;
+  if (!deployment::IsFullInstaller)
+    in.download_time = ReadField(params.histogram_download_time);
+  return in;
+}
+
+// static
+void Installer::ApplyDelayedParams(base::CommandLine* command_line) {
+  *command_line = lite_installer::BuildSetupCommandLine(
+      ReadDelayedParams(), *command_line,
+      lite_installer::SetupLineWriter::kElevatedCopy);
 }

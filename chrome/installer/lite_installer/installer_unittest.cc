@@ -484,9 +484,18 @@ TEST_F(InstallerTest, MakeDefaultIsIgnoredOnWindows8) {
 
 TEST_F(InstallerTest, DelayedParamsRoundTrip) {
   const std::wstring max_path(260, L'p');
-  ASSERT_TRUE(Installer::ElevatedProcessHolder::WriteDelayedParams(
-      max_path, L"C:\\clids.xml", L"", L"C:\\data", L"C:\\BrandFile", L"", L"",
-      L"12", L"345", 255, 0, 0));
+  lite_installer::SetupCommandLineInputs inputs;
+  inputs.archive_path = max_path;
+  inputs.clids_file_path = L"C:\\clids.xml";
+  inputs.installer_data_path = L"C:\\data";
+  inputs.brand_package_path = L"C:\\BrandFile";
+  inputs.brand_package_extracted = true;
+  inputs.download_time = L"12";
+  inputs.install_start_time = 345;
+  inputs.send_statistics = 255;
+  inputs.make_default = 0;
+  inputs.install_nrpin = 0;
+  ASSERT_TRUE(Installer::ElevatedProcessHolder::WriteDelayedParams(inputs));
   base::CommandLine line(L"elevated.exe");
   line.AppendSwitch("make-browser-default-after-import");
   Installer::ApplyDelayedParams(&line);
@@ -503,8 +512,14 @@ TEST_F(InstallerTest, DelayedParamsRoundTrip) {
 
   // One unit more does not fit: nothing is written and the values are
   // logged.
-  EXPECT_FALSE(Installer::ElevatedProcessHolder::WriteDelayedParams(
-      max_path + L"q", L"", L"", L"", L"", L"", L"", L"1", L"2", 1, 1, 1));
+  lite_installer::SetupCommandLineInputs too_long;
+  too_long.archive_path = max_path + L"q";
+  too_long.download_time = L"1";
+  too_long.install_start_time = 2;
+  too_long.send_statistics = 1;
+  too_long.make_default = 1;
+  too_long.install_nrpin = 1;
+  EXPECT_FALSE(Installer::ElevatedProcessHolder::WriteDelayedParams(too_long));
   base::CommandLine again(L"elevated.exe");
   Installer::ApplyDelayedParams(&again);
   EXPECT_EQ(max_path, again.GetProgram());
@@ -689,8 +704,12 @@ TEST_F(InstallerTest, HolderClosesTheOwnerWindowThroughItsThread) {
 // not empty: its size says so, without reading it into memory.
 TEST_F(InstallerTest, IconFileIsCheckedBySize) {
   auto icon_switch = [](const std::wstring& icon) {
-    EXPECT_TRUE(Installer::ElevatedProcessHolder::WriteDelayedParams(
-        L"C:\\arc.exe", L"", icon, L"", L"", L"", L"", L"1", L"2", 0, 0, 1));
+    lite_installer::SetupCommandLineInputs inputs;
+    inputs.archive_path = L"C:\\arc.exe";
+    inputs.website_icon_path = icon;
+    inputs.download_time = L"1";
+    inputs.install_start_time = 2;
+    EXPECT_TRUE(Installer::ElevatedProcessHolder::WriteDelayedParams(inputs));
     base::CommandLine line(L"elevated.exe");
     Installer::ApplyDelayedParams(&line);
     return line.HasSwitch("norvel-website-icon-file")

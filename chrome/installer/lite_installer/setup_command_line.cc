@@ -27,21 +27,25 @@ std::string JoinTestIds(const std::vector<std::string>& ids) {
 
 }  // namespace
 
-base::CommandLine BuildSetupCommandLine(
-    const SetupCommandLineInputs& in,
-    const base::CommandLine& process_command_line) {
+base::CommandLine BuildSetupCommandLine(const SetupCommandLineInputs& in,
+                                        const base::CommandLine& base_line,
+                                        SetupLineWriter writer) {
   namespace sw = switches;
-  base::CommandLine line = process_command_line;
-  line.SetProgram(in.archive_path);
+  const bool installer = writer == SetupLineWriter::kInstaller;
+  base::CommandLine line = base_line;
+  if (installer || !in.archive_path.empty())
+    line.SetProgram(in.archive_path);
 
-  if (in.uac_declined)
-    line.AppendSwitch(sw::kDisableUac);
-  line.AppendSwitchNarrow(sw::kProgressWindow,
-                          std::to_string(in.window_handle.value_or(0)));
-  line.AppendSwitch(sw::kVerboseLogging);
-  line.AppendSwitchNarrow(sw::kBrandName, in.brand_name);
-  AppendPathIf(&line, !in.distrib_info_file_path.empty(), sw::kDistrInfoFile,
-               in.distrib_info_file_path);
+  if (installer) {
+    if (in.uac_declined)
+      line.AppendSwitch(sw::kDisableUac);
+    line.AppendSwitchNarrow(sw::kProgressWindow,
+                            std::to_string(in.window_handle.value_or(0)));
+    line.AppendSwitch(sw::kVerboseLogging);
+    line.AppendSwitchNarrow(sw::kBrandName, in.brand_name);
+    AppendPathIf(&line, !in.distrib_info_file_path.empty(), sw::kDistrInfoFile,
+                 in.distrib_info_file_path);
+  }
 
   // The choices replace whatever the installer was given.
   line.SetSwitchPresence(sw::kMakeBrowserDefaultAfterImport,
@@ -57,12 +61,19 @@ base::CommandLine BuildSetupCommandLine(
     line.AppendSwitchNarrow(sw::kInstallStartTimeNoUac,
                             std::to_string(in.install_start_time));
   }
+  if (in.download_time)
+    line.AppendSwitch(sw::kHistogramDownloadTime, *in.download_time);
 
   const bool data = in.include_data_files;
+  // The installer names the first two files even before they exist; the
+  // elevated copy names only what the block holds.
+  const bool always = installer;
   AppendPathIf(&line, !in.abt_config_path.empty(), sw::kAbtConfigResourceFile,
                in.abt_config_path);
-  AppendPathIf(&line, data, sw::kInstallerData, in.installer_data_path);
-  AppendPathIf(&line, data, sw::kClidsFile, in.clids_file_path);
+  AppendPathIf(&line, data && (always || !in.installer_data_path.empty()),
+               sw::kInstallerData, in.installer_data_path);
+  AppendPathIf(&line, data && (always || !in.clids_file_path.empty()),
+               sw::kClidsFile, in.clids_file_path);
   AppendPathIf(&line, data && !in.website_icon_path.empty(),
                sw::kWebsiteIconFile, in.website_icon_path);
   AppendPathIf(&line, data && in.brand_package_extracted, sw::kBrandPackage,
@@ -71,6 +82,8 @@ base::CommandLine BuildSetupCommandLine(
                in.partner_package_path);
   AppendPathIf(&line, data && !in.override_partner_package_path.empty(),
                sw::kOverridePartnerPackage, in.override_partner_package_path);
+  if (!installer)
+    return line;
 
   if (in.elevation_mode == 2)
     line.AppendSwitch(sw::kShowUacAtBrowserStart);
@@ -99,6 +112,8 @@ base::CommandLine BuildSetupCommandLine(
   AppendPathIf(&line, prefetch && !in.preloaded_wallpaper_bundle_path.empty(),
                sw::kPreloadedWallpaperBundlePath,
                in.preloaded_wallpaper_bundle_path);
+  if (!in.source.empty())
+    line.AppendSwitchNarrow(sw::kSource, in.source);
   return line;
 }
 

@@ -11,9 +11,10 @@
 namespace lite_installer {
 
 // Everything setup's command line is made of besides the installer's own
-// switches. The installation engine fills it from its state, the brand, the
-// distribution parameters and the prefetch tasks. Defaults are the engine's
-// initial state.
+// switches: the only carrier of what setup receives. The installation
+// engine fills it from its state, the brand, the distribution parameters
+// and the prefetch tasks; the shared block for the elevated copy is written
+// from it and read back into it. Defaults are the engine's initial state.
 struct SetupCommandLineInputs {
   // The setup archive: the program of setup's command line.
   std::wstring archive_path;
@@ -52,6 +53,11 @@ struct SetupCommandLineInputs {
   // Monotonic microseconds; 0 when not taken.
   int64_t ok_button_pressed_time = 0;
   int64_t install_start_time = 0;
+  // The download's duration in whole seconds, as the elevated copy hands it
+  // to setup (the interactive installer's own line has none).
+  std::optional<std::wstring> download_time;
+  // Which installer ran setup ("lite" or "full"); none when empty.
+  std::string source;
 
   // Elevation mode 0, 1 or 2 from the distribution parameters.
   int elevation_mode = 0;
@@ -78,14 +84,25 @@ struct SetupCommandLineInputs {
   std::wstring preloaded_wallpaper_bundle_path;
 };
 
-// Setup's command line: a copy of `process_command_line` (every switch the
-// installer was given goes on to setup), with the archive as its program and
-// the installer's own switches set from `inputs`. A choice that is off
-// removes its switch even when the installer was given it.
+// Which process writes setup's line.
+enum class SetupLineWriter {
+  // The installer that obtained the archive: every switch from `inputs`.
+  kInstaller,
+  // The elevated copy: it starts from the line the interactive installer
+  // prepared and sets only what the shared block carries (the archive, the
+  // data files, the choices and the times); data files only when named.
+  kElevatedCopy,
+};
+
+// Setup's command line: a copy of `base_line` (for the installer, its own
+// command line: every switch it was given goes on to setup), with the
+// archive as its program and the installer's own switches set from
+// `inputs`. A choice that is off removes its switch even when the installer
+// was given it.
 base::CommandLine BuildSetupCommandLine(
     const SetupCommandLineInputs& inputs,
-    const base::CommandLine& process_command_line =
-        base::CommandLine::ForCurrentProcess());
+    const base::CommandLine& base_line = base::CommandLine::ForCurrentProcess(),
+    SetupLineWriter writer = SetupLineWriter::kInstaller);
 
 }  // namespace lite_installer
 

@@ -50,9 +50,18 @@ TEST(SharedDataTest, DelayedParamsReachAnotherProcess) {
   test::ScopedTempDir dir;
   const std::wstring arc = L"C:\\" + std::wstring(257, L'a');  // 260 units
   ASSERT_EQ(260u, arc.size());
-  ASSERT_TRUE(Installer::ElevatedProcessHolder::WriteDelayedParams(
-      arc, L"C:\\t\\clids.xml", L"", L"C:\\t\\data", L"", L"C:\\t\\PartnerFile",
-      L"", L"9", L"123456", 1, 1, 0));
+  SetupCommandLineInputs inputs;
+  inputs.archive_path = arc;
+  inputs.clids_file_path = L"C:\\t\\clids.xml";
+  inputs.installer_data_path = L"C:\\t\\data";
+  inputs.partner_package_path = L"C:\\t\\PartnerFile";
+  inputs.partner_package_extracted = true;
+  inputs.download_time = L"9";
+  inputs.install_start_time = 123456;
+  inputs.send_statistics = 1;
+  inputs.make_default = 1;
+  inputs.install_nrpin = 0;
+  ASSERT_TRUE(Installer::ElevatedProcessHolder::WriteDelayedParams(inputs));
   GetDelayedParams().error_kind = 6;
   const std::wstring out = dir.Append(L"line.txt");
   test::ChildProcess child =
@@ -70,8 +79,9 @@ TEST(SharedDataTest, DelayedParamsReachAnotherProcess) {
       line);
 
   // One unit more is refused and leaves the block as it was.
-  EXPECT_FALSE(Installer::ElevatedProcessHolder::WriteDelayedParams(
-      arc + L"b", L"", L"", L"", L"", L"", L"", L"", L"", 0, 0, 1));
+  SetupCommandLineInputs too_long;
+  too_long.archive_path = arc + L"b";
+  EXPECT_FALSE(Installer::ElevatedProcessHolder::WriteDelayedParams(too_long));
   test::ChildProcess again =
       test::StartChild("ApplySharedDelayedParams", L"\"" + out + L"\"");
   ASSERT_TRUE(again.Wait(30000));
