@@ -103,6 +103,7 @@ class Installer {
     ElevatedProcessHolder(const ElevatedProcessHolder&) = delete;
     ElevatedProcessHolder& operator=(const ElevatedProcessHolder&) = delete;
 
+    // Takes ownership of `process`; the window is closed with the holder.
     virtual void SetProcess(HANDLE process, HWND owner_window);
     virtual ~ElevatedProcessHolder();
     // Signals the copy to run setup and waits for it or for `stop_event`.
@@ -118,17 +119,17 @@ class Installer {
 
     DWORD exit_code() const { return exit_code_; }
     bool terminated() const { return terminated_ != 0; }
-    // For the elevated restart: the events it creates.
+    // For the elevated restart: the events it creates (owned from here on).
     void SetEvents(HANDLE go_event, HANDLE cancel_event);
     void set_wait_ms_for_testing(DWORD wait_ms) { wait_ms_ = wait_ms; }
 
    private:
     void Close();
 
-    HANDLE process_ = nullptr;
+    base::ScopedKernelHandle process_;
     HWND owner_window_ = nullptr;
-    HANDLE go_event_ = nullptr;
-    HANDLE cancel_event_ = nullptr;
+    base::ScopedKernelHandle go_event_;
+    base::ScopedKernelHandle cancel_event_;
     uint8_t run_requested_ = 0;
     uint8_t terminated_ = 0;
     DWORD exit_code_ = static_cast<DWORD>(-1);
@@ -239,6 +240,13 @@ class Installer {
   void Install();
   // 0 on success, else an InstallErrorKind (1, 2, 3 or 7).
   int InstallBrowser();
+  // Steps of InstallBrowser.
+  bool IsPermanentLockRequested() const;
+  bool LockArchive(PermanentLockFile* lock_file,
+                   bool permanent_lock,
+                   base::ScopedFileHandle* lock);
+  // The error kind of a setup run that failed.
+  int SetupFailureKind();
   int DownloadOrExtractModule(const std::wstring& path,
                               bool* downloaded,
                               std::unique_ptr<PermanentLockFile>* lock_file);

@@ -88,11 +88,7 @@ int Installer::InstallBrowser() {
   if (module_path_.empty())
     return kInstallErrorGeneric;
 
-  std::string permanent_lock_value;
-  const bool permanent_lock =
-      distrib_params_ &&
-      distrib_params_->Get("setup_arc_permanent_lock", &permanent_lock_value) &&
-      !permanent_lock_value.empty();
+  const bool permanent_lock = IsPermanentLockRequested();
 
   LOG(INFO) << "Executable path: " << module_path_;
   ::DeleteFileW(module_path_.c_str());
@@ -116,20 +112,11 @@ int Installer::InstallBrowser() {
 
   const int64_t t2 = lite_installer::MonotonicNowUs();
   base::ScopedFileHandle lock;
-  if (permanent_lock) {
-    if (!lock_file || !lock_file->is_valid() || !lock_file->Lock()) {
+  if (!LockArchive(lock_file.get(), permanent_lock, &lock)) {
+    if (permanent_lock)
       SendStatEvent("setup_arc_lock");
-      PLOG(ERROR) << "Cannot lock file: " << module_path_;
-      return kInstallErrorGeneric;
-    }
-  } else {
-    lock.reset(::CreateFileW(
-        module_path_.c_str(), GENERIC_READ | GENERIC_EXECUTE, FILE_SHARE_READ,
-        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!lock.is_valid()) {
-      PLOG(ERROR) << "Cannot lock file: " << module_path_;
-      return kInstallErrorGeneric;
-    }
+    PLOG(ERROR) << "Cannot lock file: " << module_path_;
+    return kInstallErrorGeneric;
   }
 
   if (!VerifyDownloadedModule(module_path_)) {
@@ -173,18 +160,44 @@ int Installer::InstallBrowser() {
     total_time_ = (t1 - t0) + (t3 - t2);
     return 0;
   }
-  if (elevated_process_holder_) {
-    int result = GetDelayedParams().error_kind;
-    if (result == 0) {
-      result = elevated_process_holder_->exit_code() ==
-                       lite_installer::kExitAnotherInstanceRunning
-                   ? kInstallErrorElevatedAnotherInstance
-                   : kInstallErrorGeneric;
-    }
-    elevated_process_holder_.reset();
-    return result;
+  return SetupFailureKind();
+}
+
+bool Installer::IsPermanentLockRequested() const {
+  std::string value;
+  return distrib_params_ &&
+         distrib_params_->Get("setup_arc_permanent_lock", &value) &&
+         !value.empty();
+}
+
+bool Installer::LockArchive(PermanentLockFile* lock_file,
+                            bool permanent_lock,
+                            base::ScopedFileHandle* lock) {
+  // Held from the archive's creation on, or taken now: either way nobody
+  // writes, renames or deletes the archive between verification and setup.
+  if (permanent_lock)
+    return lock_file && lock_file->is_valid() && lock_file->Lock();
+  lock->reset(::CreateFileW(module_path_.c_str(),
+                            GENERIC_READ | GENERIC_EXECUTE, FILE_SHARE_READ,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                            nullptr));
+  return lock->is_valid();
+}
+
+int Installer::SetupFailureKind() {
+  if (!elevated_process_holder_)
+    return kInstallErrorGeneric;
+  // The elevated copy says what went wrong through the shared block, or
+  // by exiting as a second instance.
+  int result = GetDelayedParams().error_kind;
+  if (result == 0) {
+    result = elevated_process_holder_->exit_code() ==
+                     lite_installer::kExitAnotherInstanceRunning
+                 ? kInstallErrorElevatedAnotherInstance
+                 : kInstallErrorGeneric;
   }
-  return kInstallErrorGeneric;
+  elevated_process_holder_.reset();
+  return result;
 }
 
 bool Installer::VerifyDownloadedModule(const std::wstring& path) {
@@ -284,21 +297,21 @@ Installer::ElevatedProcessHolder::ElevatedProcessHolder() = default;
 
 void Installer::ElevatedProcessHolder::SetProcess(HANDLE process,
                                                   HWND owner_window) {
-  process_ = process;
+  process_.reset(process);
   owner_window_ = owner_window;
 }
 
 void Installer::ElevatedProcessHolder::SetEvents(HANDLE go_event,
                                                  HANDLE cancel_event) {
-  go_event_ = go_event;
-  cancel_event_ = cancel_event;
+  go_event_.reset(go_event);
+  cancel_event_.reset(cancel_event);
 }
 
 Installer::ElevatedProcessHolder::~ElevatedProcessHolder() {
-  if (process_) {
+  if (process_.is_valid()) {
     // A copy that was never told to run is told to give up.
-    if (!run_requested_ && cancel_event_)
-      ::SetEvent(cancel_event_);
+    if (!run_requested_ && cancel_event_.is_valid())
+      ::SetEvent(cancel_event_.get());
     EnsureProcessFinished();
   } else {
     Close();
@@ -307,11 +320,11 @@ Installer::ElevatedProcessHolder::~ElevatedProcessHolder() {
 
 bool Installer::ElevatedProcessHolder::RunModule(HANDLE stop_event) {
   run_requested_ = 1;
-  ::SetEvent(go_event_);
-  HANDLE handles[] = {stop_event, process_};
+  ::SetEvent(go_event_.get());
+  HANDLE handles[] = {stop_event, process_.get()};
   switch (::WaitForMultipleObjects(2, handles, FALSE, INFINITE)) {
     case WAIT_OBJECT_0 + 1:
-      if (!::GetExitCodeProcess(process_, &exit_code_))
+      if (!::GetExitCodeProcess(process_.get(), &exit_code_))
         PLOG(ERROR) << "Failed to get exit code of the elevated installer.";
       return exit_code_ == 0;
     case WAIT_OBJECT_0:
@@ -323,22 +336,20 @@ bool Installer::ElevatedProcessHolder::RunModule(HANDLE stop_event) {
 }
 
 void Installer::ElevatedProcessHolder::EnsureProcessFinished() {
-  if (process_ && ::WaitForSingleObject(process_, wait_ms_) == WAIT_TIMEOUT) {
+  if (process_.is_valid() &&
+      ::WaitForSingleObject(process_.get(), wait_ms_) == WAIT_TIMEOUT) {
     terminated_ = 1;
     PLOG(ERROR) << "The elevated installer hangs and must be forcibly "
                    "terminated.";
-    ::TerminateProcess(process_, 0);
+    ::TerminateProcess(process_.get(), 0);
   }
   Close();
 }
 
 void Installer::ElevatedProcessHolder::Close() {
-  for (HANDLE* handle : {&process_, &go_event_, &cancel_event_}) {
-    if (*handle) {
-      ::CloseHandle(*handle);
-      *handle = nullptr;
-    }
-  }
+  process_.reset();
+  go_event_.reset();
+  cancel_event_.reset();
   if (owner_window_) {
     // Only the thread that created a window may destroy it, and the holder
     // usually goes on the install thread: that one asks the window's own
