@@ -85,9 +85,13 @@ class Downloader {
   uint64_t body_bytes_ = 0;
 };
 
+// How often DownloadWithProgress polls its stop handle while data flows.
+inline constexpr DWORD kStopPollIntervalMs = 10;
+
 // Downloads `url` into `sink` (resuming at the sink's count) and reports
 // progress and remaining-time estimates to `observer`. `stop` (may be null)
-// ends the download as failed. Outputs that are given receive the failure
+// ends the download as failed: it is polled before the first read and then
+// every kStopPollIntervalMs (per TickClock) before the next read. Outputs that are given receive the failure
 // label, the final URL after redirects, the announced length and, when
 // opening raised a structured exception, its record.
 bool DownloadWithProgress(const std::wstring& url,
