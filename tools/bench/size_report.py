@@ -3,14 +3,17 @@
 
     size_report.py MAP [--top N]
 
-Prints, from the map's memory map:
-  - bytes per output section and per contributor (our libraries, each
-    runtime library, the C runtime start-up objects, import stubs), so that
-    the columns add up to the image's section sizes before file alignment;
-  - the largest single archive members;
-and, from the map's "Archive member included" list, every runtime archive
-member that the link pulled in, with the member and symbol that pulled it
-and the chain back to our own code.
+Prints, from the map's memory map (debug sections left out: the program is
+stripped):
+  - bytes per output section and contributor: each of our own libraries
+    (archives given by a path relative to the build folder), each runtime
+    library, the C runtime's start-up objects, the import libraries of the
+    system DLLs and the linker's own relocation table; the sum is the
+    image's content before file alignment;
+  - the largest single archive members and objects;
+and, from the map's list of archive members the link loaded, every runtime
+member, with its size, the member and symbol that pulled it in and, when
+that is another runtime member, where the chain starts in our own code.
 """
 
 import argparse
@@ -19,12 +22,12 @@ import os
 import re
 import sys
 
-# Output sections we report by name; everything else is "other".
+# Output sections reported by name; anything else counts as "other" (the
+# resources).
 SECTIONS = [".text", ".rdata", ".eh_frame", ".data", ".bss", ".idata",
             ".reloc", ".tls", ".CRT", ".delayed", ".shared", ".pdata", ".xdata"]
 
 RUNTIME_GROUPS = [
-    # (group name, pattern on the archive's base name)
     ("libstdc++", re.compile(r"^libstdc\+\+\.a$|^libsupc\+\+\.a$")),
     ("libgcc", re.compile(r"^libgcc(_eh)?\.a$")),
     ("winpthreads", re.compile(r"^libwinpthread\.a$|^libpthread\.a$")),
@@ -33,79 +36,92 @@ RUNTIME_GROUPS = [
     ("msvcrt", re.compile(r"^libmsvcrt.*\.a$")),
     ("libcrypto", re.compile(r"^libcrypto\.a$")),
 ]
+OUR_OBJECTS = "our objects"
+IMPORTS = "import libraries"
 
-# A contributor line: " .name  0xADDR  0xSIZE  FILE"; long section names put
+# A contribution: " .name  0xADDR  0xSIZE  FILE"; a long section name puts
 # the address, size and file on the next line.
-CONTRIB = re.compile(r"^ (\S+)\s+0x([0-9a-f]+)\s+0x([0-9a-f]+)\s+(.+)$")
+CONTRIBUTION = re.compile(r"^ (\S+)\s+0x([0-9a-f]+)\s+0x([0-9a-f]+)\s+(.+)$")
 CONTINUATION = re.compile(r"^\s+0x([0-9a-f]+)\s+0x([0-9a-f]+)\s+(.+)$")
-OUTPUT_SECTION = re.compile(r"^(\.\S+|/DISCARD/)\s*(0x([0-9a-f]+)\s+0x([0-9a-f]+))?")
+OUTPUT_SECTION = re.compile(r"^(\.\S+)")
 MEMBER = re.compile(r"^(.*)\((.*)\)$")
 
 
 def split_member(path):
-    """'dir/libx.a(obj.o)' -> ('libx.a', 'obj.o'); a plain object -> (name, '')."""
+    """'dir/libx.a(obj.o)' -> ('dir/libx.a', 'obj.o'); an object -> (path, '')."""
     m = MEMBER.match(path)
-    if m:
-        return os.path.basename(m.group(1)), m.group(2)
-    return os.path.basename(path), ""
+    return (m.group(1), m.group(2)) if m else (path, "")
 
 
-def group_of(archive, member, own_archives):
-    if member == "":
-        if archive.endswith((".obj", ".res")) or archive in own_archives:
-            return "our code"
-        if archive == "dll stuff":
+def short(path):
+    archive, member = split_member(path)
+    name = os.path.basename(archive)
+    return f"{name}({member})" if member else name
+
+
+def clip(symbol, width=90):
+    return symbol if len(symbol) <= width else symbol[:width - 3] + "..."
+
+
+def group_of(path):
+    """The contributor a map path belongs to."""
+    archive, member = split_member(path)
+    name = os.path.basename(archive)
+    if not member:
+        if path == "dll stuff":
             return "linker (relocations)"
-        return "C runtime start-up"
-    if archive in own_archives:
-        return archive
-    for name, pattern in RUNTIME_GROUPS:
-        if pattern.match(archive):
-            return name
-    # Every other archive is a system DLL's import library (thunks and
-    # import-table pieces).
-    return "import libraries"
+        # Objects of the build folder (relative paths), resources included.
+        return OUR_OBJECTS if not path.startswith("/") else "C runtime start-up"
+    if not archive.startswith("/"):
+        return name
+    for group, pattern in RUNTIME_GROUPS:
+        if pattern.match(name):
+            return group
+    # Every other archive is a system DLL's import library.
+    return IMPORTS
 
 
-def parse_memory_map(lines):
-    """Yields (output section, input section, size, file) of each contribution."""
+def is_ours(group):
+    return group == OUR_OBJECTS or group.endswith(".a")
+
+
+def contributions(lines):
+    """Yields (output section, size, file) of each piece of the image."""
     in_map = False
     current = None
-    pending = None
+    pending = False
     for line in lines:
         if not in_map:
-            if line.startswith("Linker script and memory map"):
-                in_map = True
+            in_map = line.startswith("Linker script and memory map")
             continue
         if line.startswith("/DISCARD/"):
             current = None
             continue
         m = OUTPUT_SECTION.match(line)
-        if m and not line.startswith(" "):
+        if m:
             # Debug sections leave with -s; they are not part of the image.
-            current = None if m.group(1).startswith((".debug", ".stab")) else m.group(1)
-            pending = None
+            name = m.group(1)
+            current = None if name.startswith((".debug", ".stab")) else name
+            pending = False
             continue
         if current is None:
             continue
-        if pending is not None:
+        if pending:
+            pending = False
             c = CONTINUATION.match(line)
-            pending_name = pending
-            pending = None
             if c:
-                yield current, pending_name, int(c.group(2), 16), c.group(3).strip()
+                yield current, int(c.group(2), 16), c.group(3).strip()
                 continue
-        m = CONTRIB.match(line)
+        m = CONTRIBUTION.match(line)
         if m:
-            if m.group(4).startswith("0x") or m.group(4).startswith("("):
-                continue
-            yield current, m.group(1), int(m.group(3), 16), m.group(4).strip()
+            if not m.group(4).startswith(("0x", "(")):
+                yield current, int(m.group(3), 16), m.group(4).strip()
             continue
         if re.match(r"^ (\.\S+|COMMON)\s*$", line):
-            pending = line.strip()
+            pending = True
 
 
-def parse_inclusions(lines):
+def inclusions(lines):
     """{member path: (referencing file, symbol)} from the archive list."""
     pulled = {}
     it = iter(lines)
@@ -121,9 +137,9 @@ def parse_inclusions(lines):
             continue
         if not line.startswith(" "):
             member = line.strip()
-            # Short member names keep the reference on the same line.
-            m = re.match(r"^(\S+)\s+(\S.*\(.*\))$", member)
-            if m and "(" in m.group(1):
+            # A short member name keeps the reference on its own line.
+            m = re.match(r"^(\S+\(\S+\))\s+(\S.*)$", member)
+            if m:
                 pulled[m.group(1)] = split_reference(m.group(2))
                 member = None
             continue
@@ -146,93 +162,77 @@ def split_reference(text):
     return text, ""
 
 
-def clip(symbol, width=90):
-    return symbol if len(symbol) <= width else symbol[:width - 3] + "..."
-
-
-def short(path):
-    archive, member = split_member(path)
-    return f"{archive}({member})" if member else archive
-
-
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("map")
-    parser.add_argument("--top", type=int, default=25)
-    parser.add_argument("--own", action="append", default=[],
-                        help="base name of one of our own archives")
+    parser.add_argument("--top", type=int, default=20)
     args = parser.parse_args()
     with open(args.map, encoding="utf-8", errors="replace") as f:
         lines = f.read().splitlines()
-    own = set(args.own)
 
-    by_group = collections.defaultdict(lambda: collections.Counter())
+    by_group = collections.defaultdict(collections.Counter)
     by_member = collections.Counter()
-    for out_section, _, size, path in parse_memory_map(lines):
+    for section, size, path in contributions(lines):
         if size == 0:
             continue
-        archive, member = split_member(path)
-        group = group_of(archive, member, own)
-        section = out_section if out_section in SECTIONS else "other"
-        by_group[group][section] += size
+        group = group_of(path)
+        by_group[group][section if section in SECTIONS else "other"] += size
         by_member[(group, short(path))] += size
 
-    used = [s for s in SECTIONS + ["other"]
-            if any(c[s] for c in by_group.values())]
-    print("Bytes per contributor and section (before file alignment):")
-    header = f"  {'contributor':<22}" + "".join(f"{s:>10}" for s in used) + f"{'total':>10}"
-    print(header)
+    used = [s for s in SECTIONS + ["other"] if any(c[s] for c in by_group.values())]
+    print("Bytes per contributor and output section (before file alignment):")
+    print(f"  {'contributor':<24}" + "".join(f"{s:>10}" for s in used) + f"{'total':>10}")
     totals = collections.Counter()
-    rows = sorted(by_group.items(), key=lambda kv: -sum(kv[1].values()))
-    for group, counts in rows:
+    for group, counts in sorted(by_group.items(), key=lambda kv: -sum(kv[1].values())):
         totals.update(counts)
-        print(f"  {group:<22}" + "".join(f"{counts[s]:>10}" for s in used)
+        print(f"  {group:<24}" + "".join(f"{counts[s]:>10}" for s in used)
               + f"{sum(counts.values()):>10}")
-    print(f"  {'all':<22}" + "".join(f"{totals[s]:>10}" for s in used)
+    print(f"  {'all':<24}" + "".join(f"{totals[s]:>10}" for s in used)
           + f"{sum(totals.values()):>10}")
+    ours = sum(sum(c.values()) for g, c in by_group.items() if is_ours(g))
+    print(f"  our own code and data: {ours} bytes; runtime libraries and the rest: "
+          f"{sum(totals.values()) - ours} bytes")
 
     print(f"\nLargest archive members and objects (top {args.top}):")
     for (group, name), size in by_member.most_common(args.top):
         print(f"  {size:>8}  {name}  [{group}]")
 
-    pulled = parse_inclusions(lines)
-    runtime = {}
-    for member_path, (by_file, symbol) in pulled.items():
-        archive, member = split_member(member_path)
-        group = group_of(archive, member, own)
-        if group == "import libraries" or archive in own:
-            continue
-        runtime[member_path] = group
+    sizes = collections.Counter()
+    for (group, name), size in by_member.items():
+        sizes[name] += size
+    pulled = inclusions(lines)
+    runtime = {p: group_of(p) for p in pulled
+               if not is_ours(group_of(p)) and group_of(p) != IMPORTS
+               # msvcrt's import thunks: a few dozen bytes each.
+               and not re.search(r"_defs\d+\.o\)$", p)}
+
+    def origin(path):
+        """Where the chain of members that pulled `path` starts in our code."""
+        seen = set()
+        while path in pulled and path not in seen:
+            seen.add(path)
+            by_file, symbol = pulled[path]
+            if is_ours(group_of(by_file)):
+                return f"{short(by_file)} ({clip(symbol)})"
+            path = by_file
+        return None
+
     if runtime:
-        sizes = collections.Counter()
-        for (group, name), size in by_member.items():
-            sizes[name] += size
-
-        def from_our_code(path):
-            """The first link of the chain that starts in our own code."""
-            seen = set()
-            while path in pulled and path not in seen:
-                seen.add(path)
-                by_file, symbol = pulled[path]
-                archive, member = split_member(by_file)
-                if group_of(archive, member, own) in own or group_of(archive, member, own) == "our code":
-                    return f"{short(by_file)} ({clip(symbol)})"
-                path = by_file
-            return None
-
-        print("\nRuntime pieces pulled in (bytes, member <- what pulled it; "
-              "<= where that chain starts in our code):")
-        order = sorted(runtime, key=lambda p: (runtime[p], -sizes[short(p)]))
-        for member_path in order:
-            by_file, symbol = pulled[member_path]
-            print(f"  {sizes[short(member_path)]:>7}  [{runtime[member_path]}] {short(member_path)}"
+        print("\nRuntime pieces in the program (bytes, member <- what pulled it in;"
+              " <= where that chain starts in our code):")
+        for path in sorted(runtime, key=lambda p: (runtime[p], -sizes[short(p)])):
+            by_file, symbol = pulled[path]
+            print(f"  {sizes[short(path)]:>7}  [{runtime[path]}] {short(path)}"
                   f" <- {short(by_file)} ({clip(symbol)})")
-            origin = from_our_code(member_path)
-            archive, member = split_member(by_file)
-            if origin and runtime.get(by_file) is not None:
-                print(f"{'':>12}<= {origin}")
+            if not is_ours(group_of(by_file)):
+                start = origin(path)
+                if start:
+                    print(f"{'':>11}<= {start}")
     return 0
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    try:
+        sys.exit(main())
+    except BrokenPipeError:
+        sys.exit(0)

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "base/strings.h"
 #include "brand/brand_package_info.h"
 #include "brand/distrib_info_params.h"
 #include "chrome/installer/lite_installer/delayed_params.h"
@@ -35,8 +36,8 @@ class ScopedDeleteFile {
 // Whole seconds of a microsecond duration; the extremes pass unchanged.
 std::wstring WholeSeconds(int64_t microseconds) {
   if (microseconds == INT64_MIN || microseconds == INT64_MAX)
-    return std::to_wstring(microseconds);
-  return std::to_wstring(microseconds / 1000000);
+    return base::NumberToWide(microseconds);
+  return base::NumberToWide(microseconds / 1000000);
 }
 
 template <size_t N>
@@ -152,7 +153,7 @@ int Installer::InstallBrowser() {
             brand_package ? brand_->brand_package_path_ : std::wstring(),
             partner ? brand_->partner_package_path_ : std::wstring(),
             override_partner_package_, WholeSeconds(download_time_),
-            std::to_wstring(install_start_time_), send_statistics_,
+            base::NumberToWide(install_start_time_), send_statistics_,
             make_default_, install_nrpin_)) {
       PLOG(ERROR) << "Unexpected error in CreateDelayedParamsMapping()";
       return kInstallErrorGeneric;
