@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 // String conversions without OS calls, so they also build natively.
 namespace base {
@@ -22,6 +23,15 @@ std::wstring UTF8ToWide(std::string_view text);
 // Used where switches and registry values are read or written narrow.
 std::string NarrowLowBytes(std::wstring_view text);
 std::wstring WidenBytes(std::string_view text);
+
+// Decimal text of an integer, the same as std::to_wstring writes. The
+// standard library builds std::to_wstring on the C runtime's wide printf,
+// which MinGW links in whole (about 11 KB); std::to_string does not need it.
+template <typename T>
+  requires std::is_integral_v<T>
+std::wstring NumberToWide(T value) {
+  return WidenBytes(std::to_string(value));
+}
 
 // ASCII lower- and upper-casing; other bytes unchanged.
 std::string ToLowerASCII(std::string_view text);

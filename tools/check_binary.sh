@@ -1,7 +1,14 @@
 #!/usr/bin/env bash
 # Checks that the built installer is a 32-bit GUI executable that imports
-# nothing but system DLLs (no MinGW runtime DLLs).
+# nothing but system DLLs (no MinGW runtime DLLs) and, with --max-size, that
+# it is no larger than its size budget.
+#   check_binary.sh [--max-size BYTES] EXE
 set -euo pipefail
+max_size=""
+if [ "${1:-}" = "--max-size" ]; then
+  max_size="$2"
+  shift 2
+fi
 exe="$1"
 kind="$(file -b "$exe")"
 case "$kind" in
@@ -17,5 +24,13 @@ while read -r dll; do
     status=1
   fi
 done < <(i686-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ {print $3}')
-[ $status -eq 0 ] && echo "OK: $kind; imports: $(i686-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ {printf "%s ", $3}')"
+size="$(stat -c %s "$exe")"
+if [ -n "$max_size" ] && [ "$size" -gt "$max_size" ]; then
+  echo "FAIL: $exe is $size bytes, over its budget of $max_size bytes" \
+    "(LITE_INSTALLER_SIZE_BUDGET in chrome/installer/lite_installer/CMakeLists.txt:" \
+    "raise it in the commit that needs the bytes, with the reason;" \
+    "tools/bench/executable_size.sh shows where they go)"
+  status=1
+fi
+[ $status -eq 0 ] && echo "OK: $kind; $size bytes${max_size:+ (budget $max_size)}; imports: $(i686-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ {printf "%s ", $3}')"
 exit $status

@@ -1,32 +1,40 @@
 #!/usr/bin/env bash
-# Benchmark, not a test: downloads the same large file from the loopback fake
-# services with installer::Downloader under Wine (download_bench.exe) and
-# with curl, alternating, several times in one run, and reports throughput,
-# the Downloader/curl throughput ratio and CPU seconds per MB of each.
+# Benchmark, not a test: the same large file from the same loopback fake
+# server, fetched in turn, round after round, by
+#   Downloader  the installer's download path (DownloadWithProgress into a
+#               file, with stop event and progress observer) under Wine
+#   WinINet     a bare InternetOpenUrlW + InternetReadFile loop into one
+#               buffer of the Downloader's size, nothing else, under Wine
+#   recv        a bare Winsock recv loop, under Wine
+#   curl        curl on Linux, writing the file
+# and reports each one's throughput and CPU per MB (medians over the rounds)
+# and the Downloader's ratios to the bare WinINet loop, paired per round.
 #
-#   tools/bench/download_throughput.sh [SIZE_MB (200)] [RUNS (3)]
+#   tools/bench/download_throughput.sh [SIZE_MB (200)] [ROUNDS (5)]
 #
-# Uses LITE_BUILD_DIR (default ./build, built beforehand) and LITE_WINEPREFIX.
-# CPU of the Wine side counts the program's own process (user + kernel, as
-# /usr/bin/time sees it) plus what this prefix's wineserver spent meanwhile;
-# the fake server's own CPU is common to both sides and not counted. Wall
-# time of the Downloader is measured inside the program (Wine's process
-# start-up is reported apart).
+# Runs on the build the tests use (tools/bench/bench_common.sh; LITE_ARCH,
+# LITE_BUILD_DIR and LITE_WINEPREFIX as for tools/run_tests.sh), built
+# beforehand. LITE_BENCH_EXTRA=wininet-file adds the bare loop writing the
+# file, to tell the cost of the writes apart.
+#
+# Times cover the download alone (the programs time themselves; Wine's
+# process start-up is left out). CPU of a Wine run is the program's own
+# process plus what the prefix's wineserver spent meanwhile (the program
+# reads it between its two timestamps); the fake server's own CPU is common
+# to all and not counted.
 set -euo pipefail
-root="$(cd "$(dirname "$0")/../.." && pwd)"
-build="${LITE_BUILD_DIR:-$root/build}"
+source "$(dirname "$0")/bench_common.sh"
 size_mb="${1:-200}"
-runs="${2:-3}"
+rounds="${2:-5}"
 size=$((size_mb * 1048576))
-bench_exe="$build/bin/download_bench.exe"
+bench_exe="$bench_build/bin/download_bench.exe"
 [ -f "$bench_exe" ] || { echo "build first: $bench_exe missing" >&2; exit 1; }
 command -v curl >/dev/null || { echo "curl is missing (tools/bootstrap.sh installs it)" >&2; exit 1; }
 
-export WINEPREFIX="${LITE_WINEPREFIX:-/var/cache/lite_installer/wineprefix}"
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-unset http_proxy https_proxy no_proxy HTTP_PROXY HTTPS_PROXY NO_PROXY all_proxy ALL_PROXY
-
 work="$(mktemp -d /tmp/download_bench.XXXXXX)"
+# Two copies of the file at most: the Downloader's and curl's.
+free_mb=$(($(stat -f -c '%a * %S' "$work") / 1048576))
+[ "$free_mb" -gt $((3 * size_mb)) ] || { echo "only $free_mb MB free in /tmp" >&2; exit 1; }
 server_pid=""
 cleanup() {
   if [ -n "${port:-}" ]; then
@@ -39,7 +47,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-/usr/bin/python3 "$root/tools/fake_services/fake_services.py" --no-lease \
+/usr/bin/python3 "$bench_root/tools/fake_services/fake_services.py" --no-lease \
   --max-seconds 1800 >"$work/server.log" 2>&1 &
 server_pid=$!
 for _ in $(seq 100); do
@@ -50,70 +58,84 @@ port="$(sed -n 's/^READY .*"http_port": \([0-9]*\).*/\1/p' "$work/server.log")"
 [ -n "$port" ] || { cat "$work/server.log" >&2; exit 1; }
 url="http://127.0.0.1:$port/content/bench.bin?size=$size"
 
-# A wineserver that outlives each run (and ends 10 s after the last), so its
-# start-up is not timed.
-wineserver -p10 2>/dev/null || true
-wine wineboot </dev/null >/dev/null 2>&1
-# This prefix's wineserver works in a folder ".../server-DEV-INODE" named
-# for the prefix's device and inode numbers.
-server_dir="$(printf 'server-%x-%x' \
-  "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")"
-wspid=""
-for pid in $(pgrep -u "$(id -u)" wineserver || true); do
-  case "$(readlink "/proc/$pid/cwd" 2>/dev/null)" in
-    */"$server_dir") wspid="$pid" ;;
-  esac
-done
-clk_tck="$(getconf CLK_TCK)"
-wineserver_cpu() {  # seconds of CPU the wineserver has used so far
-  if [ -n "$wspid" ] && [ -r "/proc/$wspid/stat" ]; then
-    awk -v t="$clk_tck" '{ printf "%.3f", ($14 + $15) / t }' "/proc/$wspid/stat"
-  else
-    echo 0
-  fi
-}
-
+bench_describe_machine
+bench_start_wineserver 30
+wspid="$(bench_wineserver_pid)"
 if [ -n "$wspid" ]; then
-  echo "wineserver $wspid: its CPU counts on the Downloader side"
+  export LITE_BENCH_WINESERVER_PID="$wspid"
 else
   echo "wineserver of $WINEPREFIX not found: its CPU is not counted" >&2
 fi
-printf '%-5s %-10s %9s %9s %9s %10s\n' run tool wall_s MB/s cpu_s cpu_s/MB
+echo "$size_mb MB from $url, $rounds rounds"
+
+tools=(downloader wininet winsock)
+[ -n "${LITE_BENCH_EXTRA:-}" ] && tools+=("$LITE_BENCH_EXTRA")
 results="$work/results"
 : >"$results"
-for i in $(seq "$runs"); do
+printf '%-6s %-13s %9s %9s %9s %10s %8s\n' round tool wall_s MB/s cpu_s cpu_s/MB reads
+for round in $(seq "$rounds"); do
+  # curl: its own transfer time; its CPU from time(1) (start-up included,
+  # a few milliseconds).
   rm -f "$work/curl.bin"
-  /usr/bin/time -f '%e %U %S' -o "$work/time" \
-    curl -s -o "$work/curl.bin" "$url"
-  read -r wall user sys <"$work/time"
+  /usr/bin/time -f '%U %S' -o "$work/time" \
+    curl -s -o "$work/curl.bin" -w '%{time_total}\n' "$url" >"$work/curl.out"
   got="$(stat -c %s "$work/curl.bin")"
   [ "$got" = "$size" ] || { echo "curl got $got bytes" >&2; exit 1; }
-  echo "curl $wall $user $sys 0 0 $wall" >>"$results"
+  read -r user sys <"$work/time"
+  echo "$round curl $(cat "$work/curl.out") $(awk -v a="$user" -v b="$sys" 'BEGIN { print a + b }') 0" >>"$results"
+  rm -f "$work/curl.bin"
 
+  for tool in "${tools[@]}"; do
+    rm -f "$work/wine.bin"
+    args=("$tool" "$url")
+    case "$tool" in
+      downloader|wininet-file) args+=("$(bench_wine winepath -w "$work/wine.bin" 2>/dev/null)") ;;
+    esac
+    bench_wine "$bench_exe" "${args[@]}" >"$work/bench.out" 2>&1 || {
+      echo "$tool failed: $(cat "$work/bench.out")" >&2
+      exit 1
+    }
+    line="$(tr -d '\r' <"$work/bench.out" | grep '^ok=')"
+    bytes="$(sed -n 's/.* bytes=\([0-9]*\).*/\1/p' <<<"$line")"
+    [ "$bytes" = "$size" ] || { echo "$tool got $bytes bytes: $line" >&2; exit 1; }
+    wall="$(sed -n 's/.* wall_s=\([0-9.]*\).*/\1/p' <<<"$line")"
+    cpu="$(sed -n 's/.* cpu_s=\([0-9.]*\).*/\1/p' <<<"$line")"
+    server="$(sed -n 's/.* server_cpu_s=\([-0-9.]*\).*/\1/p' <<<"$line")"
+    reads="$(sed -n 's/.* reads=\([0-9]*\).*/\1/p' <<<"$line")"
+    case "$server" in -*) server=0 ;; esac
+    echo "$round $tool $wall $(awk -v a="$cpu" -v b="$server" 'BEGIN { print a + b }') $reads" >>"$results"
+  done
   rm -f "$work/wine.bin"
-  ws_before="$(wineserver_cpu)"
-  /usr/bin/time -f '%e %U %S' -o "$work/time" \
-    wine "$bench_exe" "$url" "$(winepath -w "$work/wine.bin")" >"$work/bench.out"
-  ws_after="$(wineserver_cpu)"
-  read -r wall user sys <"$work/time"
-  got="$(stat -c %s "$work/wine.bin")"
-  [ "$got" = "$size" ] || { echo "Downloader got $got bytes: $(cat "$work/bench.out")" >&2; exit 1; }
-  # The program's own wall time excludes Wine's process start-up.
-  inner="$(sed -n 's/.*wall_s=\([0-9.]*\).*/\1/p' "$work/bench.out")"
-  echo "wine $inner $user $sys $ws_before $ws_after $wall" >>"$results"
-
-  tail -2 "$results" | awk -v run="$i" -v mb="$size_mb" '{
-    cpu = $3 + $4 + $6 - $5
-    printf "%-5s %-10s %9.2f %9.1f %9.2f %10.4f\n", run,
-      ($1 == "curl" ? "curl" : "Downloader"), $2, mb / $2, cpu, cpu / mb }'
+  awk -v r="$round" -v mb="$size_mb" '$1 == r {
+    printf "%-6s %-13s %9.3f %9.1f %9.3f %10.5f %8s\n", r, $2, $3, mb / $3, $4, $4 / mb, $5 }' "$results"
 done
 
-awk -v mb="$size_mb" '
-  $1 == "curl" { cw += $2; cc += $3 + $4; n++ }
-  $1 == "wine" { ww += $2; wc += $3 + $4 + $6 - $5; wo += $7 }
+awk -v mb="$size_mb" -v n="$rounds" '
+  function median(list, count,   i, j, t, a) {
+    split(list, a, " ")
+    for (i = 1; i <= count; i++)
+      for (j = i + 1; j <= count; j++)
+        if (a[j] < a[i]) { t = a[i]; a[i] = a[j]; a[j] = t }
+    return count % 2 ? a[(count + 1) / 2] : (a[count / 2] + a[count / 2 + 1]) / 2
+  }
+  { wall[$1, $2] = $3; cpu[$1, $2] = $4; seen[$2] = 1 }
   END {
-    printf "\nmeans over %d runs of %d MB:\n", n, mb
-    printf "  curl        %7.1f MB/s  %.4f CPU s/MB\n", mb * n / cw, cc / (mb * n)
-    printf "  Downloader  %7.1f MB/s  %.4f CPU s/MB (under Wine; %.2f s per run with Wine start-up)\n", mb * n / ww, wc / (mb * n), wo / n
-    printf "  throughput ratio Downloader/curl: %.2f\n", cw / ww
+    split("downloader wininet winsock curl wininet-file", order, " ")
+    split("Downloader,bare WinINet loop,bare recv loop,curl,WinINet loop + file", names, ",")
+    printf "\nmedians over %d rounds of %d MB:\n", n, mb
+    for (k = 1; k <= 5; k++) {
+      t = order[k]
+      if (!(t in seen)) continue
+      tp = ""; cp = ""
+      for (r = 1; r <= n; r++) { tp = tp " " mb / wall[r, t]; cp = cp " " cpu[r, t] / mb }
+      printf "  %-22s %8.1f MB/s  %.5f CPU s/MB\n", names[k], median(tp, n), median(cp, n)
+    }
+    tr = ""; cr = ""; cu = ""
+    for (r = 1; r <= n; r++) {
+      tr = tr " " wall[r, "wininet"] / wall[r, "downloader"]
+      cr = cr " " cpu[r, "downloader"] / cpu[r, "wininet"]
+      cu = cu " " wall[r, "curl"] / wall[r, "downloader"]
+    }
+    printf "Downloader / bare WinINet loop: throughput %.3fx (goal >= 0.95), CPU per MB %.3fx (goal <= 1.1)\n", median(tr, n), median(cr, n)
+    printf "Downloader / curl: throughput %.3fx\n", median(cu, n)
   }' "$results"

@@ -1,10 +1,16 @@
 // Runs a command line, waits for it and prints its full 32-bit exit code
 // (a Unix shell sees only the low 8 bits of a Windows exit code).
-// Usage: run_process.exe [--set-env=NAME=VALUE...] <program> [arguments...]
+// Usage: run_process.exe [--peak-memory] [--set-env=NAME=VALUE...] <program>
+//            [arguments...]
 // The --set-env pairs are put into the child's environment (Wine replaces
 // TMP and TEMP from its registry, so they cannot come from the Unix side).
+// --peak-memory also prints the child's peak working set
+// (GetProcessMemoryInfo), read while it runs: under Wine the counters of a
+// process that has ended are gone.
 
 #include <windows.h>
+
+#include <psapi.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -27,9 +33,16 @@ int wmain(int argc, wchar_t** argv) {
       ++line;
   };
   skip_token();
+  int first = 1;
+  const bool peak_memory =
+      argc > 2 && std::wcscmp(argv[1], L"--peak-memory") == 0;
+  if (peak_memory) {
+    ++first;
+    skip_token();
+  }
   constexpr wchar_t kSetEnv[] = L"--set-env=";
   const size_t prefix = std::wcslen(kSetEnv);
-  for (int i = 1; i < argc && std::wcsncmp(argv[i], kSetEnv, prefix) == 0;
+  for (int i = first; i < argc && std::wcsncmp(argv[i], kSetEnv, prefix) == 0;
        ++i) {
     std::wstring pair(argv[i] + prefix);
     size_t eq = pair.find(L'=');
@@ -49,11 +62,32 @@ int wmain(int argc, wchar_t** argv) {
                   command.c_str(), ::GetLastError());
     return 2;
   }
+  // The peak only grows, so the last reading before the end is the peak
+  // up to the last 20 ms, in which the child only ends.
+  SIZE_T peak = 0;
+  bool peak_read = false;
+  DWORD peak_error = 0;
+  if (peak_memory) {
+    do {
+      PROCESS_MEMORY_COUNTERS counters = {sizeof(counters)};
+      if (::GetProcessMemoryInfo(info.hProcess, &counters, sizeof(counters))) {
+        peak_read = true;
+        if (counters.PeakWorkingSetSize > peak)
+          peak = counters.PeakWorkingSetSize;
+      } else {
+        peak_error = ::GetLastError();
+      }
+    } while (::WaitForSingleObject(info.hProcess, 20) == WAIT_TIMEOUT);
+  }
   ::WaitForSingleObject(info.hProcess, INFINITE);
   DWORD code = 0;
   ::GetExitCodeProcess(info.hProcess, &code);
   ::CloseHandle(info.hThread);
   ::CloseHandle(info.hProcess);
   std::printf("exit code: %ld\n", static_cast<long>(static_cast<LONG>(code)));
+  if (peak_memory && peak_read)
+    std::printf("peak working set: %llu\n", static_cast<unsigned long long>(peak));
+  else if (peak_memory)
+    std::printf("peak working set: unknown (error %lu)\n", peak_error);
   return 0;
 }

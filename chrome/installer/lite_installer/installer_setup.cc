@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "base/strings.h"
 #include "brand/brand_package_info.h"
 #include "brand/distrib_info_params.h"
 #include "chrome/installer/lite_installer/delayed_params.h"
@@ -35,8 +36,8 @@ class ScopedDeleteFile {
 // Whole seconds of a microsecond duration; the extremes pass unchanged.
 std::wstring WholeSeconds(int64_t microseconds) {
   if (microseconds == INT64_MIN || microseconds == INT64_MAX)
-    return std::to_wstring(microseconds);
-  return std::to_wstring(microseconds / 1000000);
+    return base::NumberToWide(microseconds);
+  return base::NumberToWide(microseconds / 1000000);
 }
 
 template <size_t N>
@@ -376,7 +377,7 @@ bool Installer::ElevatedProcessHolder::WriteDelayedParams(
   const std::wstring& partner_package =
       in.partner_package_extracted ? in.partner_package_path : std::wstring();
   const std::wstring download_time = in.download_time.value_or(L"");
-  const std::wstring full_time = std::to_wstring(in.install_start_time);
+  const std::wstring full_time = base::NumberToWide(in.install_start_time);
   constexpr size_t kMaxPath = lite_installer::kDelayedPathUnits - 1;
   constexpr size_t kMaxNumber = lite_installer::kDelayedNumberUnits - 1;
   bool fits =

@@ -118,9 +118,13 @@ bool IsBodyComplete(uint64_t held, uint32_t content_length);
 using ResumeFunction = DWORD (*)(HINTERNET request, DWORD offset);
 void SetResumeFunctionForTesting(ResumeFunction resume);
 
+// How often DownloadWithProgress polls its stop handle while data flows.
+inline constexpr DWORD kStopPollIntervalMs = 10;
+
 // Downloads `url` into `sink` (resuming at the sink's count) and reports
 // progress and remaining-time estimates to `observer`. `stop` (may be null)
-// ends the download as failed. Outputs that are given receive the failure
+// ends the download as failed: it is polled before the first read and then
+// every kStopPollIntervalMs (per TickClock) before the next read. Outputs that are given receive the failure
 // label, the final URL after redirects, the announced length and, when
 // opening raised a structured exception, its record.
 bool DownloadWithProgress(const std::wstring& url,

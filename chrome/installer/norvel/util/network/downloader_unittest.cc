@@ -547,6 +547,39 @@ TEST_F(DownloaderTest, DownloadWithProgressReportsFailures) {
   EXPECT_EQ(0u, exception.code);
 }
 
+// Signals the stop event when the first piece is reported.
+class StoppingObserver : public DownloadObserver {
+ public:
+  explicit StoppingObserver(HANDLE event) : event_(event) {}
+  void SetProgress(float fraction) override {
+    if (fraction > 0)
+      ::SetEvent(event_);
+  }
+  void OnSlowDownload() override {}
+  void SetRemainingTime(int64_t, RemainingTimeKind) override {}
+
+ private:
+  HANDLE event_;
+};
+
+// The stop handle is not polled before every read, but a stop while data
+// flows still ends the download within the poll interval and one read.
+TEST_F(DownloaderTest, DownloadWithProgressStopsWithinThePollInterval) {
+  base::ScopedKernelHandle stop(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  StoppingObserver observer(stop.get());
+  MemoryDownloadSink sink;
+  std::wstring error;
+  // Twenty pieces of one read each, further apart than the interval.
+  static_assert(kStopPollIntervalMs < 40);
+  EXPECT_FALSE(DownloadWithProgress(
+      server().HttpUrlW(
+          "/content/slow.bin?size=655360&trickle=32768&trickle_ms=40"),
+      &sink, &error, nullptr, nullptr, stop.get(), &observer, nullptr));
+  EXPECT_TRUE(error.empty()) << base::WideToUTF8(error);
+  EXPECT_GT(sink.bytes_written(), 0u);
+  EXPECT_LE(sink.bytes_written(), 2 * Downloader::kBufferSize);
+}
+
 // The body is streamed to the file: a 128 MiB download may not raise the
 // process's peak memory by more than a small fraction of that (holding the
 // body in memory raises it by the whole size).

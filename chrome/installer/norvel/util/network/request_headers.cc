@@ -1,5 +1,6 @@
 #include "chrome/installer/norvel/util/network/request_headers.h"
 
+#include "base/strings.h"
 #include "base/system_facts.h"
 
 namespace installer {
@@ -8,8 +9,8 @@ std::wstring FormatRequestHeaders(DWORD major, DWORD minor, DWORD ubr) {
   return L"Accept: */*\r\n"
          L"Sec-CH-UA-Platform: \"Windows\"\r\n"
          L"Sec-CH-UA-Platform-Version: \"" +
-         std::to_wstring(major) + L"." + std::to_wstring(minor) + L"." +
-         std::to_wstring(ubr) + L"\"";
+         base::NumberToWide(major) + L"." + base::NumberToWide(minor) + L"." +
+         base::NumberToWide(ubr) + L"\"";
 }
 
 DWORD GetUpdateBuildRevision() {
