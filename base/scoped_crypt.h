@@ -11,34 +11,37 @@ namespace base {
 
 struct CertStoreTraits {
   using Handle = HCERTSTORE;
+  static constexpr char kCloseFunction[] = "CertCloseStore";
   static HCERTSTORE Invalid() { return nullptr; }
-  static bool IsValid(HCERTSTORE h) { return h != nullptr; }
-  static void Close(HCERTSTORE h) { ::CertCloseStore(h, 0); }
+  static bool Close(HCERTSTORE h) { return ::CertCloseStore(h, 0) != FALSE; }
 };
 using ScopedCertStore = ScopedGeneric<CertStoreTraits>;
 
 struct CryptMsgTraits {
   using Handle = HCRYPTMSG;
+  static constexpr char kCloseFunction[] = "CryptMsgClose";
   static HCRYPTMSG Invalid() { return nullptr; }
-  static bool IsValid(HCRYPTMSG h) { return h != nullptr; }
-  static void Close(HCRYPTMSG h) { ::CryptMsgClose(h); }
+  static bool Close(HCRYPTMSG h) { return ::CryptMsgClose(h) != FALSE; }
 };
 using ScopedCryptMsg = ScopedGeneric<CryptMsgTraits>;
 
 struct CertContextTraits {
   using Handle = PCCERT_CONTEXT;
+  static constexpr char kCloseFunction[] = "CertFreeCertificateContext";
   static PCCERT_CONTEXT Invalid() { return nullptr; }
-  static bool IsValid(PCCERT_CONTEXT h) { return h != nullptr; }
-  static void Close(PCCERT_CONTEXT h) { ::CertFreeCertificateContext(h); }
+  static bool Close(PCCERT_CONTEXT h) {
+    return ::CertFreeCertificateContext(h) != FALSE;
+  }
 };
 using ScopedCertContext = ScopedGeneric<CertContextTraits>;
 
 // Memory that CryptoAPI allocated for the caller (CRYPT_DECODE_ALLOC_FLAG).
 struct LocalMemoryTraits {
   using Handle = void*;
+  static constexpr char kCloseFunction[] = "LocalFree";
   static void* Invalid() { return nullptr; }
-  static bool IsValid(void* h) { return h != nullptr; }
-  static void Close(void* h) { ::LocalFree(h); }
+  // LocalFree returns null when it freed the memory.
+  static bool Close(void* h) { return ::LocalFree(h) == nullptr; }
 };
 using ScopedLocalMemory = ScopedGeneric<LocalMemoryTraits>;
 

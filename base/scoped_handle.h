@@ -7,16 +7,33 @@
 
 namespace base {
 
+namespace internal {
+
+// A close that fails means the handle was not the owner's to close: closed
+// twice, never opened, or of another kind. A programming error: debug
+// builds say so (debugger output) and stop; release builds go on.
+[[noreturn]] void ReportCloseFailure(const char* close_function, DWORD error);
+// An owner was handed the invalid value of the other kind of HANDLE (NULL
+// for a file, INVALID_HANDLE_VALUE for a kernel object): it came from the
+// wrong kind of API. Reported like a failed close.
+[[noreturn]] void ReportForeignInvalidValue(const char* close_function);
+
+}  // namespace internal
+
 // Owns one OS handle and closes it through Traits::Close. Move-only.
-// Traits provide: using Handle; static Handle Invalid(); static bool
-// IsValid(Handle); static void Close(Handle).
+// Traits provide: using Handle; static Handle Invalid(), the one value that
+// means "no handle"; static bool Close(Handle), false (with the thread's
+// last error set) when the close failed; kCloseFunction, the name of the
+// call for reports. HANDLE traits also provide IsOtherKindsInvalid(Handle).
 template <typename Traits>
 class ScopedGeneric {
  public:
   using Handle = typename Traits::Handle;
 
   ScopedGeneric() : handle_(Traits::Invalid()) {}
-  explicit ScopedGeneric(Handle handle) : handle_(handle) {}
+  explicit ScopedGeneric(Handle handle) : handle_(Traits::Invalid()) {
+    reset(handle);
+  }
   ScopedGeneric(const ScopedGeneric&) = delete;
   ScopedGeneric& operator=(const ScopedGeneric&) = delete;
   ScopedGeneric(ScopedGeneric&& other) noexcept : handle_(other.release()) {}
@@ -26,13 +43,19 @@ class ScopedGeneric {
   }
   ~ScopedGeneric() { reset(); }
 
-  bool is_valid() const { return Traits::IsValid(handle_); }
+  bool is_valid() const { return handle_ != Traits::Invalid(); }
   explicit operator bool() const { return is_valid(); }
   Handle get() const { return handle_; }
 
   void reset(Handle handle = Traits::Invalid()) {
-    if (Traits::IsValid(handle_))
-      Traits::Close(handle_);
+#ifndef NDEBUG
+    if constexpr (requires { Traits::IsOtherKindsInvalid(handle); }) {
+      if (Traits::IsOtherKindsInvalid(handle))
+        internal::ReportForeignInvalidValue(Traits::kCloseFunction);
+    }
+#endif
+    if (is_valid())
+      Close(handle_);
     handle_ = handle;
   }
   [[nodiscard]] Handle release() {
@@ -47,6 +70,16 @@ class ScopedGeneric {
   }
 
  private:
+  static void Close(Handle handle) {
+    const bool closed = Traits::Close(handle);
+#ifndef NDEBUG
+    if (!closed)
+      internal::ReportCloseFailure(Traits::kCloseFunction, ::GetLastError());
+#else
+    (void)closed;
+#endif
+  }
+
   Handle handle_;
 };
 
@@ -54,38 +87,42 @@ class ScopedGeneric {
 // processes, threads, file mappings.
 struct KernelHandleTraits {
   using Handle = HANDLE;
+  static constexpr char kCloseFunction[] = "CloseHandle";
   static HANDLE Invalid() { return nullptr; }
-  static bool IsValid(HANDLE h) {
-    return h != nullptr && h != INVALID_HANDLE_VALUE;
-  }
-  static void Close(HANDLE h) { ::CloseHandle(h); }
+  static bool IsOtherKindsInvalid(HANDLE h) { return h == INVALID_HANDLE_VALUE; }
+  static bool Close(HANDLE h) { return ::CloseHandle(h) != FALSE; }
 };
 using ScopedKernelHandle = ScopedGeneric<KernelHandleTraits>;
 
 // Files and find handles: CreateFileW returns INVALID_HANDLE_VALUE.
 struct FileHandleTraits {
   using Handle = HANDLE;
+  static constexpr char kCloseFunction[] = "CloseHandle";
   static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
-  static bool IsValid(HANDLE h) {
-    return h != INVALID_HANDLE_VALUE && h != nullptr;
-  }
-  static void Close(HANDLE h) { ::CloseHandle(h); }
+  static bool IsOtherKindsInvalid(HANDLE h) { return h == nullptr; }
+  static bool Close(HANDLE h) { return ::CloseHandle(h) != FALSE; }
 };
 using ScopedFileHandle = ScopedGeneric<FileHandleTraits>;
 
 struct RegKeyTraits {
   using Handle = HKEY;
+  static constexpr char kCloseFunction[] = "RegCloseKey";
   static HKEY Invalid() { return nullptr; }
-  static bool IsValid(HKEY h) { return h != nullptr; }
-  static void Close(HKEY h) { ::RegCloseKey(h); }
+  static bool Close(HKEY h) {
+    // The registry answers with the error instead of setting it.
+    const LSTATUS status = ::RegCloseKey(h);
+    if (status != ERROR_SUCCESS)
+      ::SetLastError(static_cast<DWORD>(status));
+    return status == ERROR_SUCCESS;
+  }
 };
 using ScopedHKEY = ScopedGeneric<RegKeyTraits>;
 
 struct LibraryTraits {
   using Handle = HMODULE;
+  static constexpr char kCloseFunction[] = "FreeLibrary";
   static HMODULE Invalid() { return nullptr; }
-  static bool IsValid(HMODULE h) { return h != nullptr; }
-  static void Close(HMODULE h) { ::FreeLibrary(h); }
+  static bool Close(HMODULE h) { return ::FreeLibrary(h) != FALSE; }
 };
 using ScopedLibrary = ScopedGeneric<LibraryTraits>;
 

@@ -13,9 +13,9 @@ namespace base {
 // invalid), closed with InternetCloseHandle.
 struct InternetHandleTraits {
   using Handle = HINTERNET;
+  static constexpr char kCloseFunction[] = "InternetCloseHandle";
   static HINTERNET Invalid() { return nullptr; }
-  static bool IsValid(HINTERNET h) { return h != nullptr; }
-  static void Close(HINTERNET h) { ::InternetCloseHandle(h); }
+  static bool Close(HINTERNET h) { return ::InternetCloseHandle(h) != FALSE; }
 };
 using ScopedInternetHandle = ScopedGeneric<InternetHandleTraits>;
 

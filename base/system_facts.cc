@@ -1,11 +1,6 @@
 #include "base/system_facts.h"
 
 namespace base {
-namespace {
-
-const SystemFacts* g_override = nullptr;
-
-}  // namespace
 
 bool SystemFacts::IsProcessorFeaturePresent(DWORD feature) const {
   return ::IsProcessorFeaturePresent(feature) != FALSE;
@@ -45,26 +40,6 @@ std::string SystemFacts::GetUserRegion() const {
 
 LANGID SystemFacts::GetUserDefaultUILanguage() const {
   return ::GetUserDefaultUILanguage();
-}
-
-// static
-const SystemFacts& SystemFacts::Current() {
-  static const SystemFacts real;
-  return g_override ? *g_override : real;
-}
-
-// static
-void SystemFacts::Set(const SystemFacts* facts) {
-  g_override = facts;
-}
-
-ScopedSystemFactsForTesting::ScopedSystemFactsForTesting(
-    const SystemFacts* facts) {
-  SystemFacts::Set(facts);
-}
-
-ScopedSystemFactsForTesting::~ScopedSystemFactsForTesting() {
-  SystemFacts::Set(nullptr);
 }
 
 }  // namespace base

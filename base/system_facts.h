@@ -7,12 +7,14 @@
 #include <optional>
 #include <string>
 
+#include "base/overridable_instance.h"
+
 namespace base {
 
 // Facts about the machine that a test cannot change under Wine (processor
 // features, the Windows version, free disk space). Production code asks
 // SystemFacts::Current(); tests install a subclass for their duration.
-class SystemFacts {
+class SystemFacts : public OverridableInstance<SystemFacts> {
  public:
   struct Version {
     DWORD major = 0;
@@ -30,24 +32,10 @@ class SystemFacts {
   virtual std::string GetUserRegion() const;
   // GetUserDefaultUILanguage.
   virtual LANGID GetUserDefaultUILanguage() const;
-
-  static const SystemFacts& Current();
-
- protected:
-  friend class ScopedSystemFactsForTesting;
-  static void Set(const SystemFacts* facts);
 };
 
-// Makes `facts` the current facts until destruction. Not thread-safe: set it
-// up before the code under test starts threads.
-class ScopedSystemFactsForTesting {
- public:
-  explicit ScopedSystemFactsForTesting(const SystemFacts* facts);
-  ScopedSystemFactsForTesting(const ScopedSystemFactsForTesting&) = delete;
-  ScopedSystemFactsForTesting& operator=(const ScopedSystemFactsForTesting&) =
-      delete;
-  ~ScopedSystemFactsForTesting();
-};
+// Makes `facts` the current facts until destruction.
+using ScopedSystemFactsForTesting = ScopedOverrideForTesting<SystemFacts>;
 
 }  // namespace base
 

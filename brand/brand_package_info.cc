@@ -60,6 +60,64 @@ std::string Origin(const char* origin, std::string_view path) {
   return std::string(origin) + std::string(path);
 }
 
+// A value that configurations set through a JSON path. The first
+// configuration to set it wins.
+struct BrandField {
+  const char* json_path;
+  // The label of its line in the brand log; null for values not logged.
+  const char* log_label;
+  // Exactly one of the two.
+  std::string BrandPackageInfo::*text = nullptr;
+  TriState BrandPackageInfo::*tri_state = nullptr;
+  // What the log shows for a tri-state that no configuration set.
+  bool unset_means = false;
+  // Clear() leaves the service URLs alone.
+  bool kept_by_clear = false;
+};
+
+// In the order of the brand log; values that are not logged sit anywhere.
+constexpr BrandField kBrandFields[] = {
+    {"brand_id", "Brand id: ", &BrandPackageInfo::brand_id_},
+    {"brand_name", "Brand name: ", &BrandPackageInfo::brand_name_},
+    {"install.setup_url", "Setup url: ", &BrandPackageInfo::setup_url_},
+    {"install.setup_url_version", "Versioned setup url: ",
+     &BrandPackageInfo::setup_url_version_},
+    {"install.setup_url64", "Setup url64: ", &BrandPackageInfo::setup_url64_},
+    {"install.setup_url_version64", "Versioned setup url64: ",
+     &BrandPackageInfo::setup_url_version64_},
+    {"install.setup_url32", "Setup url32: ", &BrandPackageInfo::setup_url32_},
+    {"install.setup_url_win7", "Setup url for Win7: ",
+     &BrandPackageInfo::setup_url_win7_},
+    {"languages.interface", "Default language: ",
+     &BrandPackageInfo::language_},
+    {"license_url", nullptr, &BrandPackageInfo::license_url_},
+    {"install.conf_policy_url", nullptr,
+     &BrandPackageInfo::privacy_policy_url_},
+    {"partner_id", nullptr, &BrandPackageInfo::partner_id_},
+    {"install.scenarios_url", "Zilva install scenarios url: ",
+     &BrandPackageInfo::scenarios_url_},
+    {"install.slide_url", "Install slide url by default: ",
+     &BrandPackageInfo::slide_url_},
+    {"install.slide_url_if_tagged", "Install slide url if tagged installer: ",
+     &BrandPackageInfo::slide_url_if_tagged_},
+    {"install.alternate_installer_title", "Show international title: ",
+     nullptr, &BrandPackageInfo::alternate_installer_title_},
+    {"install.send_statistics", "Send browser's statistics: ", nullptr,
+     &BrandPackageInfo::send_statistics_, /*unset_means=*/true},
+    {"install.make_browser_default", "Make browser default after import: ",
+     nullptr, &BrandPackageInfo::make_browser_default_, /*unset_means=*/true},
+    {"urls.variations", nullptr, &BrandPackageInfo::variations_url_, nullptr,
+     false, /*kept_by_clear=*/true},
+    {"urls.abt", nullptr, &BrandPackageInfo::abt_url_, nullptr, false,
+     /*kept_by_clear=*/true},
+    {"urls.webntp", nullptr, &BrandPackageInfo::webntp_url_, nullptr, false,
+     /*kept_by_clear=*/true},
+    {"install.preloaded_wallpapers_url", "Preloaded wallpapers url: ",
+     &BrandPackageInfo::preloaded_wallpapers_url_},
+    {"install.nrpin_trial_state", nullptr,
+     &BrandPackageInfo::pin_trial_state_},
+};
+
 }  // namespace
 
 BrandPackageInfo::BrandPackageInfo(std::wstring temp_dir)
@@ -69,21 +127,18 @@ BrandPackageInfo::~BrandPackageInfo() = default;
 
 void BrandPackageInfo::Clear() {
   LOG(INFO) << "Reset brand info.";
-  for (std::string* field :
-       {&brand_id_, &brand_name_, &setup_url_, &setup_url_version_,
-        &setup_url64_, &setup_url_version64_, &setup_url32_, &setup_url_win7_,
-        &language_, &partner_id_, &license_url_, &privacy_policy_url_,
-        &scenarios_url_, &slide_url_, &slide_url_if_tagged_,
-        &preloaded_wallpapers_url_, &pin_trial_state_}) {
-    field->clear();
+  for (const BrandField& field : kBrandFields) {
+    if (field.kept_by_clear)
+      continue;
+    if (field.text)
+      (this->*field.text).clear();
+    else
+      this->*field.tri_state = kTriStateNotSet;
   }
   brand_package_path_.clear();
   partner_package_path_.clear();
   test_ids_.clear();
   language_id_ = installer::kEnglishLanguageId;
-  alternate_installer_title_ = kTriStateNotSet;
-  send_statistics_ = kTriStateNotSet;
-  make_browser_default_ = kTriStateNotSet;
   has_install_pin_ = false;
   new_identity_first_screen_off_ = false;
   new_identity_dialogs_redesign_ = false;
@@ -104,36 +159,17 @@ void BrandPackageInfo::ApplyBrandInfo(std::string_view text) {
     return;
   }
 
-  ApplyString(root, "languages.interface", &language_);
+  for (const BrandField& field : kBrandFields) {
+    if (field.text)
+      ApplyString(root, field.json_path, &(this->*field.text));
+    else
+      ApplyTriState(root, field.json_path, &(this->*field.tri_state));
+  }
   language_id_ = static_cast<int32_t>(installer::LanguageIdForCode(language_));
-  ApplyString(root, "brand_id", &brand_id_);
-  ApplyString(root, "brand_name", &brand_name_);
-  ApplyString(root, "install.setup_url", &setup_url_);
-  ApplyString(root, "install.setup_url_version", &setup_url_version_);
-  ApplyString(root, "install.setup_url64", &setup_url64_);
-  ApplyString(root, "install.setup_url_version64", &setup_url_version64_);
-  ApplyString(root, "install.setup_url32", &setup_url32_);
-  ApplyString(root, "install.setup_url_win7", &setup_url_win7_);
-  ApplyString(root, "license_url", &license_url_);
-  ApplyString(root, "install.conf_policy_url", &privacy_policy_url_);
-  ApplyTriState(root, "install.alternate_installer_title",
-                &alternate_installer_title_);
-  ApplyTriState(root, "install.send_statistics", &send_statistics_);
-  ApplyTriState(root, "install.make_browser_default", &make_browser_default_);
-  ApplyString(root, "partner_id", &partner_id_);
-  ApplyString(root, "install.scenarios_url", &scenarios_url_);
-  ApplyString(root, "install.slide_url", &slide_url_);
-  ApplyString(root, "install.slide_url_if_tagged", &slide_url_if_tagged_);
-  ApplyString(root, "urls.variations", &variations_url_);
-  ApplyString(root, "urls.abt", &abt_url_);
-  ApplyString(root, "urls.webntp", &webntp_url_);
-  ApplyString(root, "install.preloaded_wallpapers_url",
-              &preloaded_wallpapers_url_);
   if (IsPresent(root, "install.pin")) {
     has_install_pin_ = true;
     LOG(INFO) << "Found install.pin";
   }
-  ApplyString(root, "install.nrpin_trial_state", &pin_trial_state_);
 
   // The feature switches are overwritten by every configuration that sets
   // them, so the package applied last decides.
@@ -207,25 +243,18 @@ void BrandPackageInfo::FillDefaults() {
 }
 
 void LogBrandInfo(const BrandPackageInfo& info) {
-  LOG(INFO) << "Brand id: " << info.brand_id_;
-  LOG(INFO) << "Brand name: " << info.brand_name_;
-  LOG(INFO) << "Setup url: " << info.setup_url_;
-  LOG(INFO) << "Versioned setup url: " << info.setup_url_version_;
-  LOG(INFO) << "Setup url64: " << info.setup_url64_;
-  LOG(INFO) << "Versioned setup url64: " << info.setup_url_version64_;
-  LOG(INFO) << "Setup url32: " << info.setup_url32_;
-  LOG(INFO) << "Setup url for Win7: " << info.setup_url_win7_;
-  LOG(INFO) << "Default language: " << info.language_;
-  LOG(INFO) << "Zilva install scenarios url: " << info.scenarios_url_;
-  LOG(INFO) << "Install slide url by default: " << info.slide_url_;
-  LOG(INFO) << "Install slide url if tagged installer: "
-            << info.slide_url_if_tagged_;
-  LOG(INFO) << "Show international title: "
-            << (info.alternate_installer_title_ == kTriStateTrue);
-  LOG(INFO) << "Send browser's statistics: " << info.send_statistics();
-  LOG(INFO) << "Make browser default after import: "
-            << info.make_browser_default();
-  LOG(INFO) << "Preloaded wallpapers url: " << info.preloaded_wallpapers_url_;
+  for (const BrandField& field : kBrandFields) {
+    if (!field.log_label)
+      continue;
+    if (field.text) {
+      LOG(INFO) << field.log_label << info.*field.text;
+    } else {
+      const TriState value = info.*field.tri_state;
+      LOG(INFO) << field.log_label
+                << (value == kTriStateTrue ||
+                    (value == kTriStateNotSet && field.unset_means));
+    }
+  }
   LOG(INFO) << "Test ids: " << JoinTestIds(info.test_ids_, ", ");
 }
 

@@ -2,6 +2,8 @@
 
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "brand/language.h"
 #include "chrome/installer/norvel/util/registry.h"
@@ -187,6 +189,67 @@ TEST_F(BrandPackageInfoTest, ClearResetsEverythingButTheTemporaryDirectory) {
   EXPECT_EQ(1033, info_.language_id_);
   EXPECT_EQ(dir_.path() + L"\\", info_.temp_dir_);
   EXPECT_THAT(Log(), HasSubstr("INFO: Reset brand info. ("));
+}
+
+// Every configured value lands in its own field, Clear() empties all but the
+// service URLs, and the log shows tri-states with their unset meaning.
+TEST_F(BrandPackageInfoTest, EveryConfiguredValueReachesItsField) {
+  info_.ApplyBrandInfo(R"({"brand_id": "id", "brand_name": "name",
+      "languages": {"interface": "uk"}, "license_url": "license",
+      "partner_id": "partner",
+      "urls": {"variations": "var", "abt": "abt", "webntp": "ntp"},
+      "install": {"setup_url": "u", "setup_url_version": "uv",
+        "setup_url64": "u64", "setup_url_version64": "uv64",
+        "setup_url32": "u32", "setup_url_win7": "u7",
+        "conf_policy_url": "privacy", "scenarios_url": "scenarios",
+        "slide_url": "slide", "slide_url_if_tagged": "tagged",
+        "preloaded_wallpapers_url": "walls", "nrpin_trial_state": "pin",
+        "alternate_installer_title": true, "send_statistics": false,
+        "make_browser_default": true}})");
+  const std::vector<std::pair<std::string BrandPackageInfo::*, const char*>>
+      texts = {{&BrandPackageInfo::brand_id_, "id"},
+               {&BrandPackageInfo::brand_name_, "name"},
+               {&BrandPackageInfo::language_, "uk"},
+               {&BrandPackageInfo::license_url_, "license"},
+               {&BrandPackageInfo::partner_id_, "partner"},
+               {&BrandPackageInfo::setup_url_, "u"},
+               {&BrandPackageInfo::setup_url_version_, "uv"},
+               {&BrandPackageInfo::setup_url64_, "u64"},
+               {&BrandPackageInfo::setup_url_version64_, "uv64"},
+               {&BrandPackageInfo::setup_url32_, "u32"},
+               {&BrandPackageInfo::setup_url_win7_, "u7"},
+               {&BrandPackageInfo::privacy_policy_url_, "privacy"},
+               {&BrandPackageInfo::scenarios_url_, "scenarios"},
+               {&BrandPackageInfo::slide_url_, "slide"},
+               {&BrandPackageInfo::slide_url_if_tagged_, "tagged"},
+               {&BrandPackageInfo::preloaded_wallpapers_url_, "walls"},
+               {&BrandPackageInfo::pin_trial_state_, "pin"},
+               {&BrandPackageInfo::variations_url_, "var"},
+               {&BrandPackageInfo::abt_url_, "abt"},
+               {&BrandPackageInfo::webntp_url_, "ntp"}};
+  for (const auto& [member, value] : texts)
+    EXPECT_EQ(value, info_.*member);
+  EXPECT_EQ(1058, info_.language_id_);
+  EXPECT_EQ(kTriStateTrue, info_.alternate_installer_title_);
+  EXPECT_EQ(kTriStateFalse, info_.send_statistics_);
+  EXPECT_EQ(kTriStateTrue, info_.make_browser_default_);
+  LogBrandInfo(info_);
+  EXPECT_THAT(Log(), HasSubstr("INFO: Show international title: 1 ("));
+  EXPECT_THAT(Log(), HasSubstr("INFO: Send browser's statistics: 0 ("));
+  EXPECT_THAT(Log(), HasSubstr("INFO: Versioned setup url64: uv64 ("));
+
+  info_.Clear();
+  for (const auto& [member, value] : texts) {
+    const bool service_url = member == &BrandPackageInfo::variations_url_ ||
+                             member == &BrandPackageInfo::abt_url_ ||
+                             member == &BrandPackageInfo::webntp_url_;
+    EXPECT_EQ(service_url ? value : "", info_.*member) << value;
+  }
+  EXPECT_EQ(kTriStateNotSet, info_.alternate_installer_title_);
+  EXPECT_EQ(kTriStateNotSet, info_.make_browser_default_);
+  LogBrandInfo(info_);
+  EXPECT_THAT(Log(), HasSubstr("INFO: Show international title: 0 ("));
+  EXPECT_THAT(Log(), HasSubstr("INFO: Send browser's statistics: 1 ("));
 }
 
 TEST_F(BrandPackageInfoTest, TestIdTexts) {

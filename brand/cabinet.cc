@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/system_library.h"
 #include "logging/file_logger.h"
 
 namespace installer {
@@ -23,23 +24,12 @@ struct CabinetFunctions {
   FDIDestroyFn destroy = nullptr;
 };
 
-// Loads cabinet.dll from the Windows directory once per process and keeps
+// Loads cabinet.dll from the system directory once per process and keeps
 // it loaded.
 const CabinetFunctions* GetCabinetFunctions() {
   static const CabinetFunctions functions = [] {
     CabinetFunctions result;
-    HMODULE module = nullptr;
-    for (const wchar_t* candidate : {L"%WINDIR%\\system32\\cabinet.dll",
-                                     L"%SYSTEMROOT%\\system32\\cabinet.dll",
-                                     L"C:\\Windows\\system32\\cabinet.dll"}) {
-      wchar_t path[MAX_PATH];
-      DWORD len = ::ExpandEnvironmentStringsW(candidate, path, MAX_PATH);
-      if (len == 0 || len > MAX_PATH)
-        continue;
-      module = ::LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-      if (module)
-        break;
-    }
+    HMODULE module = base::LoadSystemLibrary(L"cabinet.dll");
     if (!module)
       return result;
     result.create = reinterpret_cast<FDICreateFn>(

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/der_reader.h"
+#include "base/pe_image_reader.h"
+
 namespace install_util {
 
 const uint8_t kDummyCertificateTemplate[kDummyCertificateTemplateSize] = {
@@ -27,166 +30,20 @@ const uint8_t kDummyCertificateTemplate[kDummyCertificateTemplateSize] = {
 
 namespace {
 
-// Offsets inside the PE headers.
-constexpr uint64_t kLfanewOffset = 0x3c;
-constexpr uint32_t kPeSignature = 0x00004550;  // "PE\0\0"
-constexpr uint16_t kPe32Magic = 0x10b;
-constexpr uint16_t kPe32PlusMagic = 0x20b;
-// From e_lfanew to the optional header's magic.
-constexpr uint64_t kOptionalHeaderOffset = 24;
-// From the optional header to NumberOfRvaAndSizes.
-constexpr uint64_t kRvaCountOffsetPe32 = 92;
-constexpr uint64_t kRvaCountOffsetPe32Plus = 108;
-// From NumberOfRvaAndSizes to the security directory entry (the fifth).
-constexpr uint64_t kSecurityEntryOffset = 4 + 4 * 8;
-// WIN_CERTIFICATE: dwLength, wRevision, wCertificateType.
-constexpr uint64_t kWinCertificateHeaderSize = 8;
+using base::CertificateTableLocation;
+using base::DerCursor;
+using base::DerStatus;
 
 constexpr uint8_t kAppendedTagMagic[4] = {'N', 'a', 'c', 't'};
 // Magic and the 16-bit tag length.
 constexpr uint64_t kAppendedTagHeaderSize = 6;
-
-// Little-endian reads that fail instead of reading past `bytes`.
-bool ReadLE16(std::span<const uint8_t> bytes, uint64_t offset, uint16_t* out) {
-  if (offset > bytes.size() || bytes.size() - offset < 2)
-    return false;
-  *out = static_cast<uint16_t>(bytes[offset] | (bytes[offset + 1] << 8));
-  return true;
-}
-
-bool ReadLE32(std::span<const uint8_t> bytes, uint64_t offset, uint32_t* out) {
-  if (offset > bytes.size() || bytes.size() - offset < 4)
-    return false;
-  *out = static_cast<uint32_t>(bytes[offset]) |
-         (static_cast<uint32_t>(bytes[offset + 1]) << 8) |
-         (static_cast<uint32_t>(bytes[offset + 2]) << 16) |
-         (static_cast<uint32_t>(bytes[offset + 3]) << 24);
-  return true;
-}
+// The appended block follows a signature blob that starts with a SEQUENCE
+// with a two-byte length.
+constexpr uint8_t kDerSequence = 0x30;
+constexpr uint8_t kDerTwoLengthBytes = 0x82;
 
 uint16_t BigEndian16(const uint8_t* p) {
   return static_cast<uint16_t>((p[0] << 8) | p[1]);
-}
-
-enum class HeaderStatus { kOk, kBadLengthCount, kOutOfBounds };
-
-// A position inside DER data and the end of the element that encloses it.
-// The tag byte is never checked: the walk goes by position only.
-class DerCursor {
- public:
-  explicit DerCursor(std::span<const uint8_t> bytes) : bytes_(bytes) {}
-
-  // Reads the header of the element at the cursor. A long-form length takes
-  // 1 to 4 big-endian bytes; the whole element must fit before the end.
-  HeaderStatus ReadHeader(uint64_t* header_size, uint64_t* total_size) const {
-    if (bytes_.size() < 2)
-      return HeaderStatus::kOutOfBounds;
-    uint64_t length = bytes_[1];
-    uint64_t header = 2;
-    if (length >= 0x80) {
-      const uint64_t count = length & 0x7f;
-      if (count < 1 || count > 4)
-        return HeaderStatus::kBadLengthCount;
-      if (bytes_.size() - 2 < count)
-        return HeaderStatus::kOutOfBounds;
-      length = 0;
-      for (uint64_t i = 0; i < count; ++i)
-        length = (length << 8) | bytes_[2 + i];
-      header += count;
-    }
-    // Both terms are below 2^33, so the sum cannot overflow.
-    if (header + length > bytes_.size())
-      return HeaderStatus::kOutOfBounds;
-    *header_size = header;
-    *total_size = header + length;
-    return HeaderStatus::kOk;
-  }
-
-  // The cursor moves into the element: it now covers its contents only.
-  bool Enter() {
-    uint64_t header = 0, total = 0;
-    if (ReadHeader(&header, &total) != HeaderStatus::kOk)
-      return false;
-    bytes_ = bytes_.subspan(header, total - header);
-    return true;
-  }
-
-  // The cursor moves past the element.
-  bool Skip() {
-    uint64_t header = 0, total = 0;
-    if (ReadHeader(&header, &total) != HeaderStatus::kOk)
-      return false;
-    bytes_ = bytes_.subspan(total);
-    return true;
-  }
-
-  // Hands out a cursor over the whole element at the position (header
-  // included) and moves past it.
-  HeaderStatus Next(DerCursor* element) {
-    uint64_t header = 0, total = 0;
-    const HeaderStatus status = ReadHeader(&header, &total);
-    if (status != HeaderStatus::kOk)
-      return status;
-    *element = DerCursor(bytes_.first(total));
-    bytes_ = bytes_.subspan(total);
-    return HeaderStatus::kOk;
-  }
-
-  bool AtEnd() const { return bytes_.empty(); }
-  std::span<const uint8_t> remaining() const { return bytes_; }
-
- private:
-  std::span<const uint8_t> bytes_;
-};
-
-// Position of the security entry of the data directory, for PE32 and PE32+
-// images alike; false when `image` is not a PE image.
-bool FindSecurityEntry(std::span<const uint8_t> image, uint64_t* entry) {
-  uint32_t lfanew = 0;
-  if (image.size() < 64 || !ReadLE32(image, kLfanewOffset, &lfanew))
-    return false;
-  if (image.size() < uint64_t{lfanew} + 96)
-    return false;
-  uint32_t signature = 0;
-  uint16_t magic = 0;
-  if (!ReadLE32(image, lfanew, &signature) || signature != kPeSignature ||
-      !ReadLE16(image, lfanew + kOptionalHeaderOffset, &magic)) {
-    return false;
-  }
-  uint64_t rva_count_position = lfanew + kOptionalHeaderOffset;
-  if (magic == kPe32Magic)
-    rva_count_position += kRvaCountOffsetPe32;
-  else if (magic == kPe32PlusMagic)
-    rva_count_position += kRvaCountOffsetPe32Plus;
-  else
-    return false;
-  if (image.size() < rva_count_position + 44)
-    return false;
-  *entry = rva_count_position + kSecurityEntryOffset;
-  return true;
-}
-
-// The certificate table as the data directory describes it; false when the
-// image is not a PE image or the table lies outside the file.
-bool FindCertificateTable(std::span<const uint8_t> image,
-                          uint64_t* table_offset,
-                          uint64_t* table_size) {
-  uint64_t entry = 0;
-  if (!FindSecurityEntry(image, &entry))
-    return false;
-  uint32_t offset = 0, size = 0;
-  if (!ReadLE32(image, entry, &offset) || !ReadLE32(image, entry + 4, &size)) {
-    return false;
-  }
-  if (image.size() < uint64_t{offset} + size)
-    return false;
-  // An unsigned image has an empty entry; offset 0 would otherwise make the
-  // walk read the DOS header as a signature.
-  if (offset == 0 || size < kWinCertificateHeaderSize)
-    return false;
-  *table_offset = offset;
-  *table_size = size;
-  return true;
 }
 
 // Appends the tag of `certificate` (a cursor over one whole certificate
@@ -230,21 +87,23 @@ void AppendDummyCertificateTag(DerCursor certificate, std::string* tag) {
 
 CertificateTagStatus ParseFakeCertificateTagImpl(std::span<const uint8_t> image,
                                                  std::string* tag) {
-  uint64_t table_offset = 0, table_size = 0;
-  if (!FindCertificateTable(image, &table_offset, &table_size))
+  const std::optional<CertificateTableLocation> location =
+      base::ReadSecurityDirectory(image, base::PeHeaderChecks::kLayout);
+  if (!location || !base::IsCertificateTableInFile(*location, image.size()))
     return CertificateTagStatus::kNoCertificateTable;
 
   // The signature blob after the WIN_CERTIFICATE header; it may not reach
   // beyond the table.
-  DerCursor table(image.subspan(table_offset + kWinCertificateHeaderSize,
-                                table_size - kWinCertificateHeaderSize));
-  DerCursor cursor(std::span<const uint8_t>{});
+  constexpr size_t kHeader = sizeof(base::pe::WinCertificateHeader);
+  DerCursor table(image.subspan(location->table_offset + kHeader,
+                                location->table_size - kHeader));
+  DerCursor cursor;
   switch (table.Next(&cursor)) {
-    case HeaderStatus::kOk:
+    case DerStatus::kOk:
       break;
-    case HeaderStatus::kBadLengthCount:
+    case DerStatus::kBadLengthCount:
       return CertificateTagStatus::kNoCertificateTable;
-    case HeaderStatus::kOutOfBounds:
+    case DerStatus::kOutOfBounds:
       return CertificateTagStatus::kInvalidAsn1;
   }
 
@@ -263,8 +122,8 @@ CertificateTagStatus ParseFakeCertificateTagImpl(std::span<const uint8_t> image,
   // Every certificate must lie inside the set, so the walk ends exactly at
   // its end.
   while (!cursor.AtEnd()) {
-    DerCursor certificate(std::span<const uint8_t>{});
-    if (cursor.Next(&certificate) != HeaderStatus::kOk)
+    DerCursor certificate;
+    if (cursor.Next(&certificate) != DerStatus::kOk)
       return CertificateTagStatus::kInvalidAsn1;
     AppendDummyCertificateTag(certificate, tag);
   }
@@ -284,25 +143,24 @@ CertificateTagStatus ParseFakeCertificateTag(std::span<const uint8_t> image,
 
 std::optional<std::span<const uint8_t>> FindAppendedTag(
     std::span<const uint8_t> image) {
-  if (image.size() < 2 || image[0] != 'M' || image[1] != 'Z')
+  if (!base::HasDosSignature(image))
     return std::nullopt;
-  uint64_t entry = 0;
-  if (!FindSecurityEntry(image, &entry))
+  const std::optional<CertificateTableLocation> location =
+      base::ReadSecurityDirectory(image, base::PeHeaderChecks::kLayout);
+  if (!location || location->table_offset == 0)
     return std::nullopt;
-  uint32_t table_offset = 0, table_size = 0;
-  if (!ReadLE32(image, entry, &table_offset) || table_offset == 0 ||
-      !ReadLE32(image, entry + 4, &table_size)) {
-    return std::nullopt;
-  }
+  const uint64_t table_offset = location->table_offset;
   // The block belongs to the table; reads stop at the table's end or the
   // image's end, whichever comes first.
   const uint64_t limit =
-      std::min<uint64_t>(image.size(), uint64_t{table_offset} + table_size);
+      std::min<uint64_t>(image.size(), table_offset + location->table_size);
 
   // The PKCS#7 blob must start with a SEQUENCE with a two-byte length L.
-  const uint64_t blob = uint64_t{table_offset} + kWinCertificateHeaderSize;
-  if (blob + 4 > limit || image[blob] != 0x30 || image[blob + 1] != 0x82)
+  const uint64_t blob = table_offset + sizeof(base::pe::WinCertificateHeader);
+  if (blob + 4 > limit || image[blob] != kDerSequence ||
+      image[blob + 1] != kDerTwoLengthBytes) {
     return std::nullopt;
+  }
   const uint64_t blob_length = BigEndian16(&image[blob + 2]);
   // The end of the blob (header 8 + 4 + L) rounded up to 8 bytes.
   const uint64_t block =

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "base/pe_image_reader.h"
 #include "base/strings.h"
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
@@ -136,11 +137,11 @@ TEST_F(InstallerTagTest, UnsignedFileHasNoCertificateTable) {
 // Position of the security entry of the data directory of the PE32 or
 // PE32+ image in `bytes` (the fixtures are built like the test binary).
 size_t SecurityEntry(const std::string& bytes) {
-  uint32_t lfanew = 0;
-  uint16_t magic = 0;
-  memcpy(&lfanew, bytes.data() + 0x3c, 4);
-  memcpy(&magic, bytes.data() + lfanew + 24, 2);
-  return lfanew + 24 + (magic == 0x10b ? 128 : 144);
+  auto location = base::ReadSecurityDirectory(
+      {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()},
+      base::PeHeaderChecks::kLoader);
+  EXPECT_TRUE(location);
+  return location ? location->directory_entry_offset : 0;
 }
 
 uint32_t TableOffset(const std::string& bytes) {

@@ -1,6 +1,7 @@
 #include "brand/tag_test_images.h"
 
 #include "brand/installer_tag_parser.h"
+#include "test/support/pe_test_image.h"
 
 namespace install_util::test_images {
 
@@ -81,7 +82,8 @@ std::string SignedData(const std::vector<std::string>& certificates,
 }
 
 uint32_t SecurityEntryOffset(bool pe32_plus) {
-  return kLfanew + 24 + (pe32_plus ? 108 : 92) + 4 + 4 * 8;
+  return test::SecurityEntryOffset(
+      {.pe32_plus = pe32_plus, .nt_headers_offset = kLfanew});
 }
 
 void PutLE32(std::string* bytes, size_t offset, uint32_t value) {
@@ -90,17 +92,6 @@ void PutLE32(std::string* bytes, size_t offset, uint32_t value) {
 }
 
 std::string Image(std::string_view blob, ImageOptions options) {
-  std::string image(kTableOffset, '\0');
-  image[0] = 'M';
-  image[1] = 'Z';
-  PutLE32(&image, 0x3c, kLfanew);
-  image.replace(kLfanew, 4, std::string("PE\0\0", 4));
-  const uint16_t magic = options.pe32_plus ? 0x20b : 0x10b;
-  image[kLfanew + 24] = static_cast<char>(magic & 0xff);
-  image[kLfanew + 25] = static_cast<char>(magic >> 8);
-  // NumberOfRvaAndSizes
-  PutLE32(&image, SecurityEntryOffset(options.pe32_plus) - 36, 16);
-
   std::string table(8, '\0');
   table += blob;
   table.append((8 - table.size() % 8) % 8, '\0');
@@ -110,10 +101,13 @@ std::string Image(std::string_view blob, ImageOptions options) {
   table[4] = 0x00;  // revision 2.0
   table[5] = 0x02;
   table[6] = 0x02;  // PKCS#7 signed data
-  PutLE32(&image, SecurityEntryOffset(options.pe32_plus), kTableOffset);
-  PutLE32(&image, SecurityEntryOffset(options.pe32_plus) + 4,
-          static_cast<uint32_t>(table.size()));
-  return image + table;
+  const std::vector<uint8_t> headers = test::MakePeHeaders(
+      {.pe32_plus = options.pe32_plus,
+       .nt_headers_offset = kLfanew,
+       .table_offset = kTableOffset,
+       .table_size = static_cast<uint32_t>(table.size())},
+      kTableOffset);
+  return std::string(headers.begin(), headers.end()) + table;
 }
 
 std::string AppendedBlock(std::string_view tag) {

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <optional>
 #include <utility>
 
 #include "base/digest.h"
@@ -62,6 +63,91 @@ base::ScopedFileHandle OpenForAppend(const std::wstring& path) {
   return base::ScopedFileHandle(::CreateFileW(
       path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// The folder of `path` and every missing ancestor; true when there is none
+// to make.
+bool CreateParentDirectory(const std::wstring& path) {
+  const size_t sep = path.find_last_of(L"\\/");
+  return sep == std::wstring::npos || sep == 0 ||
+         CreateDirectoryTree(path.substr(0, sep));
+}
+
+// What stands before and after the text of every line of an entry:
+// "date time pid:tid " and " (function:line)".
+struct LineFrame {
+  std::string header;
+  std::string suffix;
+};
+
+// Nullopt when either part would not fit the line buffer: such an entry is
+// dropped.
+std::optional<LineFrame> FormatLineFrame(const LogMessage& message) {
+  SYSTEMTIME utc = {};
+  ::FileTimeToSystemTime(&message.time(), &utc);
+  char header[kLineBufferSize];
+  const int header_len = std::snprintf(
+      header, sizeof(header), "%04d-%02d-%02d %02d:%02d:%02d.%03d %02d:%02d ",
+      utc.wYear, utc.wMonth, utc.wDay, utc.wHour, utc.wMinute, utc.wSecond,
+      utc.wMilliseconds, static_cast<int>(message.process_id()),
+      static_cast<int>(message.thread_id()));
+  char suffix[kLineBufferSize];
+  const int suffix_len =
+      std::snprintf(suffix, sizeof(suffix), " (%s:%d)", message.function(),
+                    static_cast<int>(message.line()));
+  if (header_len < 0 || header_len >= static_cast<int>(kLineBufferSize) ||
+      suffix_len < 0 || suffix_len >= static_cast<int>(kLineBufferSize)) {
+    return std::nullopt;
+  }
+  return LineFrame{std::string(header, static_cast<size_t>(header_len)),
+                   std::string(suffix, static_cast<size_t>(suffix_len))};
+}
+
+// Holds the named mutex shared by every process that writes the log, for
+// one entry. A mutex that cannot be had within a second is written past.
+class ScopedLogLock {
+ public:
+  explicit ScopedLogLock(const std::wstring& name)
+      : mutex_(::CreateMutexW(nullptr, FALSE, name.c_str())) {
+    if (!mutex_.is_valid())
+      return;
+    switch (::WaitForSingleObject(mutex_.get(), kMutexWaitMs)) {
+      case WAIT_OBJECT_0:
+        taken_ = true;
+        break;
+      case WAIT_ABANDONED:
+        taken_ = abandoned_ = true;
+        break;
+      default:
+        break;
+    }
+  }
+  ScopedLogLock(const ScopedLogLock&) = delete;
+  ScopedLogLock& operator=(const ScopedLogLock&) = delete;
+  ~ScopedLogLock() {
+    if (taken_)
+      ::ReleaseMutex(mutex_.get());
+  }
+
+  bool taken() const { return taken_; }
+  // Taken over from a process that ended while holding it.
+  bool abandoned() const { return abandoned_; }
+
+ private:
+  base::ScopedKernelHandle mutex_;
+  bool taken_ = false;
+  bool abandoned_ = false;
+};
+
+// One line of the logger's own about its file: "LOGGING: <what><path>".
+void AppendFileNote(std::string_view header,
+                    std::string_view what,
+                    const std::wstring& path,
+                    std::string* out) {
+  out->append(header);
+  out->append("LOGGING: ");
+  out->append(what);
+  out->append(base::WideToUTF8(path));
 }
 
 }  // namespace
@@ -235,115 +321,88 @@ int FileLogger::FileErrorFromSystemError(DWORD error) {
 }
 
 void FileLogger::Emit(const LogMessage& message) {
-  SYSTEMTIME utc = {};
-  ::FileTimeToSystemTime(&message.time(), &utc);
-
-  char header[kLineBufferSize];
-  int header_len = std::snprintf(
-      header, sizeof(header), "%04d-%02d-%02d %02d:%02d:%02d.%03d %02d:%02d ",
-      utc.wYear, utc.wMonth, utc.wDay, utc.wHour, utc.wMinute, utc.wSecond,
-      utc.wMilliseconds, static_cast<int>(message.process_id()),
-      static_cast<int>(message.thread_id()));
-  char suffix[kLineBufferSize];
-  int suffix_len =
-      std::snprintf(suffix, sizeof(suffix), " (%s:%d)", message.function(),
-                    static_cast<int>(message.line()));
-  if (header_len < 0 || header_len >= static_cast<int>(kLineBufferSize) ||
-      suffix_len < 0 || suffix_len >= static_cast<int>(kLineBufferSize)) {
+  const std::optional<LineFrame> frame = FormatLineFrame(message);
+  if (!frame)
     return;
-  }
-  const std::string_view header_text(header, static_cast<size_t>(header_len));
-  const std::string path_utf8 = base::WideToUTF8(path_);
-
-  enum class Lock { kAcquired, kAbandoned, kNotTaken };
-  base::ScopedKernelHandle mutex(
-      ::CreateMutexW(nullptr, FALSE, mutex_name_.c_str()));
-  Lock lock = Lock::kNotTaken;
-  if (mutex.is_valid()) {
-    switch (::WaitForSingleObject(mutex.get(), kMutexWaitMs)) {
-      case WAIT_OBJECT_0:
-        lock = Lock::kAcquired;
-        break;
-      case WAIT_ABANDONED:
-        lock = Lock::kAbandoned;
-        break;
-      default:
-        break;
-    }
-  }
-  base::ScopedMutexRelease release(lock == Lock::kNotTaken ? nullptr
-                                                           : mutex.get());
-
-  size_t sep = path_.find_last_of(L"\\/");
-  if (sep != std::wstring::npos && sep > 0 &&
-      !CreateDirectoryTree(path_.substr(0, sep))) {
+  const ScopedLogLock lock(mutex_name_);
+  if (!CreateParentDirectory(path_))
     return;
-  }
   base::ScopedFileHandle file = OpenForAppend(path_);
   if (!file.is_valid())
     return;
 
   std::string out;
-  if (!rotation_failed_) {
-    LARGE_INTEGER length;
-    if (!::GetFileSizeEx(file.get(), &length)) {
-      base::PlatformLogError("Unable to get file length.");
-    } else if (static_cast<uint64_t>(length.QuadPart) +
-                   static_cast<uint64_t>(header_len) +
-                   static_cast<uint64_t>(message.text().size()) >=
-               max_size_) {
-      file.reset();
-      const std::wstring rotated = RotatedPath(path_);
-      bool moved = ::ReplaceFileW(rotated.c_str(), path_.c_str(), nullptr,
-                                  REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                                  nullptr) != FALSE;
-      int file_error = 0;
-      if (!moved) {
-        file_error = FileErrorFromSystemError(::GetLastError());
-        moved = ::MoveFileW(path_.c_str(), rotated.c_str()) != FALSE;
-        // A missing rotated file is the usual case; the move's reason is
-        // the one worth reporting then.
-        if (!moved && file_error == -4)
-          file_error = FileErrorFromSystemError(::GetLastError());
-      }
-      file = OpenForAppend(path_);
-      if (!file.is_valid())
-        return;
-      if (!moved) {
-        rotation_failed_ = 1;
-        out.append(header_text);
-        out += "LOGGING: Failed to rotate log file ";
-        out += path_utf8;
-        out += ": ";
-        out += std::to_string(file_error);
-        out += "\n";
-      }
-    }
+  if (!rotation_failed_ &&
+      !RotateIfFull(frame->header.size() + message.text().size(),
+                    frame->header, &file, &out)) {
+    return;
   }
-
-  if (lock == Lock::kNotTaken && !lock_failure_reported_) {
-    lock_failure_reported_ = 1;
-    out.append(header_text);
-    out += "LOGGING: Failed to lock log file ";
-    out += path_utf8;
-    out += "\n";
-  }
-  if (lock == Lock::kAbandoned) {
-    out.append(header_text);
-    out += "LOGGING: Abandoned log mutex recovered for file ";
-    out += path_utf8;
-    out += "\n";
-  }
-  out.append(header_text);
+  AppendLockNotes(lock.taken(), lock.abandoned(), frame->header, &out);
+  out.append(frame->header);
   out += LevelText(message.severity());
   out += ": ";
   out += message.text();
-  out.append(suffix, static_cast<size_t>(suffix_len));
+  out.append(frame->suffix);
   out += "\n";
 
   DWORD written = 0;
   ::WriteFile(file.get(), out.data(), static_cast<DWORD>(out.size()), &written,
               nullptr);
+}
+
+bool FileLogger::RotateIfFull(uint64_t incoming,
+                              std::string_view header,
+                              base::ScopedFileHandle* file,
+                              std::string* out) {
+  LARGE_INTEGER length;
+  if (!::GetFileSizeEx(file->get(), &length)) {
+    base::PlatformLogError("Unable to get file length.");
+    return true;
+  }
+  if (static_cast<uint64_t>(length.QuadPart) + incoming < max_size_)
+    return true;
+
+  file->reset();
+  const std::wstring rotated = RotatedPath(path_);
+  bool moved = ::ReplaceFileW(rotated.c_str(), path_.c_str(), nullptr,
+                              REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                              nullptr) != FALSE;
+  int file_error = 0;
+  if (!moved) {
+    file_error = FileErrorFromSystemError(::GetLastError());
+    moved = ::MoveFileW(path_.c_str(), rotated.c_str()) != FALSE;
+    // A missing rotated file is the usual case; the move's reason is
+    // the one worth reporting then.
+    if (!moved && file_error == -4)
+      file_error = FileErrorFromSystemError(::GetLastError());
+  }
+  *file = OpenForAppend(path_);
+  if (!file->is_valid())
+    return false;
+  if (!moved) {
+    rotation_failed_ = 1;
+    AppendFileNote(header, "Failed to rotate log file ", path_, out);
+    *out += ": ";
+    *out += std::to_string(file_error);
+    *out += "\n";
+  }
+  return true;
+}
+
+void FileLogger::AppendLockNotes(bool lock_taken,
+                                 bool lock_abandoned,
+                                 std::string_view header,
+                                 std::string* out) {
+  if (!lock_taken && !lock_failure_reported_) {
+    lock_failure_reported_ = 1;
+    AppendFileNote(header, "Failed to lock log file ", path_, out);
+    *out += "\n";
+  }
+  if (lock_abandoned) {
+    AppendFileNote(header, "Abandoned log mutex recovered for file ", path_,
+                   out);
+    *out += "\n";
+  }
 }
 
 std::wstring GetLogFilePath() {

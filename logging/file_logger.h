@@ -9,6 +9,7 @@
 #include <string_view>
 #include <type_traits>
 
+#include "base/scoped_handle.h"
 #include "logging/function_name.h"
 
 namespace broupdater {
@@ -138,6 +139,19 @@ class FileLogger {
   static int FileErrorFromSystemError(DWORD error);
 
  private:
+  // Moves the file aside when `incoming` more bytes would make it reach the
+  // size limit, then reopens `file`; a failed move is noted in `out` once.
+  // False when the file cannot be reopened.
+  bool RotateIfFull(uint64_t incoming,
+                    std::string_view header,
+                    base::ScopedFileHandle* file,
+                    std::string* out);
+  // The lines that tell of trouble with the log mutex.
+  void AppendLockNotes(bool lock_taken,
+                       bool lock_abandoned,
+                       std::string_view header,
+                       std::string* out);
+
   std::wstring path_;
   std::wstring mutex_name_;
   uint32_t max_size_;

@@ -2,31 +2,92 @@
 
 #include <objbase.h>
 
+#include <iterator>
 #include <string>
+#include <vector>
 
 namespace test {
 namespace {
 
-// Not volatile: code under test creates ordinary keys below the scratch
-// keys, and a volatile key cannot have those.
-constexpr wchar_t kTestKey[] = L"Software\\LiteInstallerTests";
+// FILETIME counts 100-nanosecond intervals.
+constexpr uint64_t kOneDay = 24ull * 60 * 60 * 10'000'000;
+
+uint64_t Now() {
+  FILETIME now;
+  ::GetSystemTimeAsFileTime(&now);
+  return (static_cast<uint64_t>(now.dwHighDateTime) << 32) |
+         now.dwLowDateTime;
+}
+
+// The time at the start of a scratch key's name; false for a name that does
+// not start with one.
+bool ParseCreationTime(const std::wstring& name, uint64_t* created) {
+  const size_t end = name.find(L'_');
+  if (end == 0 || end == std::wstring::npos)
+    return false;
+  uint64_t value = 0;
+  for (size_t i = 0; i < end; ++i) {
+    if (name[i] < L'0' || name[i] > L'9')
+      return false;
+    const uint64_t digit = static_cast<uint64_t>(name[i] - L'0');
+    if (value > (UINT64_MAX - digit) / 10)
+      return false;
+    value = value * 10 + digit;
+  }
+  *created = value;
+  return true;
+}
+
+// Removes the scratch keys below `parent` that are older than a day, and
+// anything else found there: only scratch keys belong below it.
+void DeleteStaleScratchKeys(HKEY parent, uint64_t now) {
+  std::vector<std::wstring> stale;
+  wchar_t name[256];
+  for (DWORD index = 0;; ++index) {
+    DWORD length = static_cast<DWORD>(std::size(name));
+    if (::RegEnumKeyExW(parent, index, name, &length, nullptr, nullptr,
+                        nullptr, nullptr) != ERROR_SUCCESS) {
+      break;
+    }
+    uint64_t created = 0;
+    if (!ParseCreationTime(name, &created) ||
+        (created < now && now - created > kOneDay)) {
+      stale.emplace_back(name, length);
+    }
+  }
+  // Deleting while enumerating would shift the indices.
+  for (const std::wstring& key : stale)
+    ::RegDeleteTreeW(parent, key.c_str());
+}
 
 }  // namespace
 
+// static
+std::wstring ScopedRegistryOverride::ScratchKeyName(uint64_t created) {
+  GUID guid;
+  wchar_t guid_text[40] = {};
+  if (FAILED(::CoCreateGuid(&guid)) ||
+      ::StringFromGUID2(guid, guid_text, 40) == 0) {
+    return std::wstring();
+  }
+  return std::to_wstring(created) + L"_" +
+         std::to_wstring(::GetCurrentProcessId()) + L"_" + guid_text;
+}
+
 ScopedRegistryOverride::ScopedRegistryOverride(int hives) {
-  if (::RegCreateKeyExW(HKEY_CURRENT_USER, kTestKey, 0, nullptr,
+  // Not volatile: code under test creates ordinary keys below the scratch
+  // keys, and a volatile key cannot have those.
+  if (::RegCreateKeyExW(HKEY_CURRENT_USER, kTestKeyPath, 0, nullptr,
                         REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
                         &parent_, nullptr) != ERROR_SUCCESS) {
     parent_ = nullptr;
     return;
   }
-  GUID guid;
-  wchar_t guid_text[40] = {};
-  if (FAILED(::CoCreateGuid(&guid)) ||
-      ::StringFromGUID2(guid, guid_text, 40) == 0) {
+  const uint64_t now = Now();
+  DeleteStaleScratchKeys(parent_, now);
+  scratch_name_ = ScratchKeyName(now);
+  if (scratch_name_.empty())
     return;
-  }
-  scratch_name_ = std::to_wstring(::GetCurrentProcessId()) + L"_" + guid_text;
 
   ok_ = true;
   // Open every scratch key before redirecting anything: once HKCU is
@@ -64,7 +125,7 @@ ScopedRegistryOverride::~ScopedRegistryOverride() {
       ::RegDeleteTreeW(parent_, scratch_name_.c_str());
     ::RegCloseKey(parent_);
     // Fails, as it should, while another test process has scratch keys.
-    ::RegDeleteKeyW(HKEY_CURRENT_USER, kTestKey);
+    ::RegDeleteKeyW(HKEY_CURRENT_USER, kTestKeyPath);
   }
 }
 

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 namespace test {
@@ -12,9 +13,16 @@ namespace test {
 // On destruction the predefined keys are restored and the scratch keys
 // deleted. Process-wide: use one at a time, before starting threads that
 // touch the registry.
+//
+// Scratch keys are named after the time they were made; a run that crashed
+// leaves its keys behind, and every new override removes those older than a
+// day (a test never runs that long).
 class ScopedRegistryOverride {
  public:
   enum Hives { kCurrentUser = 1, kLocalMachine = 2 };
+
+  // HKEY_CURRENT_USER\<kTestKeyPath> holds the scratch keys.
+  static constexpr wchar_t kTestKeyPath[] = L"Software\\LiteInstallerTests";
 
   explicit ScopedRegistryOverride(int hives = kCurrentUser);
   ScopedRegistryOverride(const ScopedRegistryOverride&) = delete;
@@ -29,6 +37,10 @@ class ScopedRegistryOverride {
   // check where values went.
   HKEY current_user_root() const { return hkcu_root_; }
   HKEY local_machine_root() const { return hklm_root_; }
+
+  // The name of a scratch key made at `created` (a FILETIME value):
+  // "<created>_<process id>_<GUID>".
+  static std::wstring ScratchKeyName(uint64_t created);
 
  private:
   bool Redirect(HKEY predefined, const wchar_t* leaf, HKEY* root);

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the byte-parser fuzzers (installer tag, JSON reader) natively with clang-14, libFuzzer, ASan and
+# Builds the byte-parser fuzzers (installer tag, PE headers, JSON reader) natively with clang-14, libFuzzer, ASan and
 # UBSan, apart from the MinGW tree. Usage: tools/fuzz/build_fuzzers.sh [OUTDIR]
 # (default: build-fuzz/ in the repository).
 set -euo pipefail
@@ -11,7 +11,9 @@ flags=(-std=c++20 -O1 -g -fno-omit-frame-pointer
        -I "$root")
 for target in installer_tag_file_fuzzer certificate_table_fuzzer; do
   clang++-14 "${flags[@]}" -o "$out/$target" \
-    "$root/tools/fuzz/$target.cc" "$root/brand/installer_tag_parser.cc"
+    "$root/tools/fuzz/$target.cc" "$root/brand/installer_tag_parser.cc" \
+    "$root/base/pe_image_reader.cc" "$root/base/der_reader.cc" \
+    "$root/test/support/pe_test_image.cc"
 done
 # The JSON reader, with Debian's nlohmann/json headers.
 clang++-14 "${flags[@]}" -fno-exceptions -o "$out/json_reader_fuzzer" \

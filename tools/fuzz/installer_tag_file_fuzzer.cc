@@ -1,4 +1,5 @@
-// Feeds whole files to both installer-tag readers.
+// Feeds whole files to both installer-tag readers and to the PE
+// certificate-table locator.
 
 #include <cstddef>
 #include <cstdint>
@@ -6,6 +7,7 @@
 #include <span>
 #include <string>
 
+#include "base/pe_image_reader.h"
 #include "brand/installer_tag_parser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -22,6 +24,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (appended->data() < data ||
         appended->data() + appended->size() > data + size)
       abort();
+  }
+  // A located table lies inside the file, after the entry that names it.
+  if (auto table = base::LocateCertificateTable(image, size)) {
+    if (uint64_t{table->table_offset} + table->table_size > size ||
+        table->directory_entry_offset + 8 > size ||
+        table->table_offset < table->directory_entry_offset + 8) {
+      abort();
+    }
   }
   return 0;
 }

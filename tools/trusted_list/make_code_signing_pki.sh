@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Creates the throw-away code-signing PKI of the verification tests in
-# OUTDIR. Keys are made on the build machine and never committed. Does
-# nothing when OUTDIR already holds a complete set.
+# OUTDIR (test/support/signing/pki.sh). Does nothing when OUTDIR already
+# holds a complete set.
 #
 #   root.pem root.key          test root; tests make the Wine prefix trust it
 #                              (tools/trust_test_ca.sh)
@@ -22,47 +22,22 @@ complete=1
 for f in "${files[@]}"; do [ -s "$out/$f" ] || complete=0; done
 [ $complete = 1 ] && exit 0
 
+source "$(cd "$(dirname "$0")/../.." && pwd)/test/support/signing/pki.sh"
 mkdir -p "$out"
 out="$(cd "$out" && pwd)"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 
-cat >root.cnf <<'CNF'
-[req]
-distinguished_name = dn
-prompt = no
-x509_extensions = ext
-[dn]
-CN = Lite Installer Code Signing Test Root
-O = lite_installer tests
-[ext]
-basicConstraints = critical, CA:TRUE
-keyUsage = critical, keyCertSign, cRLSign
-subjectKeyIdentifier = hash
-CNF
-cat >leaf.cnf <<'CNF'
-[ext]
-basicConstraints = CA:FALSE
-keyUsage = critical, digitalSignature
-extendedKeyUsage = codeSigning
-subjectKeyIdentifier = hash
-authorityKeyIdentifier = keyid
-CNF
-
-openssl req -x509 -newkey rsa:2048 -nodes -sha256 -days 3650 \
-  -keyout root.key -out root.pem -config root.cnf 2>/dev/null
-openssl req -x509 -newkey rsa:2048 -nodes -sha256 -days 3650 \
-  -keyout untrusted_root.key -out untrusted_root.pem -config root.cnf \
-  -subj "/CN=Lite Installer Untrusted Test Root/O=lite_installer tests" 2>/dev/null
+pki_root root "/CN=Lite Installer Code Signing Test Root/O=lite_installer tests"
+pki_root untrusted_root \
+  "/CN=Lite Installer Untrusted Test Root/O=lite_installer tests"
 
 # Fixed serials with the top bit clear, so the list entries of the tests
 # are predictable.
 leaf() {  # name digest serial issuer
-  openssl req -new -newkey rsa:2048 -nodes -keyout "$1.key" -out "$1.csr" \
-    -subj "/CN=Lite Installer Test $1/O=lite_installer tests" 2>/dev/null
-  openssl x509 -req -in "$1.csr" -CA "$4.pem" -CAkey "$4.key" -set_serial "$3" \
-    "-$2" -days 3650 -extfile leaf.cnf -extensions ext -out "$1.pem" 2>/dev/null
+  pki_leaf "$1" "/CN=Lite Installer Test $1/O=lite_installer tests" "$4" \
+    code_signing "$2" 3650 "$3"
 }
 leaf sha1_signer sha1 0x1A2B3C4D5E6F0711 root
 leaf sha256_signer sha256 0x2B3C4D5E6F071122 root

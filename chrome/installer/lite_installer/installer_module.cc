@@ -396,25 +396,12 @@ bool Installer::IsVersionedSetupUrlAllowed(const std::string& url) {
 
 bool Installer::GetModuleCreationTime(const std::wstring& path,
                                       uint64_t* time) {
-  bool have_fixed_info = false;
-  DWORD handle = 0;
-  const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &handle);
-  if (size > 0) {
-    auto block = std::make_unique<BYTE[]>(size);
-    VS_FIXEDFILEINFO* info = nullptr;
-    UINT info_size = 0;
-    if (::GetFileVersionInfoW(path.c_str(), 0, size, block.get()) &&
-        ::VerQueryValueW(block.get(), L"\\", reinterpret_cast<void**>(&info),
-                         &info_size) &&
-        info && info_size >= sizeof(VS_FIXEDFILEINFO)) {
-      have_fixed_info = true;
-      const uint64_t date = (static_cast<uint64_t>(info->dwFileDateMS) << 32) |
-                            info->dwFileDateLS;
-      if (date != 0) {
-        *time = date;
-        return true;
-      }
-    }
+  installer::FixedFileInfo info;
+  const bool have_fixed_info = installer::ReadFixedFileInfo(path, &info) ==
+                               installer::FixedFileInfoStatus::kOk;
+  if (have_fixed_info && info.file_date != 0) {
+    *time = info.file_date;
+    return true;
   }
   if (have_fixed_info)
     LOG(WARNING) << "Version time is 0 in " << path;

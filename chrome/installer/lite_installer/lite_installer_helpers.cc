@@ -15,6 +15,7 @@
 #include "brand/distrib_info_params.h"
 #include "chrome/installer/lite_installer/switches.h"
 #include "chrome/installer/norvel/util/product_key.h"
+#include "chrome/installer/norvel/util/version_number.h"
 #include "logging/file_logger.h"
 
 namespace lite_installer {
@@ -213,31 +214,10 @@ bool IsFromFailurePage(const DistribInfoParams& params) {
 }
 
 bool IsValidDottedVersion(const std::string& text) {
-  if (text.empty())
+  // The first component may not start with a zero ("0" alone is fine).
+  if (text.size() > 1 && text[0] == '0' && text[1] != '.')
     return false;
-  size_t start = 0;
-  bool first = true;
-  while (true) {
-    size_t dot = text.find('.', start);
-    std::string_view part = std::string_view(text).substr(
-        start, dot == std::string::npos ? std::string::npos : dot - start);
-    if (part.empty())
-      return false;
-    uint64_t number = 0;
-    for (char c : part) {
-      if (c < '0' || c > '9')
-        return false;
-      number = number * 10 + static_cast<uint64_t>(c - '0');
-      if (number > UINT32_MAX)
-        return false;
-    }
-    if (first && part.size() > 1 && part[0] == '0')
-      return false;
-    first = false;
-    if (dot == std::string::npos)
-      return true;
-    start = dot + 1;
-  }
+  return installer::ParseVersionNumber(text).has_value();
 }
 
 std::wstring FindExistingBrowserInstall(bool system_level) {

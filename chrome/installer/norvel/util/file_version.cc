@@ -4,42 +4,67 @@
 
 #include <memory>
 
+#include "chrome/installer/norvel/util/version_number.h"
 #include "logging/file_logger.h"
 
 namespace installer {
+namespace {
 
-bool GetFileVersion(const std::wstring& path, uint64_t* version) {
+uint64_t Join(DWORD most_significant, DWORD least_significant) {
+  return (static_cast<uint64_t>(most_significant) << 32) | least_significant;
+}
+
+}  // namespace
+
+FixedFileInfoStatus ReadFixedFileInfo(const std::wstring& path,
+                                      FixedFileInfo* info) {
   DWORD handle = 0;
   const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &handle);
-  if (size == 0) {
-    LOG(INFO) << "No version information in file: " << path;
-    return false;
-  }
+  if (size == 0)
+    return FixedFileInfoStatus::kNoVersionResource;
   auto block = std::make_unique<BYTE[]>(size);
-  if (!::GetFileVersionInfoW(path.c_str(), 0, size, block.get())) {
-    LOG(INFO) << "Failed to read version information of file: " << path;
-    return false;
+  if (!::GetFileVersionInfoW(path.c_str(), 0, size, block.get()))
+    return FixedFileInfoStatus::kUnreadable;
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT fixed_size = 0;
+  if (!::VerQueryValueW(block.get(), L"\\", reinterpret_cast<void**>(&fixed),
+                        &fixed_size) ||
+      !fixed || fixed_size < sizeof(VS_FIXEDFILEINFO)) {
+    return FixedFileInfoStatus::kNoFixedInfo;
   }
-  VS_FIXEDFILEINFO* info = nullptr;
-  UINT info_size = 0;
-  if (!::VerQueryValueW(block.get(), L"\\", reinterpret_cast<void**>(&info),
-                        &info_size) ||
-      !info || info_size < sizeof(VS_FIXEDFILEINFO)) {
-    LOG(INFO) << "No fixed version information in file: " << path;
-    return false;
+  info->file_version = Join(fixed->dwFileVersionMS, fixed->dwFileVersionLS);
+  info->product_version =
+      Join(fixed->dwProductVersionMS, fixed->dwProductVersionLS);
+  info->file_date = Join(fixed->dwFileDateMS, fixed->dwFileDateLS);
+  return FixedFileInfoStatus::kOk;
+}
+
+bool GetFileVersion(const std::wstring& path, uint64_t* version) {
+  FixedFileInfo info;
+  switch (ReadFixedFileInfo(path, &info)) {
+    case FixedFileInfoStatus::kOk:
+      break;
+    case FixedFileInfoStatus::kNoVersionResource:
+      LOG(INFO) << "No version information in file: " << path;
+      return false;
+    case FixedFileInfoStatus::kUnreadable:
+      LOG(INFO) << "Failed to read version information of file: " << path;
+      return false;
+    case FixedFileInfoStatus::kNoFixedInfo:
+      LOG(INFO) << "No fixed version information in file: " << path;
+      return false;
   }
-  *version = (static_cast<uint64_t>(info->dwProductVersionMS) << 32) |
-             info->dwProductVersionLS;
-  LOG(INFO) << "File: " << path << " Version: " << info->dwProductVersionMS
-            << "." << info->dwProductVersionLS;
+  *version = info.product_version;
+  LOG(INFO) << "File: " << path << " Version: " << (*version >> 32) << "."
+            << (*version & 0xFFFFFFFF);
   return true;
 }
 
 std::string FormatFileVersion(uint64_t version) {
-  return std::to_string((version >> 48) & 0xFFFF) + "." +
-         std::to_string((version >> 32) & 0xFFFF) + "." +
-         std::to_string((version >> 16) & 0xFFFF) + "." +
-         std::to_string(version & 0xFFFF);
+  return VersionNumberToString({static_cast<uint32_t>((version >> 48) & 0xFFFF),
+                                static_cast<uint32_t>((version >> 32) & 0xFFFF),
+                                static_cast<uint32_t>((version >> 16) & 0xFFFF),
+                                static_cast<uint32_t>(version & 0xFFFF)});
 }
 
 std::string GetFileVersionString(const std::wstring& path) {

@@ -6,6 +6,26 @@
 
 namespace installer {
 
+// The fixed part of a file's version resource (VS_FIXEDFILEINFO), each
+// 64-bit value with its most significant 32 bits in the high half.
+struct FixedFileInfo {
+  uint64_t file_version = 0;
+  uint64_t product_version = 0;
+  uint64_t file_date = 0;
+};
+
+enum class FixedFileInfoStatus {
+  kOk,
+  kNoVersionResource,  // GetFileVersionInfoSizeW found none
+  kUnreadable,         // GetFileVersionInfoW failed
+  kNoFixedInfo,        // the root block is missing or short
+};
+
+// Reads `path`'s fixed file information without logging: each caller says
+// in its own words what a missing resource means to it.
+FixedFileInfoStatus ReadFixedFileInfo(const std::wstring& path,
+                                      FixedFileInfo* info);
+
 // The product version from the file's version resource: the most
 // significant 32 bits in the high half, the least significant in the low
 // half. False when the file has no readable version resource.

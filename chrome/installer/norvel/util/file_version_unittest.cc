@@ -57,6 +57,24 @@ TEST_F(FileVersionTest, FilesWithoutVersionResourceGiveZeros) {
   EXPECT_THAT(Log(), HasSubstr("INFO: No version information in file: "));
 }
 
+// The shared reader says what is missing and leaves the words to its
+// callers: it logs nothing itself.
+TEST_F(FileVersionTest, FixedFileInfoReportsWhatIsMissingWithoutLogging) {
+  FixedFileInfo info;
+  const std::wstring exe = test::ExecutableDir() + L"\\lite_installer.exe";
+  ASSERT_EQ(FixedFileInfoStatus::kOk, ReadFixedFileInfo(exe, &info));
+  EXPECT_EQ(LITE_PRODUCT_VERSION, FormatFileVersion(info.file_version));
+  EXPECT_EQ(info.file_version, info.product_version);
+
+  const std::wstring text_file = dir_.Append(L"plain.txt");
+  ASSERT_TRUE(test::WriteStringToFile(text_file, "not a program"));
+  EXPECT_EQ(FixedFileInfoStatus::kNoVersionResource,
+            ReadFixedFileInfo(text_file, &info));
+  EXPECT_EQ(FixedFileInfoStatus::kNoVersionResource,
+            ReadFixedFileInfo(dir_.Append(L"missing.exe"), &info));
+  EXPECT_EQ("", Log());
+}
+
 TEST(FileVersionFormatTest, FourSixteenBitPartsInOrder) {
   EXPECT_EQ("1.2.3.4", FormatFileVersion(0x0001000200030004ull));
   EXPECT_EQ("65535.0.65535.0", FormatFileVersion(0xFFFF0000FFFF0000ull));

@@ -4,10 +4,17 @@
 
 #include "base/scoped_handle.h"
 #include "base/system_facts.h"
+#include "base/system_library.h"
+#include "chrome/installer/norvel/util/file_version.h"
 #include "base/windows_version.h"
 #include "logging/file_logger.h"
 
 namespace install_util {
+
+using installer::CompareVersionNumbers;
+using installer::ParseVersionNumber;
+using installer::VersionNumber;
+
 namespace {
 
 Win7UpdateConfig& MutableConfig() {
@@ -38,52 +45,6 @@ DWORD ReadUpdateBuildRevision() {
 
 }  // namespace
 
-std::optional<VersionNumber> ParseVersionNumber(std::string_view text) {
-  VersionNumber version;
-  size_t start = 0;
-  while (true) {
-    size_t end = text.find('.', start);
-    std::string_view part = text.substr(start, end == std::string_view::npos
-                                                   ? std::string_view::npos
-                                                   : end - start);
-    if (part.empty() || part.size() > 10)
-      return std::nullopt;
-    uint64_t value = 0;
-    for (char c : part) {
-      if (c < '0' || c > '9')
-        return std::nullopt;
-      value = value * 10 + static_cast<uint64_t>(c - '0');
-    }
-    if (value > UINT32_MAX)
-      return std::nullopt;
-    version.push_back(static_cast<uint32_t>(value));
-    if (end == std::string_view::npos)
-      return version;
-    start = end + 1;
-  }
-}
-
-int CompareVersionNumbers(const VersionNumber& a, const VersionNumber& b) {
-  const size_t count = std::max(a.size(), b.size());
-  for (size_t i = 0; i < count; ++i) {
-    uint32_t left = i < a.size() ? a[i] : 0;
-    uint32_t right = i < b.size() ? b[i] : 0;
-    if (left != right)
-      return left < right ? -1 : 1;
-  }
-  return 0;
-}
-
-std::string VersionNumberToString(const VersionNumber& version) {
-  std::string text;
-  for (size_t i = 0; i < version.size(); ++i) {
-    if (i)
-      text.push_back('.');
-    text += std::to_string(version[i]);
-  }
-  return text;
-}
-
 const Win7UpdateConfig& GetWin7UpdateConfig() {
   return MutableConfig();
 }
@@ -99,28 +60,21 @@ ScopedWin7UpdateConfigForTesting::~ScopedWin7UpdateConfigForTesting() {
 }
 
 VersionNumber GetCrypt32DllVersion() {
-  wchar_t system_dir[MAX_PATH];
-  UINT length = ::GetSystemDirectoryW(system_dir, MAX_PATH);
-  std::wstring path = length && length < MAX_PATH
-                          ? std::wstring(system_dir, length) + L"\\crypt32.dll"
-                          : std::wstring(L"crypt32.dll");
+  std::wstring path = base::SystemLibraryPath(L"crypt32.dll");
+  if (path.empty())
+    path = L"crypt32.dll";
   // The file version (not the product version), read without the logging of
   // installer::GetFileVersion: this runs while a verification is reported.
-  DWORD ignored = 0;
-  const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &ignored);
-  std::vector<BYTE> block(size);
-  VS_FIXEDFILEINFO* info = nullptr;
-  UINT info_size = 0;
-  if (size == 0 ||
-      !::GetFileVersionInfoW(path.c_str(), 0, size, block.data()) ||
-      !::VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info),
-                        &info_size) ||
-      !info || info_size < sizeof(VS_FIXEDFILEINFO)) {
+  installer::FixedFileInfo info;
+  if (installer::ReadFixedFileInfo(path, &info) !=
+      installer::FixedFileInfoStatus::kOk) {
     LOG(ERROR) << path << " CreateFileVersionInfo error";
     return {};
   }
-  return {HIWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionMS),
-          HIWORD(info->dwFileVersionLS), LOWORD(info->dwFileVersionLS)};
+  return {static_cast<uint32_t>(info.file_version >> 48),
+          static_cast<uint32_t>((info.file_version >> 32) & 0xFFFF),
+          static_cast<uint32_t>((info.file_version >> 16) & 0xFFFF),
+          static_cast<uint32_t>(info.file_version & 0xFFFF)};
 }
 
 VersionNumber GetWindowsVersion() {

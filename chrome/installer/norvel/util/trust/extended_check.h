@@ -1,26 +1,15 @@
 #ifndef CHROME_INSTALLER_NORVEL_UTIL_TRUST_EXTENDED_CHECK_H_
 #define CHROME_INSTALLER_NORVEL_UTIL_TRUST_EXTENDED_CHECK_H_
 
-#include <cstdint>
-#include <optional>
 #include <string>
-#include <string_view>
-#include <vector>
+
+#include "chrome/installer/norvel/util/version_number.h"
 
 // Whether a failed Authenticode check is retried with the hash only: older
 // Windows versions cannot build chains for certificates issued under newer
 // roots until they are updated, so there the file's hash alone is accepted
 // and the list of trusted certificates decides.
 namespace install_util {
-
-// Dotted version numbers ("6.1.7601.24214").
-using VersionNumber = std::vector<uint32_t>;
-
-// Digits separated by single dots, at least one component; nullopt otherwise.
-std::optional<VersionNumber> ParseVersionNumber(std::string_view text);
-// Component by component; missing trailing components count as 0.
-int CompareVersionNumbers(const VersionNumber& a, const VersionNumber& b);
-std::string VersionNumberToString(const VersionNumber& version);
 
 // The "win7update" switch and its parameters. Nothing in the installer
 // changes them; tests may.
@@ -46,9 +35,9 @@ class ScopedWin7UpdateConfigForTesting {
 };
 
 // The file version of the system's crypt32.dll; empty when unknown.
-VersionNumber GetCrypt32DllVersion();
+installer::VersionNumber GetCrypt32DllVersion();
 // major.minor.build.update build revision; empty when unknown.
-VersionNumber GetWindowsVersion();
+installer::VersionNumber GetWindowsVersion();
 
 // With the default configuration: true on Windows 8.1 and older.
 bool ShouldUseExtendedCheck();

@@ -50,24 +50,6 @@ class ExtendedCheckTest : public testing::Test {
   base::ScopedSystemFactsForTesting scoped_facts_{&facts_};
 };
 
-TEST(VersionNumberTest, ParsesAndComparesWithMissingPartsAsZero) {
-  EXPECT_THAT(*ParseVersionNumber("6.1.7601.24214"),
-              ElementsAre(6, 1, 7601, 24214));
-  EXPECT_THAT(*ParseVersionNumber("10"), ElementsAre(10));
-  EXPECT_THAT(*ParseVersionNumber("4294967295"), ElementsAre(4294967295u));
-  for (const char* bad :
-       {"", ".", "6.", ".6", "6..1", "6.1a", " 6", "-1", "4294967296", "6,1"}) {
-    EXPECT_FALSE(ParseVersionNumber(bad)) << bad;
-  }
-  EXPECT_EQ(0, CompareVersionNumbers({6, 1}, {6, 1, 0, 0}));
-  EXPECT_EQ(-1, CompareVersionNumbers({6, 1}, {6, 1, 0, 1}));
-  EXPECT_EQ(1, CompareVersionNumbers({10}, {6, 3, 9600}));
-  EXPECT_EQ(1, CompareVersionNumbers({6, 1, 7601, 2}, {6, 1, 7601, 1}));
-  EXPECT_EQ(0, CompareVersionNumbers({}, {0, 0}));
-  EXPECT_EQ("6.1.7601.0", VersionNumberToString({6, 1, 7601, 0}));
-  EXPECT_EQ("", VersionNumberToString({}));
-}
-
 TEST_F(ExtendedCheckTest, DefaultsRetryOnWindows81AndOlderOnly) {
   SetVersion(6, 1, 7601);
   EXPECT_TRUE(ShouldUseExtendedCheck());
@@ -85,10 +67,10 @@ TEST_F(ExtendedCheckTest, DefaultsRetryOnWindows81AndOlderOnly) {
 
 TEST_F(ExtendedCheckTest, CryptVersionAtLeastCrypt32TurnsTheRetryOff) {
   SetVersion(6, 1, 7601);
-  VersionNumber crypt32 = GetCrypt32DllVersion();
+  installer::VersionNumber crypt32 = GetCrypt32DllVersion();
   ASSERT_THAT(crypt32, SizeIs(4));
   Win7UpdateConfig settings;
-  settings.crypt_version = VersionNumberToString(crypt32);
+  settings.crypt_version = installer::VersionNumberToString(crypt32);
   {
     ScopedWin7UpdateConfigForTesting config(settings);
     EXPECT_FALSE(ShouldUseExtendedCheck());

@@ -61,8 +61,10 @@ void OfferRecord(const base::Json& record) {
     return;
   }
   base::Json delivered = record;
-  delivered["crypt_version"] = VersionNumberToString(GetCrypt32DllVersion());
-  delivered["win_version"] = VersionNumberToString(GetWindowsVersion());
+  delivered["crypt_version"] =
+      installer::VersionNumberToString(GetCrypt32DllVersion());
+  delivered["win_version"] =
+      installer::VersionNumberToString(GetWindowsVersion());
   observer(kObserverEvent, delivered);
 }
 

@@ -7,7 +7,9 @@
 #include <optional>
 #include <vector>
 
+#include "base/der_reader.h"
 #include "base/exception_guard.h"
+#include "base/pe_image_reader.h"
 #include "base/scoped_crypt.h"
 #include "chrome/installer/norvel/util/trust/pe_certificate_table.h"
 #include "logging/file_logger.h"
@@ -212,10 +214,11 @@ bool WinTrustSession::IsolateNestedSignature(DWORD index) {
     PLOG(ERROR) << "Failed to read the headers of " << path_;
     return false;
   }
-  std::optional<CertificateTableLocation> location =
-      LocateCertificateTable(headers, size);
+  std::optional<base::CertificateTableLocation> location =
+      base::LocateCertificateTable(headers, size);
   if (!location || location->table_size > kMaxCertificateTableSize ||
-      location->directory_entry_offset + 8 > headers.size()) {
+      location->directory_entry_offset + sizeof(base::pe::DataDirectory) >
+          headers.size()) {
     LOG(ERROR) << "No usable certificate table in " << path_;
     return false;
   }
@@ -227,26 +230,26 @@ bool WinTrustSession::IsolateNestedSignature(DWORD index) {
     return false;
   }
   // The first entry holds the primary signature, and in it the nested ones.
-  const uint32_t entry_length = static_cast<uint32_t>(table[0]) |
-                                static_cast<uint32_t>(table[1]) << 8 |
-                                static_cast<uint32_t>(table[2]) << 16 |
-                                static_cast<uint32_t>(table[3]) << 24;
+  constexpr size_t kEntryHeader = sizeof(base::pe::WinCertificateHeader);
+  base::pe::WinCertificateHeader entry = {};
+  base::ReadStructAt(std::span<const uint8_t>(table), 0, &entry);
   std::optional<size_t> pkcs7_length;
-  if (entry_length > 8 && entry_length <= table.size()) {
-    pkcs7_length = DerElementLength(
-        std::span<const uint8_t>(table).subspan(8, entry_length - 8));
+  if (entry.dwLength > kEntryHeader && entry.dwLength <= table.size()) {
+    pkcs7_length = base::DerElementLength(std::span<const uint8_t>(table).subspan(
+        kEntryHeader, entry.dwLength - kEntryHeader));
   }
   std::optional<std::vector<std::vector<uint8_t>>> nested;
   if (pkcs7_length) {
-    nested = NestedSignatures(std::vector<uint8_t>(
-        table.begin() + 8, table.begin() + 8 + *pkcs7_length));
+    nested = NestedSignatures(
+        std::vector<uint8_t>(table.begin() + kEntryHeader,
+                             table.begin() + kEntryHeader + *pkcs7_length));
   }
   if (!nested || nested->size() < index) {
     LOG(ERROR) << "Cannot find signature " << index << " in " << path_;
     return false;
   }
   std::optional<size_t> signature_length =
-      DerElementLength((*nested)[index - 1]);
+      base::DerElementLength((*nested)[index - 1]);
   if (!signature_length) {
     LOG(ERROR) << "Malformed signature " << index << " in " << path_;
     return false;
@@ -278,7 +281,9 @@ bool WinTrustSession::IsolateNestedSignature(DWORD index) {
   // and those two are outside the Authenticode hash.
   const uint32_t new_size = static_cast<uint32_t>(new_table.size());
   const size_t head = std::min<size_t>(headers.size(), location->table_offset);
-  std::memcpy(&headers[location->directory_entry_offset + 4], &new_size, 4);
+  std::memcpy(&headers[location->directory_entry_offset +
+                       offsetof(base::pe::DataDirectory, Size)],
+              &new_size, sizeof(new_size));
   const uint64_t after_table =
       static_cast<uint64_t>(location->table_offset) + location->table_size;
   if (!WriteAll(copy_.get(), headers.data(), static_cast<DWORD>(head)) ||
