@@ -38,7 +38,7 @@ Downloader::Downloader() : buffer_(new uint8_t[kBufferSize]()) {}
 Downloader::~Downloader() = default;
 
 void Downloader::SetError(const wchar_t* label, DWORD error) {
-  last_error_ = label + std::to_wstring(error);
+  last_error_ = label + base::NumberToWide(error);
 }
 
 bool Downloader::QueryStatus(DWORD* status) const {
@@ -196,8 +196,8 @@ bool Downloader::FinalizeDownload(DWORD* status_out) {
     SetError(L"internet_read-", ERROR_INTERNET_CONNECTION_RESET);
   } else {
     last_error_ = L"final_query_info-" +
-                  std::to_wstring(have_status ? status : 0) + L"-" +
-                  std::to_wstring(error);
+                  base::NumberToWide(have_status ? status : 0) + L"-" +
+                  base::NumberToWide(error);
   }
   LOG(WARNING) << "Unsuccessful download: " << url_;
   if (status_out)
