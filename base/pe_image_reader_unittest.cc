@@ -102,16 +102,16 @@ TEST(PeCertificateTableTest, RefusesBrokenImagesAndTablesOutsideTheFile) {
 // the entry from them; a loader (and the trust code) refuses such images.
 TEST(PeCertificateTableTest, LayoutChecksIgnoreWhatOnlyALoaderNeeds) {
   for (bool pe32_plus : {false, true}) {
-    const test::PeHeadersSpec spec = {.pe32_plus = pe32_plus,
+    const test::PeTestHeaders shape = {.pe32_plus = pe32_plus,
                                       .directory_count = 4,
                                       .table_offset = 0x1000,
                                       .table_size = 0x200};
-    std::vector<uint8_t> image = test::MakePeHeaders(spec, 0x400);
+    std::vector<uint8_t> image = test::MakePeHeaders(shape, 0x400);
     image[0] = 'X';
-    Put16(&image, test::SizeOfOptionalHeaderOffset(spec), 0);
+    Put16(&image, test::SizeOfOptionalHeaderOffset(shape), 0);
     auto layout = ReadSecurityDirectory(image, PeHeaderChecks::kLayout);
     ASSERT_TRUE(layout) << pe32_plus;
-    EXPECT_EQ(test::SecurityEntryOffset(spec), layout->directory_entry_offset);
+    EXPECT_EQ(test::SecurityEntryOffset(shape), layout->directory_entry_offset);
     EXPECT_EQ(0x1000u, layout->table_offset);
     EXPECT_EQ(0x200u, layout->table_size);
     EXPECT_FALSE(ReadSecurityDirectory(image, PeHeaderChecks::kLoader));
@@ -120,16 +120,16 @@ TEST(PeCertificateTableTest, LayoutChecksIgnoreWhatOnlyALoaderNeeds) {
 }
 
 TEST(PeCertificateTableTest, LayoutChecksStillNeedTheEntryAndTheMagic) {
-  const test::PeHeadersSpec spec = {.table_offset = 0x1000,
+  const test::PeTestHeaders shape = {.table_offset = 0x1000,
                                     .table_size = 0x200};
-  const std::vector<uint8_t> good = test::MakePeHeaders(spec, 0x400);
-  const uint32_t entry_end = test::SecurityEntryOffset(spec) + 8;
+  const std::vector<uint8_t> good = test::MakePeHeaders(shape, 0x400);
+  const uint32_t entry_end = test::SecurityEntryOffset(shape) + 8;
   EXPECT_TRUE(ReadSecurityDirectory(std::span(good).first(entry_end),
                                     PeHeaderChecks::kLayout));
   EXPECT_FALSE(ReadSecurityDirectory(std::span(good).first(entry_end - 1),
                                      PeHeaderChecks::kLayout));
   std::vector<uint8_t> bad = good;
-  Put16(&bad, test::OptionalHeaderOffset(spec), 0x107);
+  Put16(&bad, test::OptionalHeaderOffset(shape), 0x107);
   EXPECT_FALSE(ReadSecurityDirectory(bad, PeHeaderChecks::kLayout));
   bad = good;
   bad[0x40 + 1] = 'X';  // "PX\0\0"

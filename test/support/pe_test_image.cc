@@ -16,9 +16,9 @@ void PutAt(std::vector<uint8_t>* bytes, size_t offset, const T& value) {
 
 template <typename Optional>
 void PutOptionalHeader(std::vector<uint8_t>* bytes,
-                       const PeHeadersSpec& spec,
+                       const PeTestHeaders& shape,
                        uint16_t magic) {
-  const size_t nt = spec.nt_headers_offset;
+  const size_t nt = shape.nt_headers_offset;
   const size_t optional = nt + offsetof(pe::NtHeaders<Optional>, OptionalHeader);
   PutAt(bytes, nt + offsetof(pe::NtHeaders<Optional>, Signature),
         pe::kNtSignature);
@@ -28,8 +28,8 @@ void PutOptionalHeader(std::vector<uint8_t>* bytes,
         static_cast<uint16_t>(sizeof(Optional)));
   PutAt(bytes, optional + offsetof(Optional, Magic), magic);
   PutAt(bytes, optional + offsetof(Optional, NumberOfRvaAndSizes),
-        spec.directory_count);
-  const pe::DataDirectory security = {spec.table_offset, spec.table_size};
+        shape.directory_count);
+  const pe::DataDirectory security = {shape.table_offset, shape.table_size};
   PutAt(bytes,
         optional + offsetof(Optional, DataDirectory) +
             pe::kSecurityDirectory * sizeof(pe::DataDirectory),
@@ -38,32 +38,32 @@ void PutOptionalHeader(std::vector<uint8_t>* bytes,
 
 }  // namespace
 
-std::vector<uint8_t> MakePeHeaders(const PeHeadersSpec& spec, size_t size) {
+std::vector<uint8_t> MakePeHeaders(const PeTestHeaders& shape, size_t size) {
   std::vector<uint8_t> bytes(size, 0);
   PutAt(&bytes, offsetof(pe::DosHeader, e_magic), pe::kDosSignature);
   PutAt(&bytes, offsetof(pe::DosHeader, e_lfanew),
-        static_cast<int32_t>(spec.nt_headers_offset));
-  if (spec.pe32_plus)
-    PutOptionalHeader<pe::OptionalHeader64>(&bytes, spec, pe::kPe32PlusMagic);
+        static_cast<int32_t>(shape.nt_headers_offset));
+  if (shape.pe32_plus)
+    PutOptionalHeader<pe::OptionalHeader64>(&bytes, shape, pe::kPe32PlusMagic);
   else
-    PutOptionalHeader<pe::OptionalHeader32>(&bytes, spec, pe::kPe32Magic);
+    PutOptionalHeader<pe::OptionalHeader32>(&bytes, shape, pe::kPe32Magic);
   return bytes;
 }
 
-uint32_t OptionalHeaderOffset(const PeHeadersSpec& spec) {
-  return spec.nt_headers_offset + offsetof(pe::NtHeaders32, OptionalHeader);
+uint32_t OptionalHeaderOffset(const PeTestHeaders& shape) {
+  return shape.nt_headers_offset + offsetof(pe::NtHeaders32, OptionalHeader);
 }
 
-uint32_t SizeOfOptionalHeaderOffset(const PeHeadersSpec& spec) {
-  return spec.nt_headers_offset + offsetof(pe::NtHeaders32, FileHeader) +
+uint32_t SizeOfOptionalHeaderOffset(const PeTestHeaders& shape) {
+  return shape.nt_headers_offset + offsetof(pe::NtHeaders32, FileHeader) +
          offsetof(pe::FileHeader, SizeOfOptionalHeader);
 }
 
-uint32_t SecurityEntryOffset(const PeHeadersSpec& spec) {
+uint32_t SecurityEntryOffset(const PeTestHeaders& shape) {
   const size_t directories =
-      spec.pe32_plus ? offsetof(pe::OptionalHeader64, DataDirectory)
+      shape.pe32_plus ? offsetof(pe::OptionalHeader64, DataDirectory)
                      : offsetof(pe::OptionalHeader32, DataDirectory);
-  return static_cast<uint32_t>(OptionalHeaderOffset(spec) + directories +
+  return static_cast<uint32_t>(OptionalHeaderOffset(shape) + directories +
                                pe::kSecurityDirectory *
                                    sizeof(pe::DataDirectory));
 }

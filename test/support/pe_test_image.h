@@ -10,7 +10,7 @@
 // OS calls, so the native fuzzers use it too.
 namespace test {
 
-struct PeHeadersSpec {
+struct PeTestHeaders {
   bool pe32_plus = false;
   uint32_t nt_headers_offset = 0x40;  // e_lfanew
   uint32_t directory_count = 16;      // NumberOfRvaAndSizes
@@ -23,12 +23,12 @@ struct PeHeadersSpec {
 // SizeOfOptionalHeader covers the whole optional header, the optional
 // header's magic, directory count and security entry; zeros elsewhere, up
 // to `size` bytes.
-std::vector<uint8_t> MakePeHeaders(const PeHeadersSpec& spec, size_t size);
+std::vector<uint8_t> MakePeHeaders(const PeTestHeaders& shape, size_t size);
 
-// File offsets of fields of the headers that `spec` describes.
-uint32_t SecurityEntryOffset(const PeHeadersSpec& spec);
-uint32_t OptionalHeaderOffset(const PeHeadersSpec& spec);
-uint32_t SizeOfOptionalHeaderOffset(const PeHeadersSpec& spec);
+// File offsets of fields of the headers that `shape` describes.
+uint32_t SecurityEntryOffset(const PeTestHeaders& shape);
+uint32_t OptionalHeaderOffset(const PeTestHeaders& shape);
+uint32_t SizeOfOptionalHeaderOffset(const PeTestHeaders& shape);
 
 }  // namespace test
 
