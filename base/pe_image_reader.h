@@ -69,41 +69,19 @@ struct DataDirectory {
   uint32_t Size;
 };
 
-struct OptionalHeader32 {
-  uint16_t Magic;
-  uint8_t MajorLinkerVersion;
-  uint8_t MinorLinkerVersion;
-  uint32_t SizeOfCode;
-  uint32_t SizeOfInitializedData;
-  uint32_t SizeOfUninitializedData;
-  uint32_t AddressOfEntryPoint;
-  uint32_t BaseOfCode;
+// Where PE32 keeps BaseOfData and a 32-bit ImageBase, PE32+ keeps a 64-bit
+// ImageBase; the rest differs only in the width of the stack and heap sizes.
+struct ImageBases32 {
   uint32_t BaseOfData;
   uint32_t ImageBase;
-  uint32_t SectionAlignment;
-  uint32_t FileAlignment;
-  uint16_t MajorOperatingSystemVersion;
-  uint16_t MinorOperatingSystemVersion;
-  uint16_t MajorImageVersion;
-  uint16_t MinorImageVersion;
-  uint16_t MajorSubsystemVersion;
-  uint16_t MinorSubsystemVersion;
-  uint32_t Win32VersionValue;
-  uint32_t SizeOfImage;
-  uint32_t SizeOfHeaders;
-  uint32_t CheckSum;
-  uint16_t Subsystem;
-  uint16_t DllCharacteristics;
-  uint32_t SizeOfStackReserve;
-  uint32_t SizeOfStackCommit;
-  uint32_t SizeOfHeapReserve;
-  uint32_t SizeOfHeapCommit;
-  uint32_t LoaderFlags;
-  uint32_t NumberOfRvaAndSizes;
-  pe::DataDirectory DataDirectory[kNumberOfDirectoryEntries];
+};
+struct ImageBases64 {
+  uint64_t ImageBase;
 };
 
-struct OptionalHeader64 {
+// IMAGE_OPTIONAL_HEADER32/64.
+template <typename Word, typename ImageBases>
+struct OptionalHeader {
   uint16_t Magic;
   uint8_t MajorLinkerVersion;
   uint8_t MinorLinkerVersion;
@@ -112,7 +90,7 @@ struct OptionalHeader64 {
   uint32_t SizeOfUninitializedData;
   uint32_t AddressOfEntryPoint;
   uint32_t BaseOfCode;
-  uint64_t ImageBase;
+  ImageBases Bases;
   uint32_t SectionAlignment;
   uint32_t FileAlignment;
   uint16_t MajorOperatingSystemVersion;
@@ -127,14 +105,16 @@ struct OptionalHeader64 {
   uint32_t CheckSum;
   uint16_t Subsystem;
   uint16_t DllCharacteristics;
-  uint64_t SizeOfStackReserve;
-  uint64_t SizeOfStackCommit;
-  uint64_t SizeOfHeapReserve;
-  uint64_t SizeOfHeapCommit;
+  Word SizeOfStackReserve;
+  Word SizeOfStackCommit;
+  Word SizeOfHeapReserve;
+  Word SizeOfHeapCommit;
   uint32_t LoaderFlags;
   uint32_t NumberOfRvaAndSizes;
   pe::DataDirectory DataDirectory[kNumberOfDirectoryEntries];
 };
+using OptionalHeader32 = OptionalHeader<uint32_t, ImageBases32>;
+using OptionalHeader64 = OptionalHeader<uint64_t, ImageBases64>;
 
 // IMAGE_NT_HEADERS32/64: the signature, then the file header, then the
 // optional header (which starts with its magic in both kinds).
