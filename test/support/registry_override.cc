@@ -123,9 +123,9 @@ ScopedRegistryOverride::~ScopedRegistryOverride() {
   if (parent_) {
     if (!scratch_name_.empty())
       ::RegDeleteTreeW(parent_, scratch_name_.c_str());
+    // The parent key stays: deleting it whenever it is empty for a moment
+    // would pull it from under a test process that has just opened it.
     ::RegCloseKey(parent_);
-    // Fails, as it should, while another test process has scratch keys.
-    ::RegDeleteKeyW(HKEY_CURRENT_USER, kTestKeyPath);
   }
 }
 
