@@ -3,13 +3,12 @@
 #include <memory>
 #include <string>
 
-#include "base/command_line.h"
 #include "brand/brand_package_info.h"
 #include "chrome/installer/norvel/util/registry.h"
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
-#include "logging/file_logger.h"
 #include "test/support/registry_override.h"
+#include "test/support/scoped_test_log.h"
 #include "test/support/test_support.h"
 
 namespace {
@@ -43,21 +42,8 @@ class TestDistribInfoParams : public DistribInfoParams {
   std::wstring executable;
 };
 
-class DistribInfoParamsTest : public testing::Test {
+class DistribInfoParamsTest : public test::TestWithLog {
  protected:
-  void SetUp() override {
-    broupdater::SetFileLogger(std::make_unique<broupdater::FileLogger>(
-        dir_.Append(L"lite_installer.log"), broupdater::kLogFileMaxSize));
-  }
-  void TearDown() override {
-    broupdater::SetFileLogger(nullptr);
-    base::CommandLine::InitForCurrentProcessForTesting(::GetCommandLineW());
-  }
-  std::string Log() {
-    std::string text;
-    test::ReadFileToString(dir_.Append(L"lite_installer.log"), &text);
-    return text;
-  }
   std::string DistribInfoFile() {
     std::string text;
     test::ReadFileToString(dir_.Append(L"distrib_info"), &text);

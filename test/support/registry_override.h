@@ -42,6 +42,17 @@ class ScopedRegistryOverride {
   bool ok_ = false;
 };
 
+// Creates `key` below `root` as needed and sets its value `name`; false when
+// either fails.
+bool WriteRegistryValue(HKEY root,
+                        const std::wstring& key,
+                        const std::wstring& name,
+                        DWORD value);
+bool WriteRegistryValue(HKEY root,
+                        const std::wstring& key,
+                        const std::wstring& name,
+                        const std::wstring& value);
+
 }  // namespace test
 
 #endif  // TEST_SUPPORT_REGISTRY_OVERRIDE_H_
