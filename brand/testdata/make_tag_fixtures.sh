@@ -33,7 +33,7 @@ out="${3:?}"
 mkdir -p "$out"
 out="$(cd "$out" && pwd)"
 rm -f "$out/stamp"
-bash "$root/test/support/signing/make_test_pki.sh" "$out/pki"
+bash "$root/test/support/signing/make_test_pki.sh" tag "$out/pki"
 pki="$out/pki"
 tw() { "${tag_writer[@]}" "$@"; }
 
