@@ -23,10 +23,7 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 
 std::string ReadTestData(const std::wstring& name) {
-  std::string bytes;
-  test::ReadFileToString(test::ExecutableDir() + L"\\testdata\\brand\\" + name,
-                         &bytes);
-  return bytes;
+  return test::ReadFile(test::ExecutableDir() + L"\\testdata\\brand\\" + name);
 }
 
 class ConfigurationPackagesTest : public test::TestWithLog {

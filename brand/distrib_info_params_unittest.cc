@@ -44,12 +44,6 @@ class TestDistribInfoParams : public DistribInfoParams {
 
 class DistribInfoParamsTest : public test::TestWithLog {
  protected:
-  std::string DistribInfoFile() {
-    std::string text;
-    test::ReadFileToString(dir_.Append(L"distrib_info"), &text);
-    return text;
-  }
-
   test::ScopedTempDir dir_;
   test::ScopedTempPathOverride tmp_{dir_.path()};
   test::ScopedRegistryOverride registry_;
@@ -62,7 +56,7 @@ TEST_F(DistribInfoParamsTest, SwitchValueIsStoredAndWrittenForSetup) {
   ASSERT_TRUE(params.Load());
   EXPECT_EQ(dir_.path() + L"\\distrib_info", params.distrib_info_path());
   EXPECT_EQ("{\"banerid\":\"42\",\"lang\":\"kk\",\"scup\":\"1\"}",
-            DistribInfoFile());
+            test::ReadFile(dir_.Append(L"distrib_info")));
   EXPECT_EQ(L"scup=1&banerid=42&lang=kk",
             installer::ReadProductValue(L"DistribInfoParams"));
   std::string value;

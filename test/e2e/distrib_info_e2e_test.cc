@@ -23,9 +23,7 @@ class DistribInfoE2ETest : public e2e::InstallerRunTest {
   }
   // The distribution parameters the run wrote for setup.
   std::string DistribInfo() {
-    std::string text;
-    test::ReadFileToString(dir_.Append(L"distrib_info"), &text);
-    return text;
+    return test::ReadFile(dir_.Append(L"distrib_info"));
   }
 };
 

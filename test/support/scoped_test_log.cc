@@ -71,9 +71,7 @@ TestLog::TestLog(const std::wstring& dir)
     : path_(dir + L"\\lite_installer.log") {}
 
 std::string TestLog::Read() const {
-  std::string text;
-  ReadFileToString(path_, &text);
-  return text;
+  return ReadFile(path_);
 }
 
 std::vector<LogEntry> TestLog::Entries() const {

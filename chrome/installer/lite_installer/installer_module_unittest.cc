@@ -172,11 +172,7 @@ class InstallerModuleTest : public test::TestWithServices {
     return events;
   }
 
-  std::string Archive() {
-    std::string data;
-    test::ReadFileToString(archive_, &data);
-    return data;
-  }
+  std::string Archive() { return test::ReadFile(archive_); }
 
   test::ScopedTempDir dir_;
   test::ScopedRegistryOverride registry_;

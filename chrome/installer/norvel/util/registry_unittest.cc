@@ -54,15 +54,9 @@ class RegistryTest : public test::TestWithLog {
                 DWORD type,
                 const void* data,
                 DWORD size) {
-    HKEY key = nullptr;
-    ASSERT_EQ(
-        ERROR_SUCCESS,
-        ::RegCreateKeyExW(registry_.current_user_root(), GetProductKey(), 0,
-                          nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
-    EXPECT_EQ(ERROR_SUCCESS,
-              ::RegSetValueExW(key, name.c_str(), 0, type,
-                               static_cast<const BYTE*>(data), size));
-    ::RegCloseKey(key);
+    ASSERT_TRUE(test::WriteRegistryValue(registry_.current_user_root(),
+                                         GetProductKey(), name, type, data,
+                                         size));
   }
 
   test::ScopedRegistryOverride registry_;
