@@ -2,6 +2,7 @@
 
 #include "base/system_facts.h"
 #include "gtest/gtest.h"
+#include "test/support/fake_system_facts.h"
 
 namespace base {
 namespace {
@@ -18,13 +19,6 @@ TEST(WindowsVersionTest, Classes) {
   EXPECT_EQ(kWin8_1, WindowsVersionClassFor(6, 4));
   EXPECT_EQ(kWin10, WindowsVersionClassFor(10, 0));
 }
-
-class FixedVersion : public SystemFacts {
- public:
-  std::optional<Version> GetWindowsVersion() const override {
-    return Version{6, 1, 7601};
-  }
-};
 
 TEST(WindowsVersionTest, RealFactsAgreeWithGetVersionAndTheSeamWins) {
   // GetVersion packs the same answer, under the same manifest rules, into
@@ -45,11 +39,9 @@ TEST(WindowsVersionTest, RealFactsAgreeWithGetVersionAndTheSeamWins) {
   ResetWindowsVersionClassForTesting();
   EXPECT_EQ(WindowsVersionClassFor(major, minor), GetWindowsVersionClass());
 
-  FixedVersion facts;
-  ScopedSystemFactsForTesting scoped(&facts);
-  ResetWindowsVersionClassForTesting();
+  test::FakeSystemFacts facts;
+  facts.SetWindowsVersion(6, 1, 7601);
   EXPECT_EQ(kWin7, GetWindowsVersionClass());
-  ResetWindowsVersionClassForTesting();
 }
 
 }  // namespace

@@ -7,11 +7,10 @@
 
 #include "brand/language.h"
 #include "chrome/installer/norvel/util/registry.h"
-#include "base/system_facts.h"
 #include "deployment_config.h"
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
-#include "logging/file_logger.h"
+#include "test/support/fake_system_facts.h"
 #include "test/support/matchers.h"
 #include "test/support/registry_override.h"
 #include "test/support/scoped_test_log.h"
@@ -23,22 +22,13 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-class UiLanguageFacts : public base::SystemFacts {
- public:
-  LANGID GetUserDefaultUILanguage() const override { return ui_language; }
-  LANGID ui_language = 1049;
-};
-
-class BrandPackageInfoTest : public testing::Test {
+class BrandPackageInfoTest : public test::TestWithLog {
  protected:
-  std::string Log() { return log_.Read(); }
-
-  test::ScopedTestLog log_;
+  void SetUp() override { facts_.SetUserDefaultUILanguage(1049); }
 
   test::ScopedTempDir dir_;
   test::ScopedRegistryOverride registry_;
-  UiLanguageFacts facts_;
-  base::ScopedSystemFactsForTesting scoped_facts_{&facts_};
+  test::FakeSystemFacts facts_;
   BrandPackageInfo info_{dir_.path() + L"\\"};
 };
 
@@ -158,11 +148,10 @@ TEST_F(BrandPackageInfoTest, DefaultsWithoutAnyConfiguration) {
 
   // The log lists the values in a fixed order.
   std::vector<std::string> labels;
-  for (const std::string& line : test::SplitLines(Log())) {
-    size_t start = line.find("INFO: ");
-    size_t colon = line.find(": ", start + 6);
-    if (start != std::string::npos && colon != std::string::npos)
-      labels.push_back(line.substr(start + 6, colon - start - 6));
+  for (const std::string& message : log_.Messages()) {
+    size_t colon = message.find(": ", 6);
+    if (message.starts_with("INFO: ") && colon != std::string::npos)
+      labels.push_back(message.substr(6, colon - 6));
   }
   EXPECT_THAT(
       labels,

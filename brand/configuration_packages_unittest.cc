@@ -8,10 +8,9 @@
 #include "brand/brand_package_info.h"
 #include "brand/cabinet.h"
 #include "chrome/installer/norvel/util/registry.h"
-#include "base/system_facts.h"
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
-#include "logging/file_logger.h"
+#include "test/support/fake_system_facts.h"
 #include "test/support/matchers.h"
 #include "test/support/registry_override.h"
 #include "test/support/scoped_test_log.h"
@@ -23,32 +22,21 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-class LocaleFacts : public base::SystemFacts {
- public:
-  std::string GetUserRegion() const override { return region; }
-  LANGID GetUserDefaultUILanguage() const override { return ui_language; }
-  std::string region;
-  LANGID ui_language = 1033;
-};
-
 std::string ReadTestData(const std::wstring& name) {
-  std::string bytes;
-  test::ReadFileToString(test::ExecutableDir() + L"\\testdata\\brand\\" + name,
-                         &bytes);
-  return bytes;
+  return test::ReadFile(test::ExecutableDir() + L"\\testdata\\brand\\" + name);
 }
 
-class ConfigurationPackagesTest : public testing::Test {
+class ConfigurationPackagesTest : public test::TestWithLog {
  protected:
-  std::string Log() { return log_.Read(); }
-
-  test::ScopedTestLog log_;
+  void SetUp() override {
+    facts_.SetUserRegion("");
+    facts_.SetUserDefaultUILanguage(1033);
+  }
   size_t Position(const std::string& text) { return Log().find(text); }
 
   test::ScopedTempDir dir_;
   test::ScopedRegistryOverride registry_;
-  LocaleFacts facts_;
-  base::ScopedSystemFactsForTesting scoped_facts_{&facts_};
+  test::FakeSystemFacts facts_;
   BrandPackageInfo info_{dir_.path() + L"\\"};
 };
 
@@ -106,8 +94,8 @@ TEST_F(ConfigurationPackagesTest, NamedAndAutodetectedBrands) {
   EXPECT_EQ(1058, info_.language_id_);
   EXPECT_THAT(Log(), Not(HasSubstr("Fetching default package")));
 
-  facts_.region = "RU";
-  facts_.ui_language = 1058;  // Ukrainian
+  facts_.SetUserRegion("RU");
+  facts_.SetUserDefaultUILanguage(1058);  // Ukrainian
   BrandPackageInfo detected(dir_.path() + L"\\");
   detected.GetInfo("auto");
   EXPECT_EQ("ua_uk", detected.brand_name_);
@@ -129,8 +117,8 @@ TEST_F(ConfigurationPackagesTest, AutodetectionTable) {
   EXPECT_EQ("tb", BrandForRegionAndLocale("DE", "tr"));
   EXPECT_EQ("", BrandForRegionAndLocale("ru", "en"));  // case-sensitive
 
-  facts_.region = "DE";
-  facts_.ui_language = 1033;
+  facts_.SetUserRegion("DE");
+  facts_.SetUserDefaultUILanguage(1033);
   EXPECT_EQ("norvel", AutodetectBrandName());
   EXPECT_THAT(
       Log(), HasSubstr("INFO: Didn't found brand-name. Use default: norvel ("));

@@ -3,13 +3,12 @@
 #include <memory>
 #include <string>
 
-#include "base/command_line.h"
 #include "brand/brand_package_info.h"
 #include "chrome/installer/norvel/util/registry.h"
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
-#include "logging/file_logger.h"
 #include "test/support/registry_override.h"
+#include "test/support/scoped_test_log.h"
 #include "test/support/test_support.h"
 
 namespace {
@@ -43,27 +42,8 @@ class TestDistribInfoParams : public DistribInfoParams {
   std::wstring executable;
 };
 
-class DistribInfoParamsTest : public testing::Test {
+class DistribInfoParamsTest : public test::TestWithLog {
  protected:
-  void SetUp() override {
-    broupdater::SetFileLogger(std::make_unique<broupdater::FileLogger>(
-        dir_.Append(L"lite_installer.log"), broupdater::kLogFileMaxSize));
-  }
-  void TearDown() override {
-    broupdater::SetFileLogger(nullptr);
-    base::CommandLine::InitForCurrentProcessForTesting(::GetCommandLineW());
-  }
-  std::string Log() {
-    std::string text;
-    test::ReadFileToString(dir_.Append(L"lite_installer.log"), &text);
-    return text;
-  }
-  std::string DistribInfoFile() {
-    std::string text;
-    test::ReadFileToString(dir_.Append(L"distrib_info"), &text);
-    return text;
-  }
-
   test::ScopedTempDir dir_;
   test::ScopedTempPathOverride tmp_{dir_.path()};
   test::ScopedRegistryOverride registry_;
@@ -76,7 +56,7 @@ TEST_F(DistribInfoParamsTest, SwitchValueIsStoredAndWrittenForSetup) {
   ASSERT_TRUE(params.Load());
   EXPECT_EQ(dir_.path() + L"\\distrib_info", params.distrib_info_path());
   EXPECT_EQ("{\"banerid\":\"42\",\"lang\":\"kk\",\"scup\":\"1\"}",
-            DistribInfoFile());
+            test::ReadFile(dir_.Append(L"distrib_info")));
   EXPECT_EQ(L"scup=1&banerid=42&lang=kk",
             installer::ReadProductValue(L"DistribInfoParams"));
   std::string value;

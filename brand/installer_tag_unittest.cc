@@ -15,7 +15,7 @@
 #include "base/strings.h"
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
-#include "logging/file_logger.h"
+#include "test/support/scoped_test_log.h"
 #include "test/support/test_support.h"
 
 namespace install_util {
@@ -43,29 +43,15 @@ LITE_CHILD_MAIN(write_own_tag) {
   return test::WriteStringToFile(args[0], ReadCurrentExecutableTag()) ? 0 : 1;
 }
 
-class InstallerTagTest : public testing::Test {
+class InstallerTagTest : public test::TestWithLog {
  protected:
-  void SetUp() override {
-    broupdater::SetFileLogger(std::make_unique<broupdater::FileLogger>(
-        dir_.Append(L"lite_installer.log"), broupdater::kLogFileMaxSize));
-  }
-  void TearDown() override { broupdater::SetFileLogger(nullptr); }
-
-  // One string per log entry: an error description keeps its line break, so
-  // the " (function:line)" part of such an entry starts a new line.
+  // One string per log entry, whole.
   std::vector<std::string> LogLines() {
-    std::string text;
-    test::ReadFileToString(dir_.Append(L"lite_installer.log"), &text);
     std::vector<std::string> entries;
-    for (const std::string& line : test::SplitLines(text)) {
-      if (line.starts_with(" (") && !entries.empty())
-        entries.back() += line;
-      else
-        entries.push_back(line);
-    }
+    for (const test::LogEntry& entry : log_.Entries())
+      entries.push_back(entry.text);
     return entries;
   }
-  void ClearLog() { ::DeleteFileW(dir_.Append(L"lite_installer.log").c_str()); }
 
   // A copy of fixture `name` changed by `edit`, in the scratch directory.
   std::wstring EditedCopy(const std::wstring& name,
@@ -193,7 +179,7 @@ TEST_F(InstallerTagTest, DamagedTablesGiveNoTagAndOneLine) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ClearLog();
+    log_.Clear();
     const std::wstring path = EditedCopy(L"certificate_tag.exe", c.edit);
     EXPECT_EQ("", ExtractTagFromFakeCertificate(path));
     const std::vector<std::string> lines = LogLines();

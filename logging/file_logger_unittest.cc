@@ -37,13 +37,12 @@ class FileLoggerTest : public testing::Test {
   void Install(uint32_t max_size = kLogFileMaxSize) {
     SetFileLogger(std::make_unique<FileLogger>(log_path_, max_size));
   }
-  std::string Read(const std::wstring& path) {
-    std::string contents;
-    test::ReadFileToString(path, &contents);
-    return contents;
+  std::vector<std::string> Lines() {
+    return test::SplitLines(test::ReadFile(log_path_));
   }
-  std::vector<std::string> Lines() { return test::SplitLines(Read(log_path_)); }
-  uint64_t Size(const std::wstring& path) { return Read(path).size(); }
+  uint64_t Size(const std::wstring& path) {
+    return test::ReadFile(path).size();
+  }
 
   test::ScopedTempDir dir_;
   std::wstring log_path_;
@@ -80,7 +79,7 @@ TEST_F(FileLoggerTest, EntryLayout) {
   EXPECT_THAT(lines[0],
               HasSubstr(" " + std::to_string(::GetCurrentProcessId()) + ":" +
                         std::to_string(::GetCurrentThreadId()) + " "));
-  EXPECT_EQ('\n', Read(log_path_).back());
+  EXPECT_EQ('\n', test::ReadFile(log_path_).back());
 }
 
 TEST_F(FileLoggerTest, ErrorVariantAppendsSystemErrorDescription) {
@@ -94,7 +93,7 @@ TEST_F(FileLoggerTest, ErrorVariantAppendsSystemErrorDescription) {
   EXPECT_THAT(expected_description, StartsWith("5, "));
   EXPECT_EQ('\n', expected_description.back());
 
-  std::string contents = Read(log_path_);
+  std::string contents = test::ReadFile(log_path_);
   EXPECT_THAT(contents, HasSubstr("ERROR: Can't create directory: C:\\x - " +
                                   expected_description + " ("));
   EXPECT_THAT(contents, HasSubstr("ERROR: " + expected_description + " ("));
@@ -149,8 +148,8 @@ TEST_F(FileLoggerTest, RotatesExactlyAtTheLimit) {
   // A further rotation replaces the existing old file.
   Install(1);
   LOG(INFO) << "c";
-  EXPECT_THAT(Read(old_path_), HasSubstr(std::string(50, 'b')));
-  EXPECT_THAT(Read(old_path_), Not(HasSubstr("first")));
+  EXPECT_THAT(test::ReadFile(old_path_), HasSubstr(std::string(50, 'b')));
+  EXPECT_THAT(test::ReadFile(old_path_), Not(HasSubstr("first")));
 }
 
 TEST_F(FileLoggerTest, FailedRotationIsReportedOnceAndSwitchedOff) {
@@ -180,7 +179,7 @@ TEST_F(FileLoggerTest, FailedRotationIsReportedOnceAndSwitchedOff) {
   EXPECT_THAT(lines[2], HasSubstr("INFO: after"));
   EXPECT_THAT(lines[3], HasSubstr("INFO: again"));
   EXPECT_THAT(lines[4], HasSubstr("INFO: unlocked"));
-  EXPECT_EQ("old\n", Read(old_path_));
+  EXPECT_EQ("old\n", test::ReadFile(old_path_));
 }
 
 TEST_F(FileLoggerTest, LockTimeOutIsNoticedOnce) {
@@ -248,7 +247,7 @@ TEST_F(FileLoggerTest, CreatesMissingDirectories) {
   log_path_ = dir_.Append(L"a\\b\\c\\lite_installer.log");
   Install();
   LOG(INFO) << "deep";
-  EXPECT_THAT(Read(log_path_), HasSubstr("INFO: deep"));
+  EXPECT_THAT(test::ReadFile(log_path_), HasSubstr("INFO: deep"));
 }
 
 TEST(FileLoggerNamesTest, MutexAndRotatedNames) {

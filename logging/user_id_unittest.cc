@@ -10,6 +10,7 @@
 #include "logging/file_logger.h"
 #include "test/support/matchers.h"
 #include "test/support/registry_override.h"
+#include "test/support/scoped_test_log.h"
 #include "test/support/test_support.h"
 
 namespace broupdater {
@@ -20,47 +21,35 @@ using ::testing::Not;
 
 // A scratch registry hive whose shell folders point the roaming application
 // data at a scratch directory: the real profile is never touched.
-class UserIdTest : public testing::Test {
+class UserIdTest : public test::TestWithLog {
  protected:
   void SetUp() override {
     ASSERT_TRUE(registry_.ok());
-    app_data_ = dir_.Append(L"AppData");
     ASSERT_TRUE(::CreateDirectoryW(app_data_.c_str(), nullptr));
     for (const wchar_t* key :
          {L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell "
           L"Folders",
           L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell "
           L"Folders"}) {
-      HKEY handle;
-      ASSERT_EQ(ERROR_SUCCESS,
-                ::RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0,
-                                  KEY_SET_VALUE, nullptr, &handle, nullptr));
-      ::RegSetValueExW(handle, L"AppData", 0, REG_SZ,
-                       reinterpret_cast<const BYTE*>(app_data_.c_str()),
-                       static_cast<DWORD>((app_data_.size() + 1) * 2));
-      ::RegCloseKey(handle);
+      ASSERT_TRUE(test::WriteRegistryValue(HKEY_CURRENT_USER, key, L"AppData",
+                                           app_data_));
     }
-    SetFileLogger(
-        std::make_unique<FileLogger>(dir_.Append(L"log.txt"), kLogFileMaxSize));
   }
-  void TearDown() override { SetFileLogger(nullptr); }
 
   std::wstring IdFile() { return app_data_ + L"\\Norvel\\ui"; }
-  std::string Log() {
-    std::string text;
-    test::ReadFileToString(dir_.Append(L"log.txt"), &text);
-    return text;
-  }
-  bool MarkerExistsUnder(const wchar_t* key_path) {
+  // The value that marks the identifier as created, for this user.
+  static std::wstring MarkerName() {
     wchar_t user[257];
     DWORD size = 257;
-    ::GetUserNameW(user, &size);
-    std::wstring name = std::wstring(L"UICreated_") + user;
+    EXPECT_TRUE(::GetUserNameW(user, &size));
+    return std::wstring(L"UICreated_") + user;
+  }
+  bool MarkerExistsUnder(const wchar_t* key_path) {
     HKEY key;
     if (::RegOpenKeyExW(HKEY_CURRENT_USER, key_path, 0, KEY_READ, &key))
       return false;
     DWORD value = 0, type = 0, bytes = sizeof(value);
-    bool found = ::RegQueryValueExW(key, name.c_str(), nullptr, &type,
+    bool found = ::RegQueryValueExW(key, MarkerName().c_str(), nullptr, &type,
                                     reinterpret_cast<BYTE*>(&value),
                                     &bytes) == ERROR_SUCCESS &&
                  type == REG_DWORD && value == 1;
@@ -70,7 +59,7 @@ class UserIdTest : public testing::Test {
 
   test::ScopedTempDir dir_;
   test::ScopedRegistryOverride registry_;
-  std::wstring app_data_;
+  std::wstring app_data_ = dir_.Append(L"AppData");
 };
 
 TEST_F(UserIdTest, CreatedOnceThenReadBack) {
@@ -134,19 +123,8 @@ TEST_F(UserIdTest, UnreadableFileWithoutMarkerIsReplaced) {
 }
 
 TEST_F(UserIdTest, MarkerUnderTheOldKeyCounts) {
-  wchar_t user[257];
-  DWORD size = 257;
-  ASSERT_TRUE(::GetUserNameW(user, &size));
-  std::wstring name = std::wstring(L"UICreated_") + user;
-  HKEY key;
-  ASSERT_EQ(
-      ERROR_SUCCESS,
-      ::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Norvel", 0, nullptr, 0,
-                        KEY_SET_VALUE, nullptr, &key, nullptr));
-  DWORD one = 1;
-  ::RegSetValueExW(key, name.c_str(), 0, REG_DWORD,
-                   reinterpret_cast<BYTE*>(&one), sizeof(one));
-  ::RegCloseKey(key);
+  ASSERT_TRUE(test::WriteRegistryValue(HKEY_CURRENT_USER, L"Software\\Norvel",
+                                       MarkerName(), DWORD{1}));
   EXPECT_TRUE(UidMarkerExists());
   EXPECT_EQ("", GetUserId());
 }

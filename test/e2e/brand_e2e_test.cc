@@ -15,20 +15,10 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-class BrandE2ETest : public testing::Test {
- protected:
-  // Start-up only: the run ends where the installation would begin.
-  bool Run(const wchar_t* exe, const std::wstring& switches) {
-    return e2e::RunInstallerUntil(exe, switches, dir_.path(),
-                                  "INFO: Install Browser.");
-  }
-  std::string Log() { return e2e::ReadLog(dir_.path()); }
-
-  test::ScopedTempDir dir_;
-};
+using BrandE2ETest = e2e::InstallerRunTest;
 
 TEST_F(BrandE2ETest, ProductShipsTheNamedBrands) {
-  EXPECT_TRUE(Run(L"lite_installer.exe", L"--silent --brand-name=tb"));
+  EXPECT_TRUE(RunStartUp(L"lite_installer.exe", L"--silent --brand-name=tb"));
   EXPECT_THAT(Log(), HasSubstr("INFO: Fetching definedtb package ("));
   EXPECT_THAT(Log(), Not(HasSubstr("Fetching default package")));
   EXPECT_THAT(Log(), HasSubstr("INFO: Brand id: tb ("));
@@ -38,7 +28,7 @@ TEST_F(BrandE2ETest, ProductShipsTheNamedBrands) {
 }
 
 TEST_F(BrandE2ETest, ProductDefaultPackage) {
-  EXPECT_TRUE(Run(L"lite_installer.exe", L"--silent"));
+  EXPECT_TRUE(RunStartUp(L"lite_installer.exe", L"--silent"));
   EXPECT_THAT(Log(), HasSubstr("WARNING: Partner package is empty."));
   EXPECT_THAT(Log(), HasSubstr("INFO: Fetching default package ("));
   EXPECT_THAT(Log(), HasSubstr("INFO: Brand id: norvel ("));
@@ -46,7 +36,8 @@ TEST_F(BrandE2ETest, ProductDefaultPackage) {
 }
 
 TEST_F(BrandE2ETest, MissingNamedBrandFallsBackAndPartnerWins) {
-  EXPECT_TRUE(Run(L"lite_installer_variant.exe", L"--silent --brand-name=tb"));
+  EXPECT_TRUE(
+      RunStartUp(L"lite_installer_variant.exe", L"--silent --brand-name=tb"));
   const std::string log = Log();
   size_t defined = log.find("INFO: Fetching definedtb package (");
   size_t fallback = log.find("INFO: Fetching default package (");

@@ -15,48 +15,42 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-class DistribInfoE2ETest : public testing::Test {
+class DistribInfoE2ETest : public e2e::InstallerRunTest {
  protected:
-  // Start-up only: the run ends where the installation would begin.
+  // Start-up of an installer the tag writer stamped.
   bool Run(const wchar_t* fixture, const std::wstring& switches) {
-    return e2e::RunInstallerUntil(std::wstring(L"tag_fixtures\\") + fixture,
-                                  switches, dir_.path(),
-                                  "INFO: Install Browser.");
+    return RunStartUp(std::wstring(L"tag_fixtures\\") + fixture, switches);
   }
-  std::string Read(const wchar_t* name) {
-    std::string text;
-    test::ReadFileToString(dir_.Append(name), &text);
-    return text;
+  // The distribution parameters the run wrote for setup.
+  std::string DistribInfo() {
+    return test::ReadFile(dir_.Append(L"distrib_info"));
   }
-
-  test::ScopedTempDir dir_;
 };
 
 TEST_F(DistribInfoE2ETest, TagInTheCertificateTable) {
   EXPECT_TRUE(Run(L"lite_installer_tagged.exe", L"--silent"));
   EXPECT_THAT(
-      Read(L"lite_installer.log"),
+      Log(),
       HasSubstr("INFO: Distribution parameters: brand_id=x&banerid=42 ("));
-  EXPECT_EQ("{\"banerid\":\"42\",\"brand_id\":\"x\"}", Read(L"distrib_info"));
+  EXPECT_EQ("{\"banerid\":\"42\",\"brand_id\":\"x\"}", DistribInfo());
 }
 
 TEST_F(DistribInfoE2ETest, AppendedTag) {
   EXPECT_TRUE(Run(L"lite_installer_appended.exe", L"--silent"));
-  EXPECT_EQ("{\"banerid\":\"42\",\"brand_id\":\"x\"}", Read(L"distrib_info"));
+  EXPECT_EQ("{\"banerid\":\"42\",\"brand_id\":\"x\"}", DistribInfo());
 }
 
 TEST_F(DistribInfoE2ETest, SwitchReplacesTheTag) {
   EXPECT_TRUE(
       Run(L"lite_installer_tagged.exe", L"--silent --distr-info-params=k=v"));
-  EXPECT_EQ("{\"k\":\"v\"}", Read(L"distrib_info"));
-  EXPECT_THAT(Read(L"lite_installer.log"), Not(HasSubstr("banerid")));
+  EXPECT_EQ("{\"k\":\"v\"}", DistribInfo());
+  EXPECT_THAT(Log(), Not(HasSubstr("banerid")));
 }
 
 TEST_F(DistribInfoE2ETest, LanguageParameterWinsOverThePackages) {
   EXPECT_TRUE(Run(L"lite_installer_tagged.exe",
                   L"--silent --brand-name=tb --distr-info-params=lang=kk"));
-  EXPECT_THAT(Read(L"lite_installer.log"),
-              HasSubstr("INFO: Default language: kk ("));
+  EXPECT_THAT(Log(), HasSubstr("INFO: Default language: kk ("));
 }
 
 TEST_F(DistribInfoE2ETest, UntaggedInstallerHasNoParameters) {

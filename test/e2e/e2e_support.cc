@@ -6,8 +6,9 @@ test::ChildProcess StartInstaller(const std::wstring& exe,
                                   const std::wstring& switches,
                                   const std::wstring& temp_dir) {
   test::ChildProcess process;
-  process.Start(L"\"" + test::ExecutableDir() + L"\\" + exe + L"\" " + switches,
-                {{L"TMP", temp_dir}, {L"TEMP", temp_dir}});
+  EXPECT_TRUE(process.Start(
+      L"\"" + test::ExecutableDir() + L"\\" + exe + L"\" " + switches,
+      {{L"TMP", temp_dir}, {L"TEMP", temp_dir}}));
   return process;
 }
 
@@ -15,31 +16,26 @@ DWORD RunInstaller(const std::wstring& exe,
                    const std::wstring& switches,
                    const std::wstring& temp_dir) {
   test::ChildProcess process = StartInstaller(exe, switches, temp_dir);
-  if (!process.Wait(kRunTimeoutMs))
-    return 0xDEAD;
-  return process.exit_code();
+  const bool ended = process.Wait(kRunTimeoutMs);
+  EXPECT_TRUE(ended);
+  return ended ? process.exit_code() : 0xDEAD;
 }
 
 bool RunInstallerUntil(const std::wstring& exe,
                        const std::wstring& switches,
                        const std::wstring& temp_dir,
                        const std::string& text) {
+  const test::TestLog log(temp_dir);
   test::ChildProcess process = StartInstaller(exe, switches, temp_dir);
   for (DWORD waited = 0; waited < kRunTimeoutMs; waited += 50) {
-    if (ReadLog(temp_dir).find(text) != std::string::npos) {
+    if (log.Read().find(text) != std::string::npos) {
       process.Terminate();
       return true;
     }
     if (process.Wait(50))
-      return ReadLog(temp_dir).find(text) != std::string::npos;
+      return log.Read().find(text) != std::string::npos;
   }
   return false;
-}
-
-std::string ReadLog(const std::wstring& temp_dir) {
-  std::string text;
-  test::ReadFileToString(temp_dir + L"\\lite_installer.log", &text);
-  return text;
 }
 
 }  // namespace e2e

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "gtest/gtest.h"
+#include "test/support/scoped_test_log.h"
 #include "test/support/test_support.h"
 
 // Running the real installer executables that sit beside the test binary.
@@ -18,7 +20,8 @@ test::ChildProcess StartInstaller(const std::wstring& exe,
                                   const std::wstring& switches,
                                   const std::wstring& temp_dir);
 
-// Runs it to the end and returns its full exit code (0xDEAD on time-out).
+// Runs it to the end and returns its full exit code (0xDEAD on time-out,
+// which fails the test).
 DWORD RunInstaller(const std::wstring& exe,
                    const std::wstring& switches,
                    const std::wstring& temp_dir);
@@ -30,8 +33,20 @@ bool RunInstallerUntil(const std::wstring& exe,
                        const std::wstring& temp_dir,
                        const std::string& text);
 
-// The log of runs with `temp_dir`.
-std::string ReadLog(const std::wstring& temp_dir);
+// A test whose runs have their temporary directory, and so their log, in
+// dir_.
+class InstallerRunTest : public testing::Test {
+ protected:
+  // Start-up only: the run ends where the installation would begin.
+  bool RunStartUp(const std::wstring& exe, const std::wstring& switches) {
+    return RunInstallerUntil(exe, switches, dir_.path(),
+                             "INFO: Install Browser.");
+  }
+  std::string Log() const { return log_.Read(); }
+
+  test::ScopedTempDir dir_;
+  test::TestLog log_{dir_.path()};
+};
 
 }  // namespace e2e
 

@@ -10,6 +10,7 @@
 #include "base/strings.h"
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
+#include "test/e2e/e2e_support.h"
 #include "test/support/fake_services.h"
 #include "test/support/test_support.h"
 
@@ -25,7 +26,7 @@ using ::testing::Not;
 
 constexpr char kArchivePath[] = "/browser/local/browser-setup.arc";
 
-class SilentInstallE2ETest : public testing::Test {
+class SilentInstallE2ETest : public e2e::InstallerRunTest {
  protected:
   static void SetUpTestSuite() {
     services_ = new test::FakeServices();
@@ -48,20 +49,11 @@ class SilentInstallE2ETest : public testing::Test {
                           "\"}"));
   }
   DWORD Run(const std::wstring& switches) {
-    test::ChildProcess process;
-    EXPECT_TRUE(process.Start(L"\"" + test::ExecutableDir() +
-                                  L"\\lite_installer_local.exe\" " + switches +
-                                  L" \"--fake-setup-report=" + Report() + L"\"",
-                              {{L"TMP", dir_.path()}, {L"TEMP", dir_.path()}}));
-    EXPECT_TRUE(process.Wait(120000));
-    return process.exit_code();
+    return e2e::RunInstaller(
+        L"lite_installer_local.exe",
+        switches + L" \"--fake-setup-report=" + Report() + L"\"", dir_.path());
   }
   std::wstring Report() const { return dir_.Append(L"setup_report.json"); }
-  std::string Log() {
-    std::string text;
-    test::ReadFileToString(dir_.Append(L"lite_installer.log"), &text);
-    return text;
-  }
   std::optional<base::Json> SetupReport() {
     std::string text;
     if (!test::ReadFileToString(Report(), &text))
@@ -80,7 +72,6 @@ class SilentInstallE2ETest : public testing::Test {
 
   static test::FakeServices* services_;
   static bool started_;
-  test::ScopedTempDir dir_;
 };
 
 test::FakeServices* SilentInstallE2ETest::services_ = nullptr;

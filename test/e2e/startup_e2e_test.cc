@@ -9,6 +9,7 @@
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
 #include "test/e2e/e2e_support.h"
+#include "test/support/scoped_test_log.h"
 #include "test/support/test_support.h"
 
 namespace {
@@ -16,11 +17,7 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-constexpr DWORD kRunTimeoutMs = 120000;
-
-std::wstring InstallerPath() {
-  return test::ExecutableDir() + L"\\lite_installer.exe";
-}
+using e2e::kRunTimeoutMs;
 
 struct FindWindowData {
   DWORD pid;
@@ -53,36 +50,23 @@ HWND WaitForWindowOf(DWORD pid, DWORD timeout_ms) {
   return nullptr;
 }
 
-class StartupE2ETest : public testing::Test {
+class StartupE2ETest : public e2e::InstallerRunTest {
  protected:
   test::ChildProcess Start(const std::wstring& switches) {
-    test::ChildProcess process;
-    EXPECT_TRUE(process.Start(L"\"" + InstallerPath() + L"\" " + switches,
-                              {{L"TMP", dir_.path()}, {L"TEMP", dir_.path()}}));
-    return process;
+    return e2e::StartInstaller(L"lite_installer.exe", switches, dir_.path());
   }
   DWORD RunToEnd(const std::wstring& switches) {
-    test::ChildProcess process = Start(switches);
-    EXPECT_TRUE(process.Wait(kRunTimeoutMs));
-    return process.exit_code();
+    return e2e::RunInstaller(L"lite_installer.exe", switches, dir_.path());
   }
-  std::string Log() {
-    std::string text;
-    test::ReadFileToString(dir_.Append(L"lite_installer.log"), &text);
-    return text;
-  }
-  // Log lines written by one process.
-  std::vector<std::string> LinesOf(DWORD pid) {
-    std::vector<std::string> lines;
-    const std::string marker = " " + std::to_string(pid) + ":";
-    for (const std::string& line : test::SplitLines(Log())) {
-      if (line.find(marker) == 23)
-        lines.push_back(line);
+  // The log entries one process wrote, one a line.
+  std::string LinesOf(DWORD pid) {
+    std::string lines;
+    for (const test::LogEntry& entry : log_.Entries()) {
+      if (entry.process_id == pid)
+        lines += entry.text + "\n";
     }
     return lines;
   }
-
-  test::ScopedTempDir dir_;
 };
 
 TEST_F(StartupE2ETest, SecondInteractiveInstanceRaisesTheFirstAndExits600) {
@@ -102,9 +86,7 @@ TEST_F(StartupE2ETest, SecondInteractiveInstanceRaisesTheFirstAndExits600) {
   test::ChildProcess second = Start(L"--brand-name=yb");
   ASSERT_TRUE(second.WaitPumpingMessages(kRunTimeoutMs));
   EXPECT_EQ(600u, second.exit_code());
-  std::string second_lines;
-  for (const std::string& line : LinesOf(second.pid()))
-    second_lines += line + "\n";
+  const std::string second_lines = LinesOf(second.pid());
   EXPECT_THAT(
       second_lines,
       HasSubstr("INFO: Another installer instance is already running."));
@@ -123,9 +105,7 @@ TEST_F(StartupE2ETest, SecondInteractiveInstanceRaisesTheFirstAndExits600) {
   ::PostMessageW(first_window, WM_CLOSE, 0, 0);
   ASSERT_TRUE(first.Wait(kRunTimeoutMs));
   EXPECT_EQ(500u, first.exit_code());
-  std::string first_lines;
-  for (const std::string& line : LinesOf(first.pid()))
-    first_lines += line + "\n";
+  const std::string first_lines = LinesOf(first.pid());
   EXPECT_THAT(first_lines, HasSubstr("INFO: User cancelled installation."));
   EXPECT_THAT(first_lines, HasSubstr("INFO: Installer exit with code: 500"));
 }
@@ -142,8 +122,7 @@ TEST_F(StartupE2ETest, CheckTheInterfaceExitsBeforeTheEnvironmentVerdict) {
 }
 
 TEST_F(StartupE2ETest, SilentRunGoesStraightToTheInstallation) {
-  EXPECT_TRUE(e2e::RunInstallerUntil(L"lite_installer.exe", L"/SILENT",
-                                     dir_.path(), "INFO: Install Browser."));
+  EXPECT_TRUE(RunStartUp(L"lite_installer.exe", L"/SILENT"));
   EXPECT_THAT(Log(), HasSubstr("INFO: Installing in silent mode."));
   EXPECT_THAT(Log(), Not(HasSubstr("LOGGING:")));
 }

@@ -382,4 +382,10 @@ std::string FakeServices::PatternBytes(uint64_t offset, size_t size) {
   return result;
 }
 
+void TestWithServices::SetUp() {
+  ASSERT_TRUE(server().running()) << server().ServerLog();
+  const std::vector<RecordedRequest> all = server().Requests(0);
+  since_ = all.empty() ? 0 : all.back().seq;
+}
+
 }  // namespace test

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "test/support/scoped_test_log.h"
 #include "test/support/test_support.h"
 
 namespace test {
@@ -105,6 +106,22 @@ class FakeServices {
   uint16_t https_port_ = 0;
   uintptr_t lease_ = ~uintptr_t{0};  // SOCKET
   bool owned_ = false;
+};
+
+// A test of code that talks to the process's shared loopback services and
+// logs.
+class TestWithServices : public TestWithLog {
+ protected:
+  // Fails the test at once when the services did not start.
+  void SetUp() override;
+
+  static FakeServices& server() { return FakeServices::Shared(); }
+  // The requests received since SetUp, oldest first.
+  std::vector<RecordedRequest> NewRequests() {
+    return server().Requests(since_);
+  }
+
+  int since_ = 0;  // the seq of the last request before the test
 };
 
 }  // namespace test

@@ -129,4 +129,37 @@ ScopedRegistryOverride::~ScopedRegistryOverride() {
   }
 }
 
+bool WriteRegistryValue(HKEY root,
+                        const std::wstring& key,
+                        const std::wstring& name,
+                        DWORD type,
+                        const void* data,
+                        size_t size) {
+  HKEY handle = nullptr;
+  if (::RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
+                        nullptr, &handle, nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  const bool ok = ::RegSetValueExW(handle, name.c_str(), 0, type,
+                                   static_cast<const BYTE*>(data),
+                                   static_cast<DWORD>(size)) == ERROR_SUCCESS;
+  ::RegCloseKey(handle);
+  return ok;
+}
+
+bool WriteRegistryValue(HKEY root,
+                        const std::wstring& key,
+                        const std::wstring& name,
+                        DWORD value) {
+  return WriteRegistryValue(root, key, name, REG_DWORD, &value, sizeof(value));
+}
+
+bool WriteRegistryValue(HKEY root,
+                        const std::wstring& key,
+                        const std::wstring& name,
+                        const std::wstring& value) {
+  return WriteRegistryValue(root, key, name, REG_SZ, value.c_str(),
+                            (value.size() + 1) * sizeof(wchar_t));
+}
+
 }  // namespace test

@@ -54,6 +54,24 @@ class ScopedRegistryOverride {
   bool ok_ = false;
 };
 
+// Creates `key` below `root` as needed and sets its value `name` to `size`
+// bytes of `type` (as they are: a string need not end with its NUL), or to a
+// DWORD, or to a string; false when either step fails.
+bool WriteRegistryValue(HKEY root,
+                        const std::wstring& key,
+                        const std::wstring& name,
+                        DWORD type,
+                        const void* data,
+                        size_t size);
+bool WriteRegistryValue(HKEY root,
+                        const std::wstring& key,
+                        const std::wstring& name,
+                        DWORD value);
+bool WriteRegistryValue(HKEY root,
+                        const std::wstring& key,
+                        const std::wstring& name,
+                        const std::wstring& value);
+
 }  // namespace test
 
 #endif  // TEST_SUPPORT_REGISTRY_OVERRIDE_H_

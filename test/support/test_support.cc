@@ -103,6 +103,12 @@ bool ReadFileToString(const std::wstring& path, std::string* contents) {
   return ok;
 }
 
+std::string ReadFile(const std::wstring& path) {
+  std::string contents;
+  ReadFileToString(path, &contents);
+  return contents;
+}
+
 bool WriteStringToFile(const std::wstring& path, const std::string& contents) {
   HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
                               CREATE_ALWAYS, 0, nullptr);

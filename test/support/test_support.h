@@ -43,6 +43,8 @@ class ScopedTempPathOverride {
 
 bool DeleteTree(const std::wstring& path);
 bool ReadFileToString(const std::wstring& path, std::string* contents);
+// The whole file; empty when it cannot be read.
+std::string ReadFile(const std::wstring& path);
 bool WriteStringToFile(const std::wstring& path, const std::string& contents);
 bool PathExists(const std::wstring& path);
 std::vector<std::string> SplitLines(const std::string& text);

@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -14,20 +13,20 @@
 #include "base/command_line.h"
 #include "base/scoped_handle.h"
 #include "base/strings.h"
+#include "base/tick_clock.h"
 #include "brand/brand_package_info.h"
 #include "chrome/installer/lite_installer/installer.h"
 #include "chrome/installer/norvel/util/network/download_sink.h"
-#include "base/system_facts.h"
-#include "base/tick_clock.h"
-#include "base/windows_version.h"
 #include "deployment_config.h"
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
-#include "logging/file_logger.h"
 #include "test/support/fake_services.h"
+#include "test/support/fake_system_facts.h"
 #include "test/support/matchers.h"
+#include "test/support/recording_delegate.h"
 #include "test/support/registry_override.h"
 #include "test/support/resume_emulation.h"
+#include "test/support/scoped_command_line.h"
 #include "test/support/test_support.h"
 
 namespace {
@@ -49,34 +48,6 @@ int64_t NowUs() {
       ((static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime) /
       10);
 }
-
-class RecordingDelegate : public Installer::Delegate {
- public:
-  void OnDownloadProgress(float fraction) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    progress.push_back(fraction);
-  }
-  void OnSlowDownload() override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    ++slow;
-  }
-  void OnTimeRemaining(int32_t seconds, int32_t state) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    remaining.emplace_back(seconds, state);
-  }
-  void OnInstallFinished(bool finished) override {}
-  void OnInstallError(InstallErrorKind kind) override {}
-  uint32_t GetWindowHandle() override { return 0; }
-  void SetProgress(int32_t percent) override {}
-  void DisableCancel() override {}
-
-  std::vector<float> progress;
-  std::vector<std::pair<int32_t, int32_t>> remaining;
-  int slow = 0;
-
- private:
-  std::mutex mutex_;
-};
 
 // What one call of DownloadUrl saw.
 struct Attempt {
@@ -145,15 +116,6 @@ class ModuleTestInstaller : public Installer {
       ::CreateEventW(nullptr, FALSE, FALSE, nullptr)};
 };
 
-class VersionFacts : public base::SystemFacts {
- public:
-  std::optional<Version> GetWindowsVersion() const override {
-    return Version{major, minor, 7601};
-  }
-  DWORD major = 10;
-  DWORD minor = 0;
-};
-
 // Each call is a minute after the previous one, so that every read of a
 // download is followed by an estimate.
 class MinuteClock : public base::TickClock {
@@ -164,28 +126,16 @@ class MinuteClock : public base::TickClock {
   mutable DWORD ticks_ = 0;
 };
 
-class InstallerModuleTest : public testing::Test {
+class InstallerModuleTest : public test::TestWithServices {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(server().running()) << server().ServerLog();
+    ASSERT_NO_FATAL_FAILURE(TestWithServices::SetUp());
     ASSERT_TRUE(server().Reset());
-    broupdater::SetFileLogger(std::make_unique<broupdater::FileLogger>(
-        dir_.Append(L"log.txt"), broupdater::kLogFileMaxSize));
-    base::CommandLine::InitForCurrentProcessForTesting(L"inst.exe");
     SetWindows(10, 0);
   }
-  void TearDown() override {
-    broupdater::SetFileLogger(nullptr);
-    base::CommandLine::InitForCurrentProcessForTesting(::GetCommandLineW());
-    base::ResetWindowsVersionClassForTesting();
-  }
-
-  static FakeServices& server() { return FakeServices::Shared(); }
 
   void SetWindows(DWORD major, DWORD minor) {
-    facts_.major = major;
-    facts_.minor = minor;
-    base::ResetWindowsVersionClassForTesting();
+    facts_.SetWindowsVersion(major, minor, 7601);
   }
 
   std::unique_ptr<ModuleTestInstaller> MakeInstaller() {
@@ -211,37 +161,25 @@ class InstallerModuleTest : public testing::Test {
     return paths;
   }
 
-  std::string Log() {
-    std::string text;
-    test::ReadFileToString(dir_.Append(L"log.txt"), &text);
-    return text;
-  }
-
   // The download-attempt statistics events, in order.
   std::vector<std::string> AttemptEvents() {
     std::vector<std::string> events;
-    for (const std::string& line : test::SplitLines(Log())) {
-      const size_t at = line.find("download_attempt ");
-      // Without the " (function:line)" the logger appends.
-      const size_t end = line.rfind(" (");
-      if (at != std::string::npos && end != std::string::npos && end > at)
-        events.push_back(line.substr(at, end - at));
+    for (const std::string& message : log_.Messages()) {
+      const size_t at = message.find("download_attempt ");
+      if (at != std::string::npos)
+        events.push_back(message.substr(at));
     }
     return events;
   }
 
-  std::string Archive() {
-    std::string data;
-    test::ReadFileToString(archive_, &data);
-    return data;
-  }
+  std::string Archive() { return test::ReadFile(archive_); }
 
   test::ScopedTempDir dir_;
   test::ScopedRegistryOverride registry_;
-  VersionFacts facts_;
-  base::ScopedSystemFactsForTesting scoped_facts_{&facts_};
+  test::ScopedCommandLine command_line_{L"inst.exe"};
+  test::FakeSystemFacts facts_;
   BrandPackageInfo brand_{dir_.path() + L"\\"};
-  RecordingDelegate delegate_;
+  test::RecordingDelegate delegate_;
   std::wstring archive_ = dir_.Append(L"module.arc");
 };
 
@@ -441,8 +379,8 @@ TEST_F(InstallerModuleTest, ResumedAttemptCompletesTheArchive) {
                                          "downloaded_size=100000 "
                                          "total_size=100000 "));
   // The delegate saw the resumed attempt continue from the kept fifth.
-  ASSERT_FALSE(delegate_.progress.empty());
-  EXPECT_EQ(1.0f, delegate_.progress.back());
+  ASSERT_FALSE(delegate_.progress().empty());
+  EXPECT_EQ(1.0f, delegate_.progress().back());
   ::DeleteFileW(path.c_str());
 }
 
@@ -507,7 +445,7 @@ TEST_F(InstallerModuleTest, DelegateSeesProgressAndRemainingTime) {
   EXPECT_THAT(Log(),
               ContainsPattern("download_finished download_time=[0-9]+ \\("));
 
-  const std::vector<float>& progress = delegate_.progress;
+  const std::vector<float> progress = delegate_.progress();
   ASSERT_GE(progress.size(), 3u);
   EXPECT_EQ(0.0f, progress.front());
   EXPECT_EQ(1.0f, progress.back());
@@ -516,7 +454,7 @@ TEST_F(InstallerModuleTest, DelegateSeesProgressAndRemainingTime) {
 
   // The download's figures plus four minutes: -1 before any estimate, 0
   // when finished.
-  const auto& remaining = delegate_.remaining;
+  const auto remaining = delegate_.remaining();
   ASSERT_GE(remaining.size(), 3u);
   EXPECT_EQ(std::make_pair(239, 0), remaining.front());
   EXPECT_EQ(std::make_pair(240, 2), remaining.back());
@@ -526,7 +464,7 @@ TEST_F(InstallerModuleTest, DelegateSeesProgressAndRemainingTime) {
   }
   // The first estimate comes a minute in, with most of the body to go.
   EXPECT_GT(remaining[1].first, 240);
-  EXPECT_GE(delegate_.slow, 1);
+  EXPECT_GE(delegate_.slow(), 1);
 }
 
 TEST_F(InstallerModuleTest, ExceptionWhileOpeningEndsAllAttempts) {

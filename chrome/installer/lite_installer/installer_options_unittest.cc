@@ -3,12 +3,13 @@
 #include <windows.h>
 
 #include "gtest/gtest.h"
+#include "test/support/scoped_command_line.h"
 
 namespace lite_installer {
 namespace {
 
 TEST(InstallerOptionsTest, ReadsTheSwitchesOnce) {
-  base::CommandLine::InitForCurrentProcessForTesting(
+  test::ScopedCommandLine process(
       LR"(inst.exe /SEMI-SILENT -brand-name=tb --distr-info-params= )"
       LR"(--installerdata=C:\d\mp "--override-partner-package=C:\p q" x)");
   const InstallerOptions& options = InstallerOptions::ForCurrentProcess();
@@ -24,16 +25,13 @@ TEST(InstallerOptionsTest, ReadsTheSwitchesOnce) {
   EXPECT_TRUE(options.clids_file.empty());
 
   // A replaced process command line gives new options.
-  base::CommandLine::InitForCurrentProcessForTesting(
-      L"inst.exe --system-level --do-not-launch-browser");
+  process.Set(L"inst.exe --system-level --do-not-launch-browser");
   const InstallerOptions& again = InstallerOptions::ForCurrentProcess();
   EXPECT_FALSE(again.silent);
   EXPECT_TRUE(again.system_level);
   EXPECT_TRUE(again.do_not_launch_browser);
   EXPECT_FALSE(again.distr_info_params.has_value());
   EXPECT_FALSE(again.override_partner_package.has_value());
-
-  base::CommandLine::InitForCurrentProcessForTesting(::GetCommandLineW());
 }
 
 }  // namespace

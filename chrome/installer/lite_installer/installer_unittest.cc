@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
@@ -13,13 +12,14 @@
 #include "brand/brand_package_info.h"
 #include "brand/distrib_info_params.h"
 #include "chrome/installer/lite_installer/delayed_params.h"
-#include "base/system_facts.h"
-#include "base/windows_version.h"
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
-#include "logging/file_logger.h"
 #include "test/support/fake_services.h"
+#include "test/support/fake_system_facts.h"
+#include "test/support/recording_delegate.h"
 #include "test/support/registry_override.h"
+#include "test/support/scoped_command_line.h"
+#include "test/support/scoped_test_log.h"
 #include "test/support/test_support.h"
 
 namespace {
@@ -27,38 +27,6 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Not;
-
-// Records every delegate call as text, in order.
-class RecordingDelegate : public Installer::Delegate {
- public:
-  void OnDownloadProgress(float fraction) override { Add("progress"); }
-  void OnSlowDownload() override { Add("slow"); }
-  void OnTimeRemaining(int32_t seconds, int32_t state) override {
-    Add("remaining");
-  }
-  void OnInstallFinished(bool finished) override { Add("finished"); }
-  void OnInstallError(InstallErrorKind kind) override {
-    Add("error " + std::to_string(kind));
-  }
-  uint32_t GetWindowHandle() override { return 1234; }
-  void SetProgress(int32_t percent) override {
-    Add("percent " + std::to_string(percent));
-  }
-  void DisableCancel() override { Add("disable cancel"); }
-
-  std::vector<std::string> calls() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return calls_;
-  }
-
- private:
-  void Add(std::string call) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    calls_.push_back(std::move(call));
-  }
-  std::mutex mutex_;
-  std::vector<std::string> calls_;
-};
 
 // An installer whose archive, verification and setup are chosen by the test.
 class TestInstaller : public Installer {
@@ -268,33 +236,23 @@ class ArchiveLockInstaller : public Installer {
   std::vector<std::pair<std::string, int>> attacks;
 };
 
-class InstallerTest : public testing::Test {
+class InstallerTest : public test::TestWithLog {
  protected:
   void SetUp() override {
     lite_installer::GetDelayedParams().error_kind = 0;
     brand_.brand_name_ = "yb";
-    broupdater::SetFileLogger(std::make_unique<broupdater::FileLogger>(
-        dir_.Append(L"log.txt"), broupdater::kLogFileMaxSize));
-    // Setup is not expected to start the browser in these tests, so the
-    // installer does not wait for the browser's window.
-    base::CommandLine::InitForCurrentProcessForTesting(
-        L"inst.exe --do-not-launch-browser");
   }
   void TearDown() override {
-    broupdater::SetFileLogger(nullptr);
-    base::CommandLine::InitForCurrentProcessForTesting(::GetCommandLineW());
     lite_installer::GetDelayedParams().error_kind = 0;
-  }
-  std::string Log() {
-    std::string text;
-    test::ReadFileToString(dir_.Append(L"log.txt"), &text);
-    return text;
   }
 
   test::ScopedTempDir dir_;
   test::ScopedRegistryOverride registry_;
+  // Setup is not expected to start the browser in these tests, so the
+  // installer does not wait for the browser's window.
+  test::ScopedCommandLine command_line_{L"inst.exe --do-not-launch-browser"};
   BrandPackageInfo brand_{dir_.path() + L"\\"};
-  RecordingDelegate delegate_;
+  test::RecordingDelegate delegate_;
 };
 
 TEST_F(InstallerTest, DownloadsAtOnceAndWaitsForTheRelease) {
@@ -448,8 +406,7 @@ TEST_F(InstallerTest, HungThreadIsTerminatedOnDestruction) {
 }
 
 TEST_F(InstallerTest, SilentRunCommandLine) {
-  base::CommandLine::InitForCurrentProcessForTesting(
-      L"inst.exe --silent --send-statistics");
+  command_line_.Set(L"inst.exe --silent --send-statistics");
   TestInstaller installer(nullptr, &brand_, nullptr, false);
   installer.set_send_statistics(0);
   installer.InstallSync();
@@ -461,25 +418,14 @@ TEST_F(InstallerTest, SilentRunCommandLine) {
   EXPECT_THAT(installer.setup_line, HasSubstr(L"--silent"));
 }
 
-class VersionFacts : public base::SystemFacts {
- public:
-  std::optional<Version> GetWindowsVersion() const override {
-    return Version{6, minor, 9200};
-  }
-  DWORD minor = 2;
-};
-
 TEST_F(InstallerTest, MakeDefaultIsIgnoredOnWindows8) {
-  VersionFacts facts;
-  base::ScopedSystemFactsForTesting scoped(&facts);
+  test::FakeSystemFacts facts;
   for (DWORD minor : {1u, 2u, 3u}) {
-    facts.minor = minor;
-    base::ResetWindowsVersionClassForTesting();
+    facts.SetWindowsVersion(6, minor, 9200);
     TestInstaller installer(nullptr, &brand_, nullptr, false);
     installer.SetMakeBrowserDefault(true);
     EXPECT_EQ(minor == 1 ? 1 : 0, installer.make_default()) << minor;
   }
-  base::ResetWindowsVersionClassForTesting();
 }
 
 TEST_F(InstallerTest, DelayedParamsRoundTrip) {
@@ -532,7 +478,7 @@ TEST_F(InstallerTest, DelayedParamsRoundTrip) {
 
 TEST_F(InstallerTest, VerifiesAndRunsARealSetupArchive) {
   const std::wstring report = dir_.Append(L"report.json");
-  base::CommandLine::InitForCurrentProcessForTesting(
+  command_line_.Set(
       L"inst.exe --silent --do-not-launch-browser \"--fake-setup-report=" +
       report + L"\" --fake-setup-exit-code=3");
   {
@@ -572,19 +518,12 @@ TEST_F(InstallerTest, TheArchiveAttackerWorksOnAnUnheldFile) {
   EXPECT_FALSE(test::PathExists(path));
 }
 
-// Windows 10: the download takes the brand's URL alone.
-class Windows10Facts : public base::SystemFacts {
- public:
-  std::optional<Version> GetWindowsVersion() const override {
-    return Version{10, 0, 19045};
-  }
-};
-
 class ArchiveLockTest : public InstallerTest {
  protected:
   void SetUp() override {
     InstallerTest::SetUp();
-    base::ResetWindowsVersionClassForTesting();
+    // Windows 10: the download takes the brand's URL alone.
+    facts_.SetWindowsVersion(10, 0, 19045);
     ASSERT_TRUE(server().running()) << server().ServerLog();
     ASSERT_TRUE(server().Reset());
     ASSERT_TRUE(server().AddRule(
@@ -593,13 +532,9 @@ class ArchiveLockTest : public InstallerTest {
             test::UnixPath(test::ExecutableDir() + L"\\fake_setup_signed.exe") +
             "\"}"));
     brand_.setup_url_ = server().HttpUrl("/dl/setup.arc");
-    base::CommandLine::InitForCurrentProcessForTesting(
+    command_line_.Set(
         L"inst.exe --silent --do-not-launch-browser \"--fake-setup-report=" +
         Report() + L"\"");
-  }
-  void TearDown() override {
-    InstallerTest::TearDown();
-    base::ResetWindowsVersionClassForTesting();
   }
   static test::FakeServices& server() { return test::FakeServices::Shared(); }
   std::wstring Report() const { return dir_.Append(L"report.json"); }
@@ -612,8 +547,7 @@ class ArchiveLockTest : public InstallerTest {
     return attacks;
   }
 
-  Windows10Facts facts_;
-  base::ScopedSystemFactsForTesting scoped_facts_{&facts_};
+  test::FakeSystemFacts facts_;
   FixedParams params_;
 };
 

@@ -12,8 +12,8 @@
 #include "chrome/installer/norvel/util/registry.h"
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
-#include "logging/file_logger.h"
 #include "test/support/registry_override.h"
+#include "test/support/scoped_test_log.h"
 #include "test/support/test_support.h"
 
 namespace lite_installer {
@@ -21,12 +21,8 @@ namespace {
 
 using ::testing::HasSubstr;
 
-class HelpersTest : public testing::Test {
+class HelpersTest : public test::TestWithLog {
  protected:
-  void TearDown() override {
-    base::CommandLine::InitForCurrentProcessForTesting(::GetCommandLineW());
-    broupdater::SetFileLogger(nullptr);
-  }
   // Parameters as the command line would give them.
   std::unique_ptr<DistribInfoParams> Params(const std::wstring& text) {
     auto params = std::make_unique<DistribInfoParams>();
@@ -34,25 +30,10 @@ class HelpersTest : public testing::Test {
     params->Load();
     return params;
   }
-  void SetDword(HKEY root, const wchar_t* key, const wchar_t* name, DWORD v) {
-    HKEY handle;
-    ASSERT_EQ(ERROR_SUCCESS,
-              ::RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_SET_VALUE,
-                                nullptr, &handle, nullptr));
-    ::RegSetValueExW(handle, name, 0, REG_DWORD,
-                     reinterpret_cast<const BYTE*>(&v), sizeof(v));
-    ::RegCloseKey(handle);
-  }
+  // A value under the product key.
   void SetString(HKEY root, const wchar_t* name, const std::wstring& value) {
-    HKEY handle;
-    ASSERT_EQ(
-        ERROR_SUCCESS,
-        ::RegCreateKeyExW(root, L"Software\\Norvel\\NorvelBrowser", 0, nullptr,
-                          0, KEY_SET_VALUE, nullptr, &handle, nullptr));
-    ::RegSetValueExW(handle, name, 0, REG_SZ,
-                     reinterpret_cast<const BYTE*>(value.c_str()),
-                     static_cast<DWORD>((value.size() + 1) * 2));
-    ::RegCloseKey(handle);
+    ASSERT_TRUE(test::WriteRegistryValue(
+        root, L"Software\\Norvel\\NorvelBrowser", name, value));
   }
 
   test::ScopedTempDir dir_;
@@ -128,11 +109,13 @@ TEST_F(HelpersTest, DarkThemeFollowsTheSystemWhenNotFixed) {
   EXPECT_FALSE(IsDarkThemeWanted(&brand_, none.get()));  // brand not enabled
   brand_.dark_theme_enabled_ = true;
   EXPECT_FALSE(IsDarkThemeWanted(&brand_, none.get()));  // value missing
-  SetDword(HKEY_CURRENT_USER, kPersonalize, L"AppsUseLightTheme", 0);
+  ASSERT_TRUE(test::WriteRegistryValue(HKEY_CURRENT_USER, kPersonalize,
+                                       L"AppsUseLightTheme", DWORD{0}));
   EXPECT_TRUE(IsDarkThemeWanted(&brand_, none.get()));
   EXPECT_TRUE(IsDarkThemeWanted(&brand_, nullptr));
   EXPECT_FALSE(IsDarkThemeWanted(&brand_, Params(L"darktheme=2").get()));
-  SetDword(HKEY_CURRENT_USER, kPersonalize, L"AppsUseLightTheme", 1);
+  ASSERT_TRUE(test::WriteRegistryValue(HKEY_CURRENT_USER, kPersonalize,
+                                       L"AppsUseLightTheme", DWORD{1}));
   EXPECT_TRUE(IsDarkThemeWanted(&brand_, Params(L"darktheme=1").get()));
   EXPECT_FALSE(IsDarkThemeWanted(&brand_, none.get()));
   EXPECT_FALSE(IsDarkThemeWanted(nullptr, Params(L"darktheme=1").get()));
@@ -187,13 +170,6 @@ TEST_F(HelpersTest, DefaultApplicationDirectory) {
 }
 
 TEST_F(HelpersTest, FileHelpers) {
-  broupdater::SetFileLogger(std::make_unique<broupdater::FileLogger>(
-      dir_.Append(L"log.txt"), broupdater::kLogFileMaxSize));
-  auto log = [this] {
-    std::string text;
-    test::ReadFileToString(dir_.Append(L"log.txt"), &text);
-    return text;
-  };
   EXPECT_EQ(L"", CreateTempFileIn(L""));
   std::wstring temp = CreateTempFileIn(dir_.path());
   ASSERT_FALSE(temp.empty());
@@ -207,24 +183,20 @@ TEST_F(HelpersTest, FileHelpers) {
   const std::wstring missing = dir_.Append(L"missing");
   EXPECT_EQ(std::nullopt, ReadFileContents(missing, 3));
   EXPECT_EQ(std::nullopt, GetReadableFileSize(missing));
-  EXPECT_THAT(log(), HasSubstr("ERROR: Cannot open " +
+  EXPECT_THAT(Log(), HasSubstr("ERROR: Cannot open " +
                                base::WideToUTF8(missing) + " - "));
 
   // Above the limit the file is not read, and the log says why.
   EXPECT_EQ(std::nullopt, ReadFileContents(temp, 2));
-  EXPECT_THAT(log(), HasSubstr("ERROR: File too large to read: " +
+  EXPECT_THAT(Log(), HasSubstr("ERROR: File too large to read: " +
                                base::WideToUTF8(temp) +
                                " holds 3 bytes, at most 2 allowed ("));
 }
 
 TEST_F(HelpersTest, RaisingProcessZeroIsAnError) {
-  broupdater::SetFileLogger(std::make_unique<broupdater::FileLogger>(
-      dir_.Append(L"log.txt"), broupdater::kLogFileMaxSize));
   BringProcessWindowToTop(0);
-  std::string log;
-  test::ReadFileToString(dir_.Append(L"log.txt"), &log);
-  EXPECT_THAT(log, HasSubstr("ERROR: Failed to bring process window to top: "
-                             "wrong process id - "));
+  EXPECT_THAT(Log(), HasSubstr("ERROR: Failed to bring process window to top: "
+                               "wrong process id - "));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "base/command_line.h"
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
+#include "test/support/scoped_command_line.h"
 
 namespace lite_installer {
 namespace {
@@ -242,15 +243,13 @@ TEST(SetupCommandLineTest, DistributionAndBrandConditions) {
 TEST(SetupCommandLineTest, StartsFromTheProcessCommandLine) {
   // "semi-silent" reaches setup as "silent" plus "uac-enabled"; plain
   // arguments never do.
-  base::CommandLine::InitForCurrentProcessForTesting(
-      LR"("C:\dl\inst.exe" --semi-silent plain)");
+  test::ScopedCommandLine process(LR"("C:\dl\inst.exe" --semi-silent plain)");
   const base::CommandLine setup =
       BuildSetupCommandLine(SetupCommandLineInputs());
   EXPECT_THAT(
       setup.switches(),
       ElementsAre(Key("brand-name"), Key("progress-window"), Key("semi-silent"),
                   Key("silent"), Key("uac-enabled"), Key("verbose-logging")));
-  base::CommandLine::InitForCurrentProcessForTesting(::GetCommandLineW());
 }
 
 TEST(SetupCommandLineTest, WholeSetupLineTravelsAsOneValue) {

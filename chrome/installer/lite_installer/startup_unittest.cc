@@ -11,13 +11,14 @@
 #include "base/command_line.h"
 #include "chrome/installer/lite_installer/installer.h"
 #include "chrome/installer/lite_installer/single_instance.h"
-#include "base/system_facts.h"
-#include "base/windows_version.h"
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
 #include "logging/file_logger.h"
+#include "test/support/fake_system_facts.h"
 #include "test/support/matchers.h"
 #include "test/support/registry_override.h"
+#include "test/support/scoped_command_line.h"
+#include "test/support/scoped_test_log.h"
 #include "test/support/test_support.h"
 
 namespace lite_installer {
@@ -25,23 +26,6 @@ namespace {
 
 using ::testing::HasSubstr;
 using ::testing::Not;
-
-class FakeFacts : public base::SystemFacts {
- public:
-  bool IsProcessorFeaturePresent(DWORD feature) const override {
-    if (feature == PF_XMMI64_INSTRUCTIONS_AVAILABLE)
-      return sse2;
-    if (feature == PF_SSE3_INSTRUCTIONS_AVAILABLE)
-      return sse3;
-    return base::SystemFacts::IsProcessorFeaturePresent(feature);
-  }
-  std::optional<uint64_t> GetFreeDiskSpace(const wchar_t*) const override {
-    return free_space;
-  }
-  bool sse2 = true;
-  bool sse3 = true;
-  uint64_t free_space = 100ull << 30;
-};
 
 // The run's installer fails its download at once instead of trying the
 // product's hosts with pauses between attempts.
@@ -64,44 +48,33 @@ std::unique_ptr<Installer> CreateOfflineInstaller(
                                             with_async_tasks);
 }
 
+// A run writes its log into its temporary directory, here dir_.
 class StartupTest : public testing::Test {
  protected:
   void SetUp() override {
     SetInstallerFactoryForTesting(&CreateOfflineInstaller);
+    SetSse(true, true);
+    facts_.SetFreeDiskSpace(100ull << 30);
   }
   void TearDown() override {
     SetInstallerFactoryForTesting(nullptr);
     broupdater::SetFileLogger(nullptr);
-    base::CommandLine::InitForCurrentProcessForTesting(::GetCommandLineW());
   }
 
   int Run(const std::wstring& switches) {
-    base::CommandLine::InitForCurrentProcessForTesting(
-        L"\"C:\\dl\\lite_installer.exe\" " + switches);
+    command_line_.Set(L"\"C:\\dl\\lite_installer.exe\" " + switches);
     return wWinMain(::GetModuleHandleW(nullptr), nullptr, nullptr, SW_SHOW);
   }
-  std::string Log() {
-    std::string text;
-    test::ReadFileToString(dir_.Append(L"lite_installer.log"), &text);
-    return text;
-  }
-  // The entry texts of the log, without headers and function suffixes.
-  std::vector<std::string> Entries() {
-    std::vector<std::string> entries;
-    for (const std::string& line : test::SplitLines(Log())) {
-      size_t level = line.find(' ', 24);  // after the date, time and ids
-      size_t suffix = line.rfind(" (");
-      if (level == std::string::npos || suffix == std::string::npos)
-        continue;
-      entries.push_back(line.substr(level + 1, suffix - level - 1));
-    }
-    return entries;
+  void SetSse(bool sse2, bool sse3) {
+    facts_.SetProcessorFeature(PF_XMMI64_INSTRUCTIONS_AVAILABLE, sse2);
+    facts_.SetProcessorFeature(PF_SSE3_INSTRUCTIONS_AVAILABLE, sse3);
   }
 
   test::ScopedTempDir dir_;
   test::ScopedTempPathOverride tmp_{dir_.path()};
-  FakeFacts facts_;
-  base::ScopedSystemFactsForTesting scoped_facts_{&facts_};
+  test::TestLog log_{dir_.path()};
+  test::ScopedCommandLine command_line_;
+  test::FakeSystemFacts facts_;
   test::ScopedRegistryOverride registry_;
 };
 
@@ -129,7 +102,7 @@ TEST_F(StartupTest, SilentRunWalksTheSequenceInOrder) {
       "ERROR: Offline test installer: no download.",
       "INFO: Installer exit with code: 401",
   };
-  std::vector<std::string> entries = Entries();
+  std::vector<std::string> entries = log_.Messages();
   size_t next = 0;
   for (const std::string& entry : entries) {
     if (next < expected_prefixes.size() &&
@@ -140,62 +113,61 @@ TEST_F(StartupTest, SilentRunWalksTheSequenceInOrder) {
   EXPECT_EQ(expected_prefixes.size(), next)
       << "missing or out of order: "
       << expected_prefixes[std::min(next, expected_prefixes.size() - 1)] << "\n"
-      << Log();
+      << log_.Read();
   EXPECT_EQ(entries.front(), expected_prefixes.front());
   EXPECT_EQ(entries.back(), expected_prefixes.back());
   EXPECT_THAT(
-      Log(),
+      log_.Read(),
       HasSubstr("Temporary path is: " +
                 std::string(dir_.path().begin(), dir_.path().end()) + "\\ ("));
-  EXPECT_THAT(Log(), HasSubstr("ERROR: Module was not downloaded: "));
+  EXPECT_THAT(log_.Read(), HasSubstr("ERROR: Module was not downloaded: "));
   // The sequence's own lines carry the entry point's name.
-  EXPECT_THAT(Log(), test::ContainsPattern(
-                         "Lite installer mode\\. \\(wWinMain:[0-9]+\\)"));
+  EXPECT_THAT(log_.Read(), test::ContainsPattern(
+                               "Lite installer mode\\. \\(wWinMain:[0-9]+\\)"));
 }
 
 TEST_F(StartupTest, SemiSilentActsAsSilent) {
   EXPECT_EQ(401, Run(L"-Semi-Silent"));
-  EXPECT_THAT(Log(), HasSubstr("INFO: Installing in silent mode."));
+  EXPECT_THAT(log_.Read(), HasSubstr("INFO: Installing in silent mode."));
 }
 
 TEST_F(StartupTest, MissingSse3EndsSilentRunWith404AndNoMessage) {
-  facts_.sse3 = false;
+  SetSse(true, false);
   EXPECT_EQ(404, Run(L"--silent"));
-  EXPECT_THAT(Log(),
+  EXPECT_THAT(log_.Read(),
               test::ContainsPattern("ERROR: CPU is not supported - [0-9]+, "));
-  EXPECT_THAT(Log(), Not(HasSubstr("Processor refusal")));
-  EXPECT_THAT(Log(), Not(HasSubstr("Installer exit with code")));
-  EXPECT_THAT(Log(), Not(HasSubstr("Installing in silent mode.")));
+  EXPECT_THAT(log_.Read(), Not(HasSubstr("Processor refusal")));
+  EXPECT_THAT(log_.Read(), Not(HasSubstr("Installer exit with code")));
+  EXPECT_THAT(log_.Read(), Not(HasSubstr("Installing in silent mode.")));
 }
 
 TEST_F(StartupTest, MissingSse2RefusesWithReason483WhenWindowed) {
-  facts_.sse2 = false;
+  SetSse(false, true);
   EXPECT_EQ(404, Run(L""));
-  EXPECT_THAT(Log(), HasSubstr("reason 483"));
-  facts_.sse2 = true;
-  facts_.sse3 = false;
+  EXPECT_THAT(log_.Read(), HasSubstr("reason 483"));
+  SetSse(true, false);
   int reason = 0;
   EXPECT_FALSE(IsCpuSupported(&reason));
   EXPECT_EQ(484, reason);
-  facts_.sse3 = true;
+  SetSse(true, true);
   EXPECT_TRUE(IsCpuSupported(&reason));
 }
 
 TEST_F(StartupTest, NotEnoughDiskSpaceStopsOnlyWindowedRuns) {
-  facts_.free_space = kRequiredDiskSpace - 1;
+  facts_.SetFreeDiskSpace(kRequiredDiskSpace - 1);
   EXPECT_EQ(403, Run(L""));
-  EXPECT_THAT(Log(),
+  EXPECT_THAT(log_.Read(),
               HasSubstr("There is not enough disk space to install browser"));
-  EXPECT_THAT(Log(), HasSubstr("INFO: Installer exit with code: 403"));
+  EXPECT_THAT(log_.Read(), HasSubstr("INFO: Installer exit with code: 403"));
 
   EXPECT_EQ(401, Run(L"--silent"));
-  EXPECT_THAT(Log(), HasSubstr("INFO: Installer exit with code: 401"));
+  EXPECT_THAT(log_.Read(), HasSubstr("INFO: Installer exit with code: 401"));
 }
 
 TEST_F(StartupTest, CheckTheInterfaceAnswersBeforeTheEnvironmentVerdict) {
   EXPECT_EQ(701, Run(L"--check-the-interface --silent"));
-  std::vector<std::string> entries = Entries();
-  ASSERT_EQ(3u, entries.size()) << Log();
+  std::vector<std::string> entries = log_.Messages();
+  ASSERT_EQ(3u, entries.size()) << log_.Read();
   EXPECT_EQ("INFO: -------------------------------------- Start install.",
             entries[0]);
   EXPECT_EQ(
@@ -237,18 +209,19 @@ TEST_F(StartupTest, SecondInstanceExits600) {
   ASSERT_TRUE(other.acquired());
   EXPECT_EQ(600, Run(L"--silent"));
   EXPECT_THAT(
-      Log(), HasSubstr("INFO: Another installer instance is already running."));
-  EXPECT_THAT(Log(), HasSubstr("INFO: Master installer process id: "));
-  EXPECT_THAT(Log(), Not(HasSubstr("Installer exit with code")));
-  EXPECT_THAT(Log(), Not(HasSubstr("Temporary path is")));
+      log_.Read(),
+      HasSubstr("INFO: Another installer instance is already running."));
+  EXPECT_THAT(log_.Read(), HasSubstr("INFO: Master installer process id: "));
+  EXPECT_THAT(log_.Read(), Not(HasSubstr("Installer exit with code")));
+  EXPECT_THAT(log_.Read(), Not(HasSubstr("Temporary path is")));
 }
 
 TEST_F(StartupTest, ElevatedCopySkipsTheMutex) {
   OtherInstance other;
   ASSERT_TRUE(other.acquired());
   EXPECT_EQ(-1, Run(L"--run-as-admin"));
-  EXPECT_THAT(Log(), Not(HasSubstr("Another installer instance")));
-  EXPECT_THAT(Log(), Not(HasSubstr("Lite installer mode.")));
+  EXPECT_THAT(log_.Read(), Not(HasSubstr("Another installer instance")));
+  EXPECT_THAT(log_.Read(), Not(HasSubstr("Lite installer mode.")));
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include "base/system_facts.h"
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
-#include "logging/file_logger.h"
+#include "test/support/fake_system_facts.h"
 #include "test/support/scoped_test_log.h"
 #include "test/support/test_support.h"
 
@@ -19,56 +19,39 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-class FreeSpaceFacts : public base::SystemFacts {
- public:
-  std::optional<uint64_t> GetFreeDiskSpace(
-      const wchar_t* folder) const override {
-    last_folder = folder;
-    return free;
-  }
-  std::optional<uint64_t> free;
-  mutable std::wstring last_folder;
-};
-
-class DiskSpaceTest : public testing::Test {
+class DiskSpaceTest : public test::TestWithLog {
  protected:
-  std::string Log() { return log_.Read(); }
-
-  test::ScopedTestLog log_;
-
-  test::ScopedTempDir dir_;
-  FreeSpaceFacts facts_;
-  base::ScopedSystemFactsForTesting scoped_facts_{&facts_};
+  test::FakeSystemFacts facts_;
 };
 
 constexpr uint32_t k600MiB = 629145600;
 
 TEST_F(DiskSpaceTest, ExactRequirementPassesOneByteLessFails) {
-  facts_.free = k600MiB;
+  facts_.SetFreeDiskSpace(k600MiB);
   EXPECT_TRUE(HasEnoughDiskSpace(false, k600MiB));
   EXPECT_THAT(Log(), Not(HasSubstr("not enough")));
-  facts_.free = k600MiB - 1;
+  facts_.SetFreeDiskSpace(k600MiB - 1);
   EXPECT_FALSE(HasEnoughDiskSpace(false, k600MiB));
   EXPECT_THAT(
       Log(),
       HasSubstr("INFO: There is not enough disk space to install browser"));
   // Amounts beyond 32 bits compare correctly.
-  facts_.free = 0x100000000ull;
+  facts_.SetFreeDiskSpace(0x100000000ull);
   EXPECT_TRUE(HasEnoughDiskSpace(false, 0xFFFFFFFFu));
 }
 
 TEST_F(DiskSpaceTest, MeasuresTheFolderThatReceivesTheBrowser) {
-  facts_.free = k600MiB;
+  facts_.SetFreeDiskSpace(k600MiB);
   HasEnoughDiskSpace(true, 1);
-  std::wstring program_files = facts_.last_folder;
+  std::wstring program_files = facts_.last_free_space_folder();
   HasEnoughDiskSpace(false, 1);
-  std::wstring local_app_data = facts_.last_folder;
+  std::wstring local_app_data = facts_.last_free_space_folder();
   EXPECT_THAT(test::ToLower(program_files), HasSubstr(L"program files"));
   EXPECT_NE(program_files, local_app_data);
 }
 
 TEST_F(DiskSpaceTest, UnmeasurableSpaceFailsOpen) {
-  facts_.free = std::nullopt;
+  facts_.SetFreeDiskSpace(std::nullopt);
   EXPECT_TRUE(HasEnoughDiskSpace(false, k600MiB));
   EXPECT_THAT(Log(), HasSubstr("INFO: GetDiskFreeSpaceEx failed"));
 }

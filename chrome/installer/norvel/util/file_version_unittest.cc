@@ -8,7 +8,6 @@
 #include "base/strings.h"
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
-#include "logging/file_logger.h"
 #include "test/support/scoped_test_log.h"
 #include "test/support/test_support.h"
 
@@ -17,12 +16,8 @@ namespace {
 
 using ::testing::HasSubstr;
 
-class FileVersionTest : public testing::Test {
+class FileVersionTest : public test::TestWithLog {
  protected:
-  std::string Log() { return log_.Read(); }
-
-  test::ScopedTestLog log_;
-
   test::ScopedTempDir dir_;
 };
 

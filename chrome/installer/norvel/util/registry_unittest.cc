@@ -8,8 +8,8 @@
 #include "chrome/installer/norvel/util/product_key.h"
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
-#include "logging/file_logger.h"
 #include "test/support/registry_override.h"
+#include "test/support/scoped_test_log.h"
 #include "test/support/test_support.h"
 
 namespace installer {
@@ -21,25 +21,18 @@ using ::testing::Not;
 constexpr char kProductPath[] =
     "HKEY_CURRENT_USER\\Software\\Norvel\\NorvelBrowser\\";
 
-class RegistryTest : public testing::Test {
+class RegistryTest : public test::TestWithLog {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(registry_.ok());
-    broupdater::SetFileLogger(std::make_unique<broupdater::FileLogger>(
-        dir_.Append(L"lite_installer.log"), broupdater::kLogFileMaxSize));
-  }
-  void TearDown() override { broupdater::SetFileLogger(nullptr); }
+  void SetUp() override { ASSERT_TRUE(registry_.ok()); }
 
   // The texts of the INFO lines logged so far.
   std::vector<std::string> InfoTexts() {
-    std::string log;
-    test::ReadFileToString(dir_.Append(L"lite_installer.log"), &log);
     std::vector<std::string> texts;
-    for (const std::string& line : test::SplitLines(log)) {
-      size_t begin = line.find(" INFO: ");
-      size_t end = line.rfind(" (installer::");
-      if (begin != std::string::npos && end != std::string::npos)
-        texts.push_back(line.substr(begin + 7, end - begin - 7));
+    for (const test::LogEntry& entry : log_.Entries()) {
+      if (entry.message.starts_with("INFO: ") &&
+          entry.function.starts_with("installer::")) {
+        texts.push_back(entry.message.substr(6));
+      }
     }
     return texts;
   }
@@ -61,15 +54,9 @@ class RegistryTest : public testing::Test {
                 DWORD type,
                 const void* data,
                 DWORD size) {
-    HKEY key = nullptr;
-    ASSERT_EQ(
-        ERROR_SUCCESS,
-        ::RegCreateKeyExW(registry_.current_user_root(), GetProductKey(), 0,
-                          nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
-    EXPECT_EQ(ERROR_SUCCESS,
-              ::RegSetValueExW(key, name.c_str(), 0, type,
-                               static_cast<const BYTE*>(data), size));
-    ::RegCloseKey(key);
+    ASSERT_TRUE(test::WriteRegistryValue(registry_.current_user_root(),
+                                         GetProductKey(), name, type, data,
+                                         size));
   }
 
   test::ScopedRegistryOverride registry_;

@@ -5,7 +5,6 @@
 
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
-#include "logging/file_logger.h"
 #include "test/support/fake_services.h"
 #include "test/support/matchers.h"
 #include "test/support/test_support.h"
@@ -13,35 +12,15 @@
 namespace install_util {
 namespace {
 
-using ::test::FakeServices;
 using ::test::RecordedRequest;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-class AsyncHttpRequestSenderTest : public testing::Test {
+class AsyncHttpRequestSenderTest : public test::TestWithServices {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(server().running()) << server().ServerLog();
-    broupdater::SetFileLogger(std::make_unique<broupdater::FileLogger>(
-        dir_.Append(L"lite_installer.log"), broupdater::kLogFileMaxSize));
-    auto all = server().Requests(0);
-    since_ = all.empty() ? 0 : all.back().seq;
-  }
-  void TearDown() override { broupdater::SetFileLogger(nullptr); }
-
-  static FakeServices& server() { return FakeServices::Shared(); }
-
   std::vector<RecordedRequest> WaitFor(size_t count, DWORD timeout_ms = 10000) {
     return server().WaitForRequests(count, timeout_ms, since_);
   }
-  std::string Log() {
-    std::string text;
-    test::ReadFileToString(dir_.Append(L"lite_installer.log"), &text);
-    return text;
-  }
-
-  test::ScopedTempDir dir_;
-  int since_ = 0;
 };
 
 TEST_F(AsyncHttpRequestSenderTest, QueuedRequestsArriveInOrder) {
@@ -91,7 +70,7 @@ TEST_F(AsyncHttpRequestSenderTest, DestructionDropsQueueAndJoins) {
   sender.reset();
   EXPECT_LT(::GetTickCount() - start, 10000u);
   // The worker has ended, so nothing else can still arrive.
-  for (const auto& r : server().Requests(since_))
+  for (const auto& r : NewRequests())
     EXPECT_THAT(r.path, Not(HasSubstr("dropped")));
 }
 

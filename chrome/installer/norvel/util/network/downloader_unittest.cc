@@ -8,7 +8,6 @@
 #include "base/tick_clock.h"
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
-#include "logging/file_logger.h"
 #include "test/support/fake_services.h"
 #include "test/support/matchers.h"
 #include "test/support/resume_emulation.h"
@@ -37,33 +36,9 @@ std::string Escape(const std::string& text) {
   return result;
 }
 
-class DownloaderTest : public testing::Test {
+class DownloaderTest : public test::TestWithServices {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(server().running()) << server().ServerLog();
-    broupdater::SetFileLogger(std::make_unique<broupdater::FileLogger>(
-        dir_.Append(L"lite_installer.log"), broupdater::kLogFileMaxSize));
-    requests_before_ = LastSeq();
-  }
-  void TearDown() override { broupdater::SetFileLogger(nullptr); }
-
-  static FakeServices& server() { return FakeServices::Shared(); }
-
-  int LastSeq() {
-    auto all = server().Requests(0);
-    return all.empty() ? 0 : all.back().seq;
-  }
-  std::vector<test::RecordedRequest> NewRequests() {
-    return server().Requests(requests_before_);
-  }
-  std::string Log() {
-    std::string text;
-    test::ReadFileToString(dir_.Append(L"lite_installer.log"), &text);
-    return text;
-  }
-
   test::ScopedTempDir dir_;
-  int requests_before_ = 0;
 };
 
 TEST_F(DownloaderTest, OkWithContentLengthSendsProductHeaders) {

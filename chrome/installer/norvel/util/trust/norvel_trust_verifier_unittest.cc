@@ -9,13 +9,11 @@
 
 #include "base/strings.h"
 #include "chrome/installer/norvel/util/trust/extended_check.h"
-#include "base/system_facts.h"
-#include "base/windows_version.h"
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
-#include "logging/file_logger.h"
+#include "test/support/fake_system_facts.h"
 #include "test/support/matchers.h"
-#include "test/support/test_support.h"
+#include "test/support/scoped_test_log.h"
 
 // These tests verify programs signed at build time (see testdata/): the
 // signing certificates chain to a test root that the Wine prefix trusts.
@@ -37,18 +35,10 @@ constexpr int64_t kNoSignature = -2146762496;    // TRUST_E_NOSIGNATURE
 constexpr int64_t kUntrustedRoot = -2146762487;  // CERT_E_UNTRUSTEDROOT
 constexpr int64_t kBadDigest = -2146869232;      // TRUST_E_BAD_DIGEST
 
-class VersionFacts : public base::SystemFacts {
- public:
-  std::optional<Version> GetWindowsVersion() const override { return version; }
-  Version version{10, 0, 19045};
-};
-
-class NorvelTrustVerifierTest : public testing::Test {
+class NorvelTrustVerifierTest : public test::TestWithLog {
  protected:
   void SetUp() override {
-    SetWindows(10, 0, 19045);
-    broupdater::SetFileLogger(std::make_unique<broupdater::FileLogger>(
-        log_dir_.Append(L"lite_installer.log"), broupdater::kLogFileMaxSize));
+    facts_.SetWindowsVersion(10, 0, 19045);
     SetTrustVerificationObserver(
         [this](const std::string& event, const base::Json& record) {
           EXPECT_EQ("win-verify-update", event);
@@ -59,16 +49,7 @@ class NorvelTrustVerifierTest : public testing::Test {
     ASSERT_EQ(TrustedListParseResult::kOk,
               ParseTrustedList(list, &main_list_).status);
   }
-  void TearDown() override {
-    SetTrustVerificationObserver(nullptr);
-    broupdater::SetFileLogger(nullptr);
-    base::ResetWindowsVersionClassForTesting();
-  }
-
-  void SetWindows(DWORD major, DWORD minor, DWORD build) {
-    facts_.version = {major, minor, build};
-    base::ResetWindowsVersionClassForTesting();
-  }
+  void TearDown() override { SetTrustVerificationObserver(nullptr); }
 
   static std::wstring Fixture(const std::wstring& name) {
     return test::ExecutableDir() + L"\\testdata\\verification\\" + name;
@@ -78,33 +59,7 @@ class NorvelTrustVerifierTest : public testing::Test {
   }
 
   // The log as "LEVEL: text" lines, without time stamps and function names.
-  std::vector<std::string> Lines() {
-    std::string text;
-    test::ReadFileToString(log_dir_.Append(L"lite_installer.log"), &text);
-    // System error descriptions end with a line break, so an entry may
-    // span lines: each entry starts with its time stamp.
-    static const std::regex kStart(R"(^\d{4}-\d\d-\d\d \d)");
-    std::vector<std::string> entries;
-    for (std::string line : test::SplitLines(text)) {
-      if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-      if (std::regex_search(line, kStart) || entries.empty())
-        entries.push_back(line);
-      else
-        entries.back() += "\n" + line;
-    }
-    static const std::regex kEntry(
-        R"(^\S+ \S+ \d+:\d+ ((?:INFO|ERROR|WARNING): [\s\S]*?)\n? \([^()]*:\d+\)$)");
-    std::vector<std::string> lines;
-    for (const std::string& entry : entries) {
-      std::smatch match;
-      if (std::regex_match(entry, match, kEntry))
-        lines.push_back(match[1]);
-      else if (!entry.empty())
-        lines.push_back("UNPARSED: " + entry);
-    }
-    return lines;
-  }
+  std::vector<std::string> Lines() { return log_.Messages(); }
 
   std::string KeyHashOf(const char* serial_hex) {
     for (const auto& [serial, entry] : main_list_) {
@@ -128,10 +83,22 @@ class NorvelTrustVerifierTest : public testing::Test {
     return lines;
   }
 
-  std::vector<std::string> CertificateLines(const char* serial,
-                                            const std::string& key_hash) {
+  std::vector<std::string> CertificateLines(const char* serial) {
     return {std::string("INFO: Certificate's serial number: ") + serial,
-            "INFO: Certificate's public key: " + key_hash};
+            "INFO: Certificate's public key: " + KeyHashOf(serial)};
+  }
+
+  // The whole log of an accepted fixture: its signers' certificates, then
+  // the verdict ("verified. " or "verified with sha256. ").
+  std::vector<std::string> AcceptedLines(const wchar_t* fixture,
+                                         std::vector<const char*> serials,
+                                         const std::string& verdict) {
+    const std::string path = U8(Fixture(fixture));
+    std::vector<std::string> lines = {"INFO: Verifying " + path};
+    for (const char* serial : serials)
+      lines = Concat({lines, CertificateLines(serial)});
+    lines.push_back("INFO: File successfully " + verdict + path);
+    return lines;
   }
 
   // The records with the environment's version texts checked and removed.
@@ -155,46 +122,31 @@ class NorvelTrustVerifierTest : public testing::Test {
     return all;
   }
 
-  test::ScopedTempDir log_dir_;
-  VersionFacts facts_;
-  base::ScopedSystemFactsForTesting scoped_facts_{&facts_};
+  test::FakeSystemFacts facts_;
   TrustedCertificateMap main_list_;
   std::vector<base::Json> records_;
 };
 
 TEST_F(NorvelTrustVerifierTest, TrustedSha1SignerIsAccepted) {
-  const std::string path = U8(Fixture(L"sha1_only.exe"));
   EXPECT_TRUE(VerifyModuleFile(Fixture(L"sha1_only.exe")));
-  EXPECT_THAT(Lines(),
-              ElementsAreArray(
-                  Concat({{"INFO: Verifying " + path},
-                          CertificateLines(kSha1Serial, KeyHashOf(kSha1Serial)),
-                          {"INFO: File successfully verified. " + path}})));
+  EXPECT_THAT(Lines(), ElementsAreArray(AcceptedLines(
+                           L"sha1_only.exe", {kSha1Serial}, "verified. ")));
   // A bare success is not reported on Windows 10.
   EXPECT_THAT(records_, IsEmpty());
 }
 
 TEST_F(NorvelTrustVerifierTest, TrustedSha256SignerIsAcceptedAtOnce) {
-  const std::string path = U8(Fixture(L"sha256_only.exe"));
   EXPECT_TRUE(VerifyModuleFile(Fixture(L"sha256_only.exe")));
-  EXPECT_THAT(
-      Lines(),
-      ElementsAreArray(
-          Concat({{"INFO: Verifying " + path},
-                  CertificateLines(kSha256Serial, KeyHashOf(kSha256Serial)),
-                  {"INFO: File successfully verified with sha256. " + path}})));
+  EXPECT_THAT(Lines(), ElementsAreArray(
+                           AcceptedLines(L"sha256_only.exe", {kSha256Serial},
+                                         "verified with sha256. ")));
 }
 
 TEST_F(NorvelTrustVerifierTest, DualSignedWithTrustedSha256Signer) {
-  const std::string path = U8(Fixture(L"dual_trusted.exe"));
   EXPECT_TRUE(VerifyModuleFile(Fixture(L"dual_trusted.exe")));
-  EXPECT_THAT(
-      Lines(),
-      ElementsAreArray(
-          Concat({{"INFO: Verifying " + path},
-                  CertificateLines(kSha1Serial, KeyHashOf(kSha1Serial)),
-                  CertificateLines(kSha256Serial, KeyHashOf(kSha256Serial)),
-                  {"INFO: File successfully verified with sha256. " + path}})));
+  EXPECT_THAT(Lines(), ElementsAreArray(AcceptedLines(
+                           L"dual_trusted.exe", {kSha1Serial, kSha256Serial},
+                           "verified with sha256. ")));
 }
 
 TEST_F(NorvelTrustVerifierTest, UntrustedNestedSha256OutweighsTrustedSha1) {
@@ -209,7 +161,7 @@ TEST_F(NorvelTrustVerifierTest, UntrustedNestedSha256OutweighsTrustedSha1) {
       lines,
       ElementsAreArray(Concat(
           {{"INFO: Verifying " + path},
-           CertificateLines(kSha1Serial, KeyHashOf(kSha1Serial)),
+           CertificateLines(kSha1Serial),
            {std::string("INFO: Certificate's serial number: ") + kOtherSerial,
             "key", "ERROR: Can not find sertificate in trusted list. " + path,
             "ERROR: SHA256 verification failed. " + path},
@@ -266,7 +218,7 @@ TEST_F(NorvelTrustVerifierTest, EntryWithAnotherPubKeyIsRefused) {
   EXPECT_THAT(std::vector<std::string>(lines.begin(), lines.begin() + 8),
               ElementsAreArray(Concat(
                   {{"INFO: Verifying " + path},
-                   CertificateLines(kSha256Serial, KeyHashOf(kSha256Serial)),
+                   CertificateLines(kSha256Serial),
                    {"ERROR: Public key is not match. " + path,
                     "ERROR: SHA256 verification failed. " + path,
                     "ERROR: KNOWN_ERROR_untrusted_certificate",
@@ -300,14 +252,10 @@ TEST(CertificateKeyHashTest, KeyWithoutAHashMatchesNoNamedKey) {
 }
 
 TEST_F(NorvelTrustVerifierTest, EntryWithExtraLeadingZeroMatches) {
-  const std::string path = U8(Fixture(L"leading_zero.exe"));
   EXPECT_TRUE(VerifyModuleFile(Fixture(L"leading_zero.exe")));
-  EXPECT_THAT(
-      Lines(),
-      ElementsAreArray(
-          Concat({{"INFO: Verifying " + path},
-                  CertificateLines(kSha256Serial, KeyHashOf(kSha256Serial)),
-                  {"INFO: File successfully verified with sha256. " + path}})));
+  EXPECT_THAT(Lines(), ElementsAreArray(
+                           AcceptedLines(L"leading_zero.exe", {kSha256Serial},
+                                         "verified with sha256. ")));
 }
 
 // Every defect of the list resources ends the same way: no list, and the
@@ -330,7 +278,7 @@ TEST_F(NorvelTrustVerifierTest, ListResourceDefectsLeaveNothingTrusted) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(U8(c.file));
-    ::DeleteFileW(log_dir_.Append(L"lite_installer.log").c_str());
+    log_.Clear();
     EXPECT_EQ("", NorvelTrustVerifier::GetTrustJsonFromModule(Fixture(c.file)));
     EXPECT_FALSE(VerifyModuleFile(Fixture(c.file)));
     std::vector<std::string> lines = Lines();
@@ -360,7 +308,7 @@ TEST_F(NorvelTrustVerifierTest, PlatformRefusalsAreRecordedAsHash) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(U8(c.file));
-    ::DeleteFileW(log_dir_.Append(L"lite_installer.log").c_str());
+    log_.Clear();
     records_.clear();
     const std::string path = U8(Fixture(c.file));
     EXPECT_FALSE(VerifyModuleFile(Fixture(c.file)));
@@ -385,7 +333,7 @@ TEST_F(NorvelTrustVerifierTest, ChainWithoutIssuerIsRefused) {
 }
 
 TEST_F(NorvelTrustVerifierTest, OlderWindowsRetriesWithTheHashOnly) {
-  SetWindows(6, 1, 7601);
+  facts_.SetWindowsVersion(6, 1, 7601);
   const std::string path = U8(Fixture(L"unsigned.exe"));
   EXPECT_FALSE(VerifyModuleFile(Fixture(L"unsigned.exe")));
   const std::string code = std::to_string(kNoSignature);
@@ -410,7 +358,7 @@ TEST_F(NorvelTrustVerifierTest, OlderWindowsRetriesWithTheHashOnly) {
 // On Windows 7 a chain WinVerifyTrust cannot build is retried with the hash
 // alone. Wine ignores WTD_HASH_ONLY_FLAG, so here the retry fails too.
 TEST_F(NorvelTrustVerifierTest, HashOnlyRetryOfAnUntrustedRoot) {
-  SetWindows(6, 1, 7601);
+  facts_.SetWindowsVersion(6, 1, 7601);
   const std::string path = U8(Fixture(L"untrusted_root.exe"));
   EXPECT_FALSE(VerifyModuleFile(Fixture(L"untrusted_root.exe")));
   const std::string code = std::to_string(kUntrustedRoot);
@@ -425,7 +373,7 @@ TEST_F(NorvelTrustVerifierTest, HashOnlyRetryOfAnUntrustedRoot) {
 }
 
 TEST_F(NorvelTrustVerifierTest, SuccessIsReportedBeforeWindows10) {
-  SetWindows(6, 3, 9600);
+  facts_.SetWindowsVersion(6, 3, 9600);
   EXPECT_TRUE(VerifyModuleFile(Fixture(L"sha1_only.exe")));
   EXPECT_TRUE(VerifyModuleFile(Fixture(L"dual_trusted.exe")));
   EXPECT_THAT(Records(), ElementsAre(R"({"error_type":"ok"})",
@@ -433,7 +381,7 @@ TEST_F(NorvelTrustVerifierTest, SuccessIsReportedBeforeWindows10) {
 }
 
 TEST_F(NorvelTrustVerifierTest, SignerCheckWhenConfigured) {
-  SetWindows(6, 1, 7601);
+  facts_.SetWindowsVersion(6, 1, 7601);
   Win7UpdateConfig settings;
   settings.verify_signer = true;
   ScopedWin7UpdateConfigForTesting config(settings);
@@ -479,7 +427,7 @@ TEST_F(NorvelTrustVerifierTest, ListIsReadOnlyFromAbsolutePaths) {
           "ERROR: Attempting to GetTrustJsonFromModule at an invalid path: "
           "1:\\sha256_only.exe"));
 
-  ::DeleteFileW(log_dir_.Append(L"lite_installer.log").c_str());
+  log_.Clear();
   const std::wstring missing = Fixture(L"missing.exe");
   EXPECT_EQ("", NorvelTrustVerifier::GetTrustJsonFromModule(missing));
   EXPECT_THAT(Lines(), ElementsAre("ERROR: Failed to load module for "

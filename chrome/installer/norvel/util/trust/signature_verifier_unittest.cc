@@ -8,8 +8,7 @@
 #include "chrome/installer/norvel/util/trust/trusted_list.h"
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
-#include "logging/file_logger.h"
-#include "test/support/test_support.h"
+#include "test/support/scoped_test_log.h"
 
 namespace install_util {
 namespace {
@@ -18,11 +17,9 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 
 // The main test list, signed at build time with development pinned key 3.
-class SignatureVerifierTest : public testing::Test {
+class SignatureVerifierTest : public test::TestWithLog {
  protected:
   void SetUp() override {
-    broupdater::SetFileLogger(std::make_unique<broupdater::FileLogger>(
-        dir_.Append(L"lite_installer.log"), broupdater::kLogFileMaxSize));
     const std::wstring data =
         test::ExecutableDir() + L"\\testdata\\verification\\";
     std::string list, signature;
@@ -34,14 +31,7 @@ class SignatureVerifierTest : public testing::Test {
     signature_.assign(signature.begin() + 2, signature.end());
     key_ = *DecodeBase64Strict(kPinnedPublicKeys[3]);
   }
-  void TearDown() override { broupdater::SetFileLogger(nullptr); }
-  std::string Log() {
-    std::string text;
-    test::ReadFileToString(dir_.Append(L"lite_installer.log"), &text);
-    return text;
-  }
 
-  test::ScopedTempDir dir_;
   Bytes list_;
   Bytes signature_;
   Bytes key_;
