@@ -117,13 +117,12 @@ Result RunDownloader(const std::wstring& url, const std::wstring& target) {
     return result;
   installer::FileDownloadSink sink(file.get());
   CountingObserver observer;
-  std::wstring error;
-  result.ok = installer::DownloadWithProgress(url, &sink, &error, nullptr,
-                                              nullptr, stop.get(), &observer,
-                                              nullptr);
+  const installer::DownloadResult download =
+      installer::DownloadWithProgress(url, &sink, stop.get(), &observer);
+  result.ok = download.ok;
   if (!result.ok) {
     std::fprintf(stderr, "download failed: %s\n",
-                 base::WideToUTF8(error).c_str());
+                 base::WideToUTF8(download.error).c_str());
   }
   result.bytes = sink.bytes_written();
   return result;

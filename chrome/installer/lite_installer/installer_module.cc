@@ -306,14 +306,18 @@ bool Installer::DownloadUrl(const std::wstring& url,
                             uint32_t* total_size,
                             installer::DownloadObserver* observer,
                             base::ExceptionRecord* exception) {
-  std::wstring label;
-  const bool ok =
-      installer::DownloadWithProgress(url, sink, &label, final_url, total_size,
-                                      stop_event_.get(), observer, exception);
+  installer::DownloadResult result =
+      installer::DownloadWithProgress(url, sink, stop_event_.get(), observer);
   // Failure labels are ASCII.
   if (error)
-    *error = base::WideToUTF8(label);
-  return ok;
+    *error = base::WideToUTF8(result.error);
+  if (final_url)
+    *final_url = std::move(result.final_url);
+  if (total_size)
+    *total_size = result.content_length;
+  if (exception && result.exception.code != 0)
+    *exception = std::move(result.exception);
+  return result.ok;
 }
 
 DWORD Installer::GetRetryDelayMs() {

@@ -5,8 +5,8 @@
 
 #include "base/scoped_handle.h"
 #include "base/strings.h"
-#include "chrome/installer/norvel/util/network/request_headers.h"
 #include "base/tick_clock.h"
+#include "chrome/installer/norvel/util/network/request_headers.h"
 #include "logging/file_logger.h"
 
 namespace installer {
@@ -283,29 +283,23 @@ bool Downloader::DownloadToString(const std::string& url,
   return true;
 }
 
-bool DownloadWithProgress(const std::wstring& url,
-                          DownloadSink* sink,
-                          std::wstring* error,
-                          std::wstring* final_url,
-                          uint32_t* content_length,
-                          HANDLE stop,
-                          DownloadObserver* observer,
-                          base::ExceptionRecord* exception) {
+DownloadResult DownloadWithProgress(const std::wstring& url,
+                                    DownloadSink* sink,
+                                    HANDLE stop,
+                                    DownloadObserver* observer) {
   Downloader downloader;
-  auto copy_out = [&] {
-    if (error)
-      *error = downloader.last_error();
-    if (final_url)
-      *final_url = downloader.final_url();
-    if (content_length)
-      *content_length = downloader.content_length();
+  DownloadResult outcome;
+  auto finish = [&](bool ok) {
+    outcome.ok = ok;
+    outcome.error = downloader.last_error();
+    outcome.final_url = downloader.final_url();
+    outcome.content_length = downloader.content_length();
+    return outcome;
   };
   if (!downloader.OpenDownload(url, sink)) {
-    if (exception)
-      *exception = downloader.exception();
+    outcome.exception = downloader.exception();
     // The label tells the caller's statistics why the attempt failed.
-    copy_out();
-    return false;
+    return finish(false);
   }
   if (observer && sink->bytes_written() == 0) {
     observer->SetProgress(0.0f);
@@ -344,8 +338,7 @@ bool DownloadWithProgress(const std::wstring& url,
     reporter.OnBytesReceived(now, sink->bytes_written(),
                              downloader.content_length());
   }
-  copy_out();
-  return result;
+  return finish(result);
 }
 
 }  // namespace installer

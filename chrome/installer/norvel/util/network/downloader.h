@@ -121,20 +121,27 @@ void SetResumeFunctionForTesting(ResumeFunction resume);
 // How often DownloadWithProgress polls its stop handle while data flows.
 inline constexpr DWORD kStopPollIntervalMs = 10;
 
+// What one DownloadWithProgress attempt ended with.
+struct DownloadResult {
+  bool ok = false;
+  // Why the attempt failed (empty on success and after a stop).
+  std::wstring error;
+  // The URL after redirects, empty without one.
+  std::wstring final_url;
+  // The announced length, 0 when none was announced.
+  uint32_t content_length = 0;
+  // What opening the download raised, if it raised a structured exception.
+  base::ExceptionRecord exception;
+};
+
 // Downloads `url` into `sink` (resuming at the sink's count) and reports
 // progress and remaining-time estimates to `observer`. `stop` (may be null)
 // ends the download as failed: it is polled before the first read and then
-// every kStopPollIntervalMs (per TickClock) before the next read. Outputs that are given receive the failure
-// label, the final URL after redirects, the announced length and, when
-// opening raised a structured exception, its record.
-bool DownloadWithProgress(const std::wstring& url,
-                          DownloadSink* sink,
-                          std::wstring* error,
-                          std::wstring* final_url,
-                          uint32_t* content_length,
-                          HANDLE stop,
-                          DownloadObserver* observer,
-                          base::ExceptionRecord* exception);
+// every kStopPollIntervalMs (per TickClock) before the next read.
+DownloadResult DownloadWithProgress(const std::wstring& url,
+                                    DownloadSink* sink,
+                                    HANDLE stop,
+                                    DownloadObserver* observer);
 
 }  // namespace installer
 

@@ -286,10 +286,10 @@ TEST_F(DownloaderTest, StopEventHonouredBetweenChunks) {
 
   // DownloadWithProgress polls before each read: nothing is read at all.
   MemoryDownloadSink untouched;
-  std::wstring error;
-  EXPECT_FALSE(DownloadWithProgress(
-      server().HttpUrlW("/content/big.bin?size=4000000"), &untouched, &error,
-      nullptr, nullptr, stop.get(), nullptr, nullptr));
+  EXPECT_FALSE(
+      DownloadWithProgress(server().HttpUrlW("/content/big.bin?size=4000000"),
+                           &untouched, stop.get(), nullptr)
+          .ok);
   EXPECT_EQ(0u, untouched.bytes_written());
 }
 
@@ -406,16 +406,14 @@ TEST_F(DownloaderTest, DownloadWithProgressReportsFractionsAndEstimates) {
   base::ScopedTickClockForTesting scoped_clock(&clock);
   RecordingObserver observer;
   MemoryDownloadSink sink;
-  std::wstring error = L"stale", final_url = L"stale";
-  uint32_t length = 0;
-  base::ExceptionRecord exception;
-  ASSERT_TRUE(DownloadWithProgress(
-      server().HttpUrlW("/content/progress.bin?size=1000000"), &sink, &error,
-      &final_url, &length, nullptr, &observer, &exception));
+  const DownloadResult result = DownloadWithProgress(
+      server().HttpUrlW("/content/progress.bin?size=1000000"), &sink, nullptr,
+      &observer);
+  ASSERT_TRUE(result.ok);
   EXPECT_EQ(1000000u, sink.bytes_written());
-  EXPECT_TRUE(error.empty());
-  EXPECT_TRUE(final_url.empty());
-  EXPECT_EQ(1000000u, length);
+  EXPECT_TRUE(result.error.empty());
+  EXPECT_TRUE(result.final_url.empty());
+  EXPECT_EQ(1000000u, result.content_length);
 
   const auto& calls = observer.calls;
   ASSERT_GE(calls.size(), 4u);
@@ -460,11 +458,10 @@ TEST_F(DownloaderTest, DownloadWithProgressResumedStartsWhereTheSinkEnds) {
   MemoryDownloadSink sink;
   const std::string head = FakeServices::PatternBytes(0, 400000);
   ASSERT_TRUE(sink.Write(head.data(), 400000));
-  std::wstring error;
-  ASSERT_TRUE(DownloadWithProgress(
-      server().HttpUrlW("/content/progress.bin?size=1000000"), &sink, &error,
-      nullptr, nullptr, nullptr, &observer, nullptr))
-      << base::WideToUTF8(error);
+  const DownloadResult result = DownloadWithProgress(
+      server().HttpUrlW("/content/progress.bin?size=1000000"), &sink, nullptr,
+      &observer);
+  ASSERT_TRUE(result.ok) << base::WideToUTF8(result.error);
   EXPECT_EQ(FakeServices::PatternBytes(0, 1000000), sink.data());
 
   const auto& calls = observer.calls;
@@ -487,9 +484,11 @@ TEST_F(DownloaderTest, DownloadWithProgressWithoutLengthOnlyStartsAndEnds) {
   base::ScopedTickClockForTesting scoped_clock(&clock);
   RecordingObserver observer;
   MemoryDownloadSink sink;
-  ASSERT_TRUE(DownloadWithProgress(
-      server().HttpUrlW("/content/nolen.bin?size=500000&nolength=1"), &sink,
-      nullptr, nullptr, nullptr, nullptr, &observer, nullptr));
+  ASSERT_TRUE(
+      DownloadWithProgress(
+          server().HttpUrlW("/content/nolen.bin?size=500000&nolength=1"), &sink,
+          nullptr, &observer)
+          .ok);
   ASSERT_EQ(4u, observer.calls.size());
   EXPECT_EQ(0.0f, observer.calls[0].fraction);
   EXPECT_EQ(RemainingTimeKind::kUnknown, observer.calls[1].time_kind);
@@ -500,26 +499,24 @@ TEST_F(DownloaderTest, DownloadWithProgressWithoutLengthOnlyStartsAndEnds) {
 TEST_F(DownloaderTest, DownloadWithProgressReportsFailures) {
   RecordingObserver observer;
   MemoryDownloadSink sink;
-  std::wstring error;
-  std::wstring final_url;
   std::string target = server().HttpUrl("/content/nf?status=404");
-  EXPECT_FALSE(DownloadWithProgress(
-      server().HttpUrlW("/content/r?redirect=" + Escape(target)), &sink, &error,
-      &final_url, nullptr, nullptr, &observer, nullptr));
-  EXPECT_THAT(base::WideToUTF8(error),
+  const DownloadResult refused = DownloadWithProgress(
+      server().HttpUrlW("/content/r?redirect=" + Escape(target)), &sink,
+      nullptr, &observer);
+  EXPECT_FALSE(refused.ok);
+  EXPECT_THAT(base::WideToUTF8(refused.error),
               FullyMatches("final_query_info-404-[0-9]+"));
-  EXPECT_EQ(base::UTF8ToWide(target), final_url);
+  EXPECT_EQ(base::UTF8ToWide(target), refused.final_url);
   for (const auto& call : observer.calls)
     EXPECT_NE(RemainingTimeKind::kFinished, call.time_kind);
 
   // A failure to open still tells the caller why.
-  base::ExceptionRecord exception;
-  EXPECT_FALSE(DownloadWithProgress(L"http://127.0.0.1:1/x", &sink, &error,
-                                    nullptr, nullptr, nullptr, nullptr,
-                                    &exception));
-  EXPECT_THAT(base::WideToUTF8(error),
+  const DownloadResult unopened =
+      DownloadWithProgress(L"http://127.0.0.1:1/x", &sink, nullptr, nullptr);
+  EXPECT_FALSE(unopened.ok);
+  EXPECT_THAT(base::WideToUTF8(unopened.error),
               FullyMatches("internet_open_url-[0-9]+"));
-  EXPECT_EQ(0u, exception.code);
+  EXPECT_EQ(0u, unopened.exception.code);
 }
 
 // Signals the stop event when the first piece is reported.
@@ -543,14 +540,14 @@ TEST_F(DownloaderTest, DownloadWithProgressStopsWithinThePollInterval) {
   base::ScopedKernelHandle stop(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
   StoppingObserver observer(stop.get());
   MemoryDownloadSink sink;
-  std::wstring error;
   // Twenty pieces of one read each, further apart than the interval.
   static_assert(kStopPollIntervalMs < 40);
-  EXPECT_FALSE(DownloadWithProgress(
+  const DownloadResult result = DownloadWithProgress(
       server().HttpUrlW(
           "/content/slow.bin?size=655360&trickle=32768&trickle_ms=40"),
-      &sink, &error, nullptr, nullptr, stop.get(), &observer, nullptr));
-  EXPECT_TRUE(error.empty()) << base::WideToUTF8(error);
+      &sink, stop.get(), &observer);
+  EXPECT_FALSE(result.ok);
+  EXPECT_TRUE(result.error.empty()) << base::WideToUTF8(result.error);
   EXPECT_GT(sink.bytes_written(), 0u);
   EXPECT_LE(sink.bytes_written(), 2 * Downloader::kBufferSize);
 }
