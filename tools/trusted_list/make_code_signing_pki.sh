@@ -22,7 +22,8 @@ complete=1
 for f in "${files[@]}"; do [ -s "$out/$f" ] || complete=0; done
 [ $complete = 1 ] && exit 0
 
-source "$(cd "$(dirname "$0")/../.." && pwd)/test/support/signing/pki.sh"
+here="$(cd "$(dirname "$0")" && pwd)"
+source "$here/../../test/support/signing/pki.sh"
 mkdir -p "$out"
 out="$(cd "$out" && pwd)"
 work="$(mktemp -d)"
@@ -44,6 +45,17 @@ leaf sha256_signer sha256 0x2B3C4D5E6F071122 root
 leaf other_signer sha256 0x3C4D5E6F07112233 root
 leaf untrusted_signer sha1 0x4D5E6F0711223344 untrusted_root
 cat untrusted_signer.pem untrusted_root.pem >untrusted_chain.pem
-openssl genrsa -out unpinned_key.pem 1024 2>/dev/null
+# The unpinned key signs a list that claims pinned key 3. Its modulus must
+# be below key 3's: a signature value at or above the verifying key's
+# modulus is refused by the platform with another code (NTE_FAILURE instead
+# of NTE_BAD_SIGNATURE), which would make the fixture's outcome random.
+modulus() { openssl rsa -in "$1" -noout -modulus 2>/dev/null | cut -d= -f2; }
+pinned3="$(modulus "$here/development_keys/pinned_key_3.pem")"
+for _ in $(seq 64); do
+  openssl genrsa -out unpinned_key.pem 1024 2>/dev/null
+  candidate="$(modulus unpinned_key.pem)"
+  # Both are 256 upper-case hex digits: text order is numeric order.
+  [[ ${#candidate} -eq ${#pinned3} && "$candidate" < "$pinned3" ]] && break
+done
 
 cp "${files[@]}" "$out/"
