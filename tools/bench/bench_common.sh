@@ -59,3 +59,16 @@ bench_describe_machine() {
   cpu="$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)"
   echo "machine: ${cpu:-unknown CPU}, $(nproc) cores; $LITE_ARCH_TITLE in $bench_build under $(wine --version 2>/dev/null || echo Wine) ($LITE_ARCH_REASON); prefix $WINEPREFIX"
 }
+
+# bench_stop_services PORT PID WORK: asks the loopback services on PORT
+# (empty: not started) to stop, waits for their process PID (empty: none)
+# and removes the work folder WORK.
+bench_stop_services() {
+  if [ -n "$1" ]; then
+    curl -s -X POST "http://127.0.0.1:$1/_control/shutdown" >/dev/null 2>&1 || true
+  fi
+  if [ -n "$2" ]; then
+    wait "$2" 2>/dev/null || true
+  fi
+  rm -rf "$3"
+}

@@ -36,15 +36,7 @@ work="$(mktemp -d /tmp/download_bench.XXXXXX)"
 free_mb=$(($(stat -f -c '%a * %S' "$work") / 1048576))
 [ "$free_mb" -gt $((3 * size_mb)) ] || { echo "only $free_mb MB free in /tmp" >&2; exit 1; }
 server_pid=""
-cleanup() {
-  if [ -n "${port:-}" ]; then
-    curl -s -X POST "http://127.0.0.1:$port/_control/shutdown" >/dev/null 2>&1 || true
-  fi
-  if [ -n "$server_pid" ]; then
-    wait "$server_pid" 2>/dev/null || true
-  fi
-  rm -rf "$work"
-}
+cleanup() { bench_stop_services "${port:-}" "$server_pid" "$work"; }
 trap cleanup EXIT
 
 /usr/bin/python3 "$bench_root/tools/fake_services/fake_services.py" --no-lease \

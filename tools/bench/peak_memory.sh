@@ -45,15 +45,7 @@ free_mb=$(($(stat -f -c '%a * %S' "$work") / 1048576))
 [ "$free_mb" -gt $((3 * largest + 500)) ] || { echo "only $free_mb MB free in /tmp" >&2; rm -rf "$work"; exit 1; }
 server_pid=""
 http_port=""
-cleanup() {
-  if [ -n "$http_port" ]; then
-    curl -s -X POST "http://127.0.0.1:$http_port/_control/shutdown" >/dev/null 2>&1 || true
-  fi
-  if [ -n "$server_pid" ]; then
-    wait "$server_pid" 2>/dev/null || true
-  fi
-  rm -rf "$work"
-}
+cleanup() { bench_stop_services "$http_port" "$server_pid" "$work"; }
 trap cleanup EXIT
 
 bench_describe_machine
