@@ -38,6 +38,7 @@ set(LITE_BROWSER_API_ORIGIN "https://api.browser.norvel.example" CACHE STRING "V
 set(LITE_AB_API_ORIGIN "https://ab.norvel.example" CACHE STRING "A/B configuration and statistics")
 set(LITE_NEWTAB_ORIGIN "https://newtab.norvel.example" CACHE STRING "New-tab page")
 set(LITE_CRASH_ORIGIN "https://crash.norvel.example" CACHE STRING "Crash report upload")
+set(LITE_REPORT_ORIGIN "https://storage.norvel.example" CACHE STRING "Installation-finished report")
 configure_file("${CMAKE_CURRENT_LIST_DIR}/deployment_config.h.in"
                "${CMAKE_BINARY_DIR}/generated/deployment_config.h" @ONLY)
 add_library(lite_deployment INTERFACE)

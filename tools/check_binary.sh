@@ -24,6 +24,13 @@ while read -r dll; do
     status=1
   fi
 done < <(i686-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ {print $3}')
+# The product reaches only its deployment's hosts: the loopback origins of the
+# demo and test programs must never be built into it (narrow or wide text).
+loopback="$( { strings -a "$exe"; strings -a -e l "$exe"; } | grep -iE 'localhost|127\.0\.0\.1|\[::1\]' | head -3 || true)"
+if [ -n "$loopback" ]; then
+  echo "FAIL: $exe holds a loopback origin: $loopback"
+  status=1
+fi
 size="$(stat -c %s "$exe")"
 if [ -n "$max_size" ] && [ "$size" -gt "$max_size" ]; then
   echo "FAIL: $exe is $size bytes, over its budget of $max_size bytes" \

@@ -1,5 +1,9 @@
 #include "test/e2e/e2e_support.h"
 
+#ifndef LITE_LOCAL_HTTPS_PORT
+#error "LITE_LOCAL_HTTPS_PORT must name the port lite_installer_local.exe uses"
+#endif
+
 namespace e2e {
 
 test::ChildProcess StartInstaller(const std::wstring& exe,
@@ -36,6 +40,67 @@ bool RunInstallerUntil(const std::wstring& exe,
       return log.Read().find(text) != std::string::npos;
   }
   return false;
+}
+
+test::FakeServices* LocalInstallTest::services_ = nullptr;
+bool LocalInstallTest::started_ = false;
+
+void LocalInstallTest::SetUpTestSuite() {
+  services_ = new test::FakeServices();
+  started_ = services_->Start(
+      {L"--https-port", std::to_wstring(LITE_LOCAL_HTTPS_PORT)});
+}
+
+void LocalInstallTest::TearDownTestSuite() {
+  delete services_;
+  services_ = nullptr;
+}
+
+void LocalInstallTest::SetUp() {
+  ASSERT_TRUE(started_) << services_->ServerLog();
+  services_->Reset();
+  ASSERT_TRUE(services_->AddRule(kReportPath, R"({"text": "ok"})"));
+}
+
+void LocalInstallTest::ServeArchive(const std::wstring& file,
+                                    const std::string& extra) {
+  ASSERT_TRUE(services_->AddRule(
+      kArchivePath,
+      "{\"file\": \"" +
+          test::UnixPath(test::ExecutableDir() + L"\\" + file) + "\"" +
+          (extra.empty() ? "" : ", " + extra) + "}"));
+}
+
+DWORD LocalInstallTest::Run(const std::wstring& switches) {
+  return RunInstaller(L"lite_installer_local.exe",
+                      switches + L" \"--fake-setup-report=" + Report() + L"\"",
+                      dir_.path());
+}
+
+std::optional<base::Json> LocalInstallTest::SetupReport() const {
+  std::string text;
+  if (!test::ReadFileToString(Report(), &text))
+    return std::nullopt;
+  return base::ParseJson(text);
+}
+
+bool LocalInstallTest::ArchiveLeftBehind() const {
+  WIN32_FIND_DATAW data;
+  HANDLE find = ::FindFirstFileW(dir_.Append(L"nb*.tmp").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE)
+    return false;
+  ::FindClose(find);
+  return true;
+}
+
+std::vector<test::RecordedRequest> LocalInstallTest::RequestsTo(
+    const std::string& prefix) {
+  std::vector<test::RecordedRequest> matching;
+  for (test::RecordedRequest& request : services_->Requests()) {
+    if (request.path.rfind(prefix, 0) == 0)
+      matching.push_back(std::move(request));
+  }
+  return matching;
 }
 
 }  // namespace e2e

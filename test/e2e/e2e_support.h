@@ -3,9 +3,13 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "base/json.h"
 #include "gtest/gtest.h"
+#include "test/support/fake_services.h"
 #include "test/support/scoped_test_log.h"
 #include "test/support/test_support.h"
 
@@ -46,6 +50,34 @@ class InstallerRunTest : public testing::Test {
 
   test::ScopedTempDir dir_;
   test::TestLog log_{dir_.path()};
+};
+
+// Runs of lite_installer_local.exe against loopback services of the suite's
+// own, on the port that program was built for. The fake setup writes its
+// report (what it was given, and the files as it found them) to Report().
+class LocalInstallTest : public InstallerRunTest {
+ protected:
+  static constexpr char kArchivePath[] = "/browser/local/browser-setup.arc";
+  static constexpr char kReportPath[] = "/get/browser/install";
+
+  static void SetUpTestSuite();
+  static void TearDownTestSuite();
+  // Fresh rules and records; the report service answers 200.
+  void SetUp() override;
+
+  // Serves the program `file` beside the test binary as the archive, with
+  // extra behaviour keys (a JSON fragment such as "\"trickle\": 1000").
+  void ServeArchive(const std::wstring& file, const std::string& extra = "");
+  DWORD Run(const std::wstring& switches);
+  std::wstring Report() const { return dir_.Append(L"setup_report.json"); }
+  std::optional<base::Json> SetupReport() const;
+  // An archive file ("nb*.tmp") left in the temporary directory.
+  bool ArchiveLeftBehind() const;
+  // The requests whose path (with its query) starts with `prefix`.
+  std::vector<test::RecordedRequest> RequestsTo(const std::string& prefix);
+
+  static test::FakeServices* services_;
+  static bool started_;
 };
 
 }  // namespace e2e

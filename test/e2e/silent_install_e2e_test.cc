@@ -14,68 +14,13 @@
 #include "test/support/fake_services.h"
 #include "test/support/test_support.h"
 
-#ifndef LITE_LOCAL_HTTPS_PORT
-#error "LITE_LOCAL_HTTPS_PORT must name the port lite_installer_local.exe uses"
-#endif
-
 namespace {
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-constexpr char kArchivePath[] = "/browser/local/browser-setup.arc";
-
-class SilentInstallE2ETest : public e2e::InstallerRunTest {
- protected:
-  static void SetUpTestSuite() {
-    services_ = new test::FakeServices();
-    started_ = services_->Start(
-        {L"--https-port", std::to_wstring(LITE_LOCAL_HTTPS_PORT)});
-  }
-  static void TearDownTestSuite() {
-    delete services_;
-    services_ = nullptr;
-  }
-  void SetUp() override {
-    ASSERT_TRUE(started_) << services_->ServerLog();
-    services_->Reset();
-  }
-
-  void ServeArchive(const std::wstring& file) {
-    ASSERT_TRUE(services_->AddRule(
-        kArchivePath, "{\"file\": \"" +
-                          test::UnixPath(test::ExecutableDir() + L"\\" + file) +
-                          "\"}"));
-  }
-  DWORD Run(const std::wstring& switches) {
-    return e2e::RunInstaller(
-        L"lite_installer_local.exe",
-        switches + L" \"--fake-setup-report=" + Report() + L"\"", dir_.path());
-  }
-  std::wstring Report() const { return dir_.Append(L"setup_report.json"); }
-  std::optional<base::Json> SetupReport() {
-    std::string text;
-    if (!test::ReadFileToString(Report(), &text))
-      return std::nullopt;
-    return base::ParseJson(text);
-  }
-  // No archive file ("nb*.tmp") is left in the temporary directory.
-  bool ArchiveLeftBehind() {
-    WIN32_FIND_DATAW data;
-    HANDLE find = ::FindFirstFileW(dir_.Append(L"nb*.tmp").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE)
-      return false;
-    ::FindClose(find);
-    return true;
-  }
-
-  static test::FakeServices* services_;
-  static bool started_;
-};
-
-test::FakeServices* SilentInstallE2ETest::services_ = nullptr;
-bool SilentInstallE2ETest::started_ = false;
+using SilentInstallE2ETest = e2e::LocalInstallTest;
 
 TEST_F(SilentInstallE2ETest, DownloadsVerifiesAndRunsSetup) {
   ServeArchive(L"fake_setup_signed.exe");
@@ -83,12 +28,16 @@ TEST_F(SilentInstallE2ETest, DownloadsVerifiesAndRunsSetup) {
   std::optional<base::Json> report = SetupReport();
   ASSERT_TRUE(report.has_value()) << Log();
 
-  // The archive was downloaded once, over HTTPS, from the brand's URL.
-  std::vector<test::RecordedRequest> requests = services_->Requests();
+  // The archive was downloaded once, over HTTPS, from the brand's URL; the
+  // report came last.
+  std::vector<test::RecordedRequest> requests = RequestsTo(kArchivePath);
   ASSERT_EQ(1u, requests.size());
   EXPECT_EQ("https", requests[0].scheme);
   EXPECT_EQ(std::string(kArchivePath) + "?from_installer=true",
             requests[0].path);
+  const std::vector<test::RecordedRequest> all = services_->Requests();
+  ASSERT_FALSE(all.empty());
+  EXPECT_THAT(all.back().path, HasSubstr("/get/browser/install?ui="));
 
   // Setup's command line, switch by switch, in ascending name order.
   const base::Json& switches = (*report)["switches"];
@@ -96,9 +45,10 @@ TEST_F(SilentInstallE2ETest, DownloadsVerifiesAndRunsSetup) {
   for (const auto& name : (*report)["switch_order"])
     names.push_back(name.get<std::string>());
   EXPECT_THAT(names,
-              ElementsAre("brand-name", "brand-package", "clids-file",
-                          "fake-setup-report", "install-start-time-no-uac",
-                          "installer-brand-id", "installerdata",
+              ElementsAre("abt-config-resource-file", "brand-name",
+                          "brand-package", "clids-file", "fake-setup-report",
+                          "install-start-time-no-uac", "installer-brand-id",
+                          "installerdata", "norvel-website-icon-file",
                           "progress-window", "send-statistics", "silent",
                           "source", "testids", "verbose-logging"));
   EXPECT_EQ("lite", switches["source"]);
@@ -108,7 +58,7 @@ TEST_F(SilentInstallE2ETest, DownloadsVerifiesAndRunsSetup) {
   EXPECT_EQ("local-1/a", switches["testids"]);
   EXPECT_EQ("", switches["verbose-logging"]);
   // The brand package setup receives is the one written for it.
-  EXPECT_TRUE((*report)["files"].contains("brand-package"));
+  EXPECT_EQ(true, (*report)["files"]["brand-package"]["exists"]);
   // Setup ran from the downloaded archive, which is gone now.
   EXPECT_THAT(Log(), HasSubstr("INFO: Verification succeeded: "));
   EXPECT_THAT(Log(), HasSubstr("INFO: Installer exit with code: 0 ("));

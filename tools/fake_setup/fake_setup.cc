@@ -2,21 +2,94 @@
 // writes what it was given into a JSON report and exits with a chosen code:
 //   --fake-setup-report=PATH     where the report goes (else beside the exe)
 //   --fake-setup-exit-code=N     the exit code (else 0)
-// Every switch the installer passes is recorded; a switch whose value names
-// an existing file is recorded with that file's size.
+//   --fake-setup-wait-for=A,B    first waits until the files that switches A
+//                                and B name exist (at most
+//   --fake-setup-wait-ms=N       N ms, else 30000)
+//   --fake-setup-sleep-ms=N      then runs for N ms more before it exits
+// "started_ms" is when it started, in milliseconds since 1970 (UTC).
+// Every switch the installer passes is recorded. Files are recorded as setup
+// finds them while it runs (the installer may delete some when it exits):
+// for every switch whose value is an absolute path, "files" holds whether the
+// file exists, its size, SHA-256 and, for a small file of UTF-8 text, the
+// text itself.
 
 #include <windows.h>
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "base/command_line.h"
+#include "base/digest.h"
 #include "base/json.h"
 #include "base/strings.h"
 
 namespace {
 
-// The size of the file `path` names, or -1 when it is not a readable file.
+// Files up to this size that hold UTF-8 text are recorded with their text.
+constexpr size_t kTextLimit = 64 * 1024;
+
+bool IsAbsolutePath(const std::wstring& value) {
+  return (value.size() >= 3 && value[1] == L':' && value[2] == L'\\') ||
+         value.rfind(L"\\\\", 0) == 0;
+}
+
+bool IsFile(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The whole file; false when it cannot be read.
+bool ReadWholeFile(const std::wstring& path, std::string* contents) {
+  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE |
+                                  FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return false;
+  contents->clear();
+  char buffer[65536];
+  DWORD read = 0;
+  bool ok = true;
+  while ((ok = ::ReadFile(file, buffer, sizeof(buffer), &read, nullptr)) &&
+         read > 0) {
+    contents->append(buffer, read);
+  }
+  ::CloseHandle(file);
+  return ok;
+}
+
+std::string Sha256Hex(const std::string& bytes) {
+  uint8_t digest[base::kSha256Length];
+  base::Sha256(bytes.data(), bytes.size(), digest);
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  for (uint8_t byte : digest) {
+    hex.push_back(kDigits[byte >> 4]);
+    hex.push_back(kDigits[byte & 15]);
+  }
+  return hex;
+}
+
+bool IsUtf8Text(const std::string& bytes) {
+  return base::WideToUTF8(base::UTF8ToWide(bytes)) == bytes &&
+         bytes.find('\0') == std::string::npos;
+}
+
+base::Json DescribeFile(const std::wstring& path) {
+  base::Json entry = {{"path", base::WideToUTF8(path)}, {"exists", false}};
+  std::string contents;
+  if (!IsFile(path) || !ReadWholeFile(path, &contents))
+    return entry;
+  entry["exists"] = true;
+  entry["size"] = static_cast<int64_t>(contents.size());
+  entry["sha256"] = Sha256Hex(contents);
+  if (contents.size() <= kTextLimit && IsUtf8Text(contents))
+    entry["text"] = contents;
+  return entry;
+}
+
 int64_t FileSize(const std::wstring& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (path.empty() ||
@@ -27,6 +100,42 @@ int64_t FileSize(const std::wstring& path) {
   return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+DWORD NumberSwitch(const base::CommandLine& line,
+                   const char* name,
+                   DWORD fallback) {
+  const std::string text = line.GetSwitchValueNarrow(name);
+  return text.empty() ? fallback
+                      : static_cast<DWORD>(std::strtoul(text.c_str(), nullptr,
+                                                        10));
+}
+
+// Waits, polling, until the files the named switches give exist; bounded.
+void WaitForFiles(const base::CommandLine& line) {
+  const std::string names = line.GetSwitchValueNarrow("fake-setup-wait-for");
+  if (names.empty())
+    return;
+  std::vector<std::wstring> paths;
+  size_t start = 0;
+  while (start <= names.size()) {
+    size_t end = names.find(',', start);
+    if (end == std::string::npos)
+      end = names.size();
+    if (end > start)
+      paths.push_back(line.GetSwitchValue(names.substr(start, end - start)));
+    start = end + 1;
+  }
+  const DWORD limit_ms = NumberSwitch(line, "fake-setup-wait-ms", 30000);
+  const ULONGLONG deadline = ::GetTickCount64() + limit_ms;
+  for (;;) {
+    bool all = true;
+    for (const std::wstring& path : paths)
+      all = all && !path.empty() && IsFile(path);
+    if (all || ::GetTickCount64() >= deadline)
+      return;
+    ::Sleep(20);
+  }
+}
+
 std::wstring DefaultReportPath() {
   wchar_t exe[MAX_PATH];
   DWORD len = ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
@@ -35,31 +144,44 @@ std::wstring DefaultReportPath() {
          L"fake_setup_report.json";
 }
 
+// Milliseconds since 1970 (UTC), comparable with the time of Linux tools.
+int64_t UnixTimeMs() {
+  FILETIME now;
+  ::GetSystemTimeAsFileTime(&now);
+  const uint64_t units =
+      (uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime;
+  return static_cast<int64_t>(units / 10000) - 11644473600000;
+}
+
 }  // namespace
 
 int wmain() {
+  const int64_t started_ms = UnixTimeMs();
   const wchar_t* raw = ::GetCommandLineW();
   const base::CommandLine line = base::CommandLine::FromString(raw);
+  WaitForFiles(line);
 
   base::Json report = base::Json::object();
   report["raw_command_line"] = base::WideToUTF8(raw);
   report["command_line"] = base::WideToUTF8(line.GetCommandLineString());
   report["program"] = base::WideToUTF8(line.GetProgram());
   report["process_id"] = static_cast<int64_t>(::GetCurrentProcessId());
+  report["started_ms"] = started_ms;
   base::Json switches = base::Json::object();
   base::Json files = base::Json::object();
   std::vector<std::string> order;
   for (const auto& [name, value] : line.switches()) {
     switches[name] = base::WideToUTF8(value);
     order.push_back(name);
-    const int64_t size = FileSize(value);
-    if (size >= 0)
-      files[name] = {{"path", base::WideToUTF8(value)}, {"size", size}};
+    if (IsAbsolutePath(value) && name != "fake-setup-report")
+      files[name] = DescribeFile(value);
   }
   report["switches"] = std::move(switches);
   report["switch_order"] = order;
   report["files"] = std::move(files);
   report["program_size"] = FileSize(line.GetProgram());
+
+  ::Sleep(NumberSwitch(line, "fake-setup-sleep-ms", 0));
 
   std::wstring report_path = line.GetSwitchValue("fake-setup-report");
   if (report_path.empty())

@@ -150,9 +150,15 @@ class Installer {
   virtual bool RunModule(const std::wstring& path,
                          const base::CommandLine& command_line);
   virtual void InitializeStatParams();
-  // The final report's transport (installer_pending.cc).
-  virtual bool Download(const std::string& url);
-  // Data files (installer_pending.cc).
+  // The installation-finished report's transport (installer_report.cc):
+  // `url` into `sink` (reset first), stopped by stop_event_.
+  virtual bool Download(const std::wstring& url,
+                        installer::DownloadSink* sink,
+                        std::string* error,
+                        std::wstring* final_url);
+  // Data files (installer_data.cc): the program's own "BIN" resource into
+  // `path`. True when the resource exists, is not empty and was written
+  // whole; a file that cannot be written whole is removed.
   virtual bool ExtractResourceById(int id, const std::wstring& path);
   virtual bool ExtractResourceByName(const wchar_t* name,
                                      const std::wstring& path);
@@ -263,8 +269,12 @@ class Installer {
   // Statistics (installer_pending.cc until they are built).
   void SetStatParam(const std::string& name, const std::string& value);
   void SendStatEvent(const char* event);
+  // Fills every data-file path no switch gave with a file written into
+  // `dir` (which ends with a backslash) from the resources.
   void ExtractInstallerDataIfAbsent(const std::wstring& dir);
+  // The last step of every installation: the report request.
   void ReportInstallationFinished(bool success);
+  std::string GetInstallationReportUrl(bool success) const;
 
   Delegate* delegate() const { return delegate_; }
   BrandPackageInfo* brand() const { return brand_; }

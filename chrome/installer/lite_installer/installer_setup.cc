@@ -33,13 +33,6 @@ class ScopedDeleteFile {
   const std::wstring& path_;
 };
 
-// Whole seconds of a microsecond duration; the extremes pass unchanged.
-std::wstring WholeSeconds(int64_t microseconds) {
-  if (microseconds == INT64_MIN || microseconds == INT64_MAX)
-    return base::NumberToWide(microseconds);
-  return base::NumberToWide(microseconds / 1000000);
-}
-
 template <size_t N>
 void CopyField(wchar_t (&field)[N], const std::wstring& value) {
   std::wmemcpy(field, value.c_str(), value.size() + 1);
@@ -134,7 +127,8 @@ int Installer::InstallBrowser() {
   if (elevated_process_holder_) {
     lite_installer::SetupCommandLineInputs inputs =
         GetSetupInputs(module_path_, true);
-    inputs.download_time = WholeSeconds(download_time_);
+    inputs.download_time =
+        base::NumberToWide(lite_installer::WholeSeconds(download_time_));
     if (!ElevatedProcessHolder::WriteDelayedParams(inputs)) {
       PLOG(ERROR) << "Unexpected error in CreateDelayedParamsMapping()";
       return kInstallErrorGeneric;

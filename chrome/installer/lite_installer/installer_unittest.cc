@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 #include <thread>
@@ -9,13 +10,18 @@
 #include <vector>
 
 #include "base/command_line.h"
+#include "base/strings.h"
 #include "brand/brand_package_info.h"
 #include "brand/distrib_info_params.h"
 #include "chrome/installer/lite_installer/delayed_params.h"
+#include "chrome/installer/lite_installer/monotonic_time.h"
+#include "chrome/installer/lite_installer/service_origins.h"
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
+#include "logging/user_id.h"
 #include "test/support/fake_services.h"
 #include "test/support/fake_system_facts.h"
+#include "test/support/matchers.h"
 #include "test/support/recording_delegate.h"
 #include "test/support/registry_override.h"
 #include "test/support/scoped_command_line.h"
@@ -86,6 +92,22 @@ class TestInstaller : public Installer {
                             &setup_exit);
   }
 
+  // The report goes nowhere unless the test names its server, to which
+  // it then goes as it would to the report service.
+  bool Download(const std::wstring& url,
+                installer::DownloadSink* sink,
+                std::string* error,
+                std::wstring* final_url) override {
+    reports.push_back(base::WideToUTF8(url));
+    if (!report_server)
+      return true;
+    const std::string path =
+        reports.back().substr(std::strlen(lite_installer::kServiceOrigins.report));
+    return Installer::Download(report_server->HttpsUrlW(path), sink, error,
+                               final_url);
+  }
+  using Installer::ReportInstallationFinished;
+
   bool WaitModuleRequested() {
     return ::WaitForSingleObject(module_requested_.get(), 10000) ==
            WAIT_OBJECT_0;
@@ -104,6 +126,8 @@ class TestInstaller : public Installer {
   int32_t setup_exit = 0;
   std::wstring verified_path;
   std::wstring setup_line;
+  std::vector<std::string> reports;
+  test::FakeServices* report_server = nullptr;
 
  private:
   base::ScopedKernelHandle module_requested_{
@@ -677,6 +701,125 @@ TEST_F(InstallerTest, IconFileIsCheckedBySize) {
       large.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(held.is_valid());
   EXPECT_EQ(L"(none)", icon_switch(large));
+}
+
+}  // namespace
+
+namespace {
+
+// The report of a run, after the report service's origin.
+std::string ReportQuery(const std::string& url) {
+  const std::string origin = lite_installer::kServiceOrigins.report;
+  EXPECT_EQ(origin, url.substr(0, origin.size()));
+  return url.substr(origin.size());
+}
+
+constexpr char kGuidPattern[] =
+    "[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}";
+
+TEST_F(InstallerTest, EveryRunEndsWithOneReportOfItsOutcome) {
+  std::vector<std::string> ids;
+  {
+    // Setup ran: its time is reported; the archive came from elsewhere, so
+    // no download time.
+    TestInstaller installer(&delegate_, &brand_, nullptr, false);
+    installer.InstallSync();
+    ASSERT_EQ(1u, installer.reports.size());
+    EXPECT_THAT(ReportQuery(installer.reports[0]),
+                test::FullyMatches(std::string("/get/browser/install\\?ui=(") +
+                                   kGuidPattern +
+                                   ")&result=success&time=0&install_time=0"));
+    ids.push_back(installer.reports[0].substr(
+        installer.reports[0].find("ui=") + 3, 36));
+  }
+  {
+    TestInstaller installer(&delegate_, &brand_, nullptr, false);
+    installer.verify_result = false;
+    installer.InstallSync();
+    ASSERT_EQ(1u, installer.reports.size());
+    EXPECT_THAT(ReportQuery(installer.reports[0]),
+                test::FullyMatches(std::string("/get/browser/install\\?ui=") +
+                                   kGuidPattern + "&result=failed&time=0"));
+    ids.push_back(installer.reports[0].substr(
+        installer.reports[0].find("ui=") + 3, 36));
+  }
+  {
+    // Cancelled while setup still completed: the cancel wins.
+    TestInstaller installer(&delegate_, &brand_, nullptr, false);
+    installer.IncrementCancelCount();
+    installer.InstallSync();
+    ASSERT_EQ(1u, installer.reports.size());
+    EXPECT_THAT(installer.reports[0], HasSubstr("&result=cancelled&time="));
+    EXPECT_THAT(installer.setup_line, HasSubstr(L"--brand-name=yb"));
+  }
+  // A fresh identifier per run, never the user's.
+  EXPECT_NE(ids[0], ids[1]);
+  const std::string user_id = broupdater::GetUserId();
+  EXPECT_THAT(ids, Not(testing::Contains(user_id)));
+}
+
+TEST_F(InstallerTest, WholeSecondsTruncateAndKeepTheExtremes) {
+  EXPECT_EQ(1, lite_installer::WholeSeconds(1999999));
+  EXPECT_EQ(-1, lite_installer::WholeSeconds(-1999999));
+  EXPECT_EQ(0, lite_installer::WholeSeconds(999999));
+  EXPECT_EQ(INT64_MAX, lite_installer::WholeSeconds(INT64_MAX));
+  EXPECT_EQ(INT64_MIN, lite_installer::WholeSeconds(INT64_MIN));
+  EXPECT_EQ(INT64_MAX / 1000000, lite_installer::WholeSeconds(INT64_MAX - 1));
+}
+
+class InstallerReportTest : public InstallerTest {
+ protected:
+  void SetUp() override {
+    InstallerTest::SetUp();
+    ASSERT_TRUE(server().Start()) << server().ServerLog();
+  }
+  test::FakeServices& server() { return server_; }
+  std::vector<test::RecordedRequest> Reports() {
+    std::vector<test::RecordedRequest> reports;
+    for (test::RecordedRequest& request : server_.Requests()) {
+      if (request.path.rfind("/get/browser/install?", 0) == 0)
+        reports.push_back(std::move(request));
+    }
+    return reports;
+  }
+
+  test::FakeServices server_;
+};
+
+TEST_F(InstallerReportTest, AFailedReportIsOnlyLogged) {
+  ASSERT_TRUE(server().AddRule("/get/browser/install", R"({"status": 500})"));
+  TestInstaller installer(&delegate_, &brand_, nullptr, false);
+  installer.report_server = &server();
+  installer.InstallSync();
+  ASSERT_EQ(1u, Reports().size());
+  EXPECT_EQ("GET", Reports()[0].method);
+  EXPECT_THAT(Log(), HasSubstr("ERROR: Cannot report installation status: "
+                               "final_query_info-500-"));
+  EXPECT_THAT(Log(), HasSubstr("INFO: Attempt to download module: https://"));
+
+  // The same run answered 200 ends with the same exit code and no error.
+  ASSERT_TRUE(server().Reset());
+  ASSERT_TRUE(server().AddRule("/get/browser/install", R"({"text": "ok"})"));
+  log_.Clear();
+  TestInstaller answered(&delegate_, &brand_, nullptr, false);
+  answered.report_server = &server();
+  answered.InstallSync();
+  ASSERT_EQ(1u, Reports().size());
+  EXPECT_EQ(answered.exit_code(), installer.exit_code());
+  EXPECT_THAT(Log(), Not(HasSubstr("Cannot report installation status")));
+}
+
+// A closed window has signalled the stop before the report: the request is
+// still made, and its end is logged as a failure.
+TEST_F(InstallerReportTest, AStoppedRunStillReachesTheServer) {
+  ASSERT_TRUE(server().AddRule("/get/browser/install", R"({"text": "ok"})"));
+  TestInstaller installer(&delegate_, &brand_, nullptr, false);
+  installer.report_server = &server();
+  ::SetEvent(installer.stop_event());
+  installer.ReportInstallationFinished(true);
+  ASSERT_EQ(1u, Reports().size());
+  EXPECT_THAT(Reports()[0].path, HasSubstr("&result=success&time=0"));
+  EXPECT_THAT(Log(), HasSubstr("ERROR: Cannot report installation status: "));
 }
 
 }  // namespace
