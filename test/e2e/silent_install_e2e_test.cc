@@ -45,12 +45,13 @@ TEST_F(SilentInstallE2ETest, DownloadsVerifiesAndRunsSetup) {
   for (const auto& name : (*report)["switch_order"])
     names.push_back(name.get<std::string>());
   EXPECT_THAT(names,
-              ElementsAre("abt-config-resource-file", "brand-name",
-                          "brand-package", "clids-file", "fake-setup-report",
-                          "install-start-time-no-uac", "installer-brand-id",
-                          "installerdata", "norvel-website-icon-file",
-                          "progress-window", "send-statistics", "silent",
-                          "source", "testids", "verbose-logging"));
+              ElementsAre("abt-config-resource-file", "abt-update-path",
+                          "brand-name", "brand-package", "clids-file",
+                          "fake-setup-report", "install-start-time-no-uac",
+                          "installer-brand-id", "installerdata",
+                          "norvel-website-icon-file", "progress-window",
+                          "send-statistics", "silent", "source", "testids",
+                          "variations-update-path", "verbose-logging"));
   EXPECT_EQ("lite", switches["source"]);
   EXPECT_EQ("local", switches["brand-name"]);
   EXPECT_EQ("local", switches["installer-brand-id"]);

@@ -388,4 +388,20 @@ void TestWithServices::SetUp() {
   since_ = all.empty() ? 0 : all.back().seq;
 }
 
+std::string SeedBehaviour(size_t size,
+                          const std::string& signature,
+                          const std::string& country,
+                          const std::string& last_modified) {
+  nlohmann::json behaviour = {{"size", static_cast<int64_t>(size)}};
+  nlohmann::json headers = nlohmann::json::array();
+  if (!signature.empty())
+    headers.push_back("X-Seed-Signature: " + signature);
+  if (!country.empty())
+    headers.push_back("X-Country: " + country);
+  if (!last_modified.empty())
+    headers.push_back("Last-Modified: " + last_modified);
+  behaviour["header"] = std::move(headers);
+  return behaviour.dump();
+}
+
 }  // namespace test

@@ -108,6 +108,15 @@ class FakeServices {
   bool owned_ = false;
 };
 
+// Behaviour (for AddRule) of a variations or A/B seed response: a generated
+// binary body of `size` bytes (FakeServices::PatternBytes(0, size)) with the
+// seed's signature, country and last-modified headers; an empty value leaves
+// its header out.
+std::string SeedBehaviour(size_t size,
+                          const std::string& signature,
+                          const std::string& country,
+                          const std::string& last_modified);
+
 // A test of code that talks to the process's shared loopback services and
 // logs.
 class TestWithServices : public TestWithLog {

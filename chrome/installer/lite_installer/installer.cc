@@ -9,6 +9,7 @@
 #include "base/windows_version.h"
 #include "brand/brand_package_info.h"
 #include "brand/distrib_info_params.h"
+#include "chrome/installer/lite_installer/async_install_tasks.h"
 #include "chrome/installer/lite_installer/delayed_params.h"
 #include "chrome/installer/lite_installer/lite_installer_helpers.h"
 #include "chrome/installer/lite_installer/monotonic_time.h"
@@ -78,11 +79,13 @@ Installer::Installer(Delegate* delegate,
       DataFilePath(options_->website_icon_file, kWebsiteIconValue);
   abt_config_path_ =
       DataFilePath(options_->abt_config_resource_file, kAbtConfigValue);
-  // The prefetch tasks are not part of this build yet; the installer runs
-  // without them.
-  has_async_tasks_ = false;
-  (void)with_async_tasks;
   InitializeStatParams();
+  // They start their downloads at once, while the archive downloads. The
+  // elevated copy has neither brand nor parameters, and no tasks.
+  if (with_async_tasks && brand_ && distrib_params_) {
+    async_tasks_ = std::make_unique<lite_installer::AsyncInstallTasks>(
+        *brand_, *distrib_params_);
+  }
 }
 
 Installer::~Installer() {
@@ -310,7 +313,14 @@ lite_installer::SetupCommandLineInputs Installer::GetSetupInputs(
   inputs.clids_file_path = clids_file_path_;
   inputs.website_icon_path = website_icon_path_;
   inputs.override_partner_package_path = override_partner_package_;
-  inputs.has_prefetch_tasks = has_async_tasks_;
+  if (async_tasks_) {
+    inputs.has_prefetch_tasks = true;
+    inputs.variations_path = async_tasks_->variations_path();
+    inputs.abt_update_path = async_tasks_->abt_path();
+    inputs.webntp_path = async_tasks_->webntp_path();
+    inputs.server_config_bundle_path = async_tasks_->server_config_path();
+    inputs.preloaded_wallpaper_bundle_path = async_tasks_->wallpapers_path();
+  }
   inputs.source = deployment::IsFullInstaller ? "full" : "lite";
   return inputs;
 }

@@ -26,6 +26,10 @@ class DownloadObserver;
 class DownloadSink;
 }  // namespace installer
 
+namespace lite_installer {
+class AsyncInstallTasks;
+}  // namespace lite_installer
+
 namespace install_util {
 class AsyncHttpRequestSender;
 class NorvelTrustVerifier;
@@ -213,6 +217,10 @@ class Installer {
     return stat_params_;
   }
   uint8_t make_default() const { return make_default_; }
+  // The prefetch tasks, when the installer was created with them.
+  const lite_installer::AsyncInstallTasks* async_tasks() const {
+    return async_tasks_.get();
+  }
 
   // What setup's command line for `archive_path` is made of, and the line.
   lite_installer::SetupCommandLineInputs GetSetupInputs(
@@ -288,7 +296,9 @@ class Installer {
 
   // The process's options; the installer borrows them.
   const lite_installer::InstallerOptions* options_;
-  bool has_async_tasks_ = false;
+  // First, so that it is destroyed last: its worker may still be writing
+  // while the rest of the installation ends.
+  std::unique_ptr<lite_installer::AsyncInstallTasks> async_tasks_;
   std::unique_ptr<install_util::AsyncHttpRequestSender> request_sender_;
   std::map<std::string, std::string> stat_params_;
   Delegate* delegate_;

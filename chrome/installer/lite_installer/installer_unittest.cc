@@ -21,6 +21,7 @@
 #include "logging/user_id.h"
 #include "test/support/fake_services.h"
 #include "test/support/fake_system_facts.h"
+#include "test/support/fixed_distrib_params.h"
 #include "test/support/matchers.h"
 #include "test/support/recording_delegate.h"
 #include "test/support/registry_override.h"
@@ -187,18 +188,7 @@ int AttackArchive(const std::wstring& path) {
   return static_cast<int>(child.exit_code());
 }
 
-// Distribution parameters chosen by the test.
-class FixedParams : public DistribInfoParams {
- public:
-  bool Get(const std::string& key, std::string* value) const override {
-    auto it = values.find(key);
-    if (it == values.end())
-      return false;
-    *value = it->second;
-    return true;
-  }
-  std::map<std::string, std::string> values;
-};
+using FixedParams = test::FixedDistribParams;
 
 // The real installation of a signed setup archive from the loopback
 // services, attacked by another process at each step from the download on:
