@@ -171,6 +171,9 @@ def check(tables, faults):
                 faults.append("%s id %d: missing" % (code, sid))
             elif not text:
                 faults.append("%s id %d: empty" % (code, sid))
+            elif any(ord(c) < 0x20 and c != "\n" or ord(c) == 0x7F for c in text):
+                faults.append("%s id %d: control character other than a line break"
+                              % (code, sid))
         for sid in sorted(table.texts):
             if sid in ABSENT_IDS:
                 faults.append("%s id %d: present, but no language carries it" % (code, sid))
@@ -204,7 +207,9 @@ def check(tables, faults):
 
 
 def rc_string(text):
-    """A wide string literal for windres (the .rc file is UTF-8)."""
+    """A string literal for windres. A narrow literal, not L"...": windres
+    converts a narrow one from the file's code page (UTF-8) but copies the
+    bytes of a wide one into UTF-16 units one by one."""
     out = []
     for c in text:
         if c == "\n":
@@ -214,10 +219,10 @@ def rc_string(text):
         elif c == '"':
             out.append('""')
         elif ord(c) < 0x20 or ord(c) == 0x7F:
-            out.append("\\x%04x" % ord(c))
+            raise ValueError("control character U+%04X" % ord(c))
         else:
             out.append(c)
-    return 'L"' + "".join(out) + '"'
+    return '"' + "".join(out) + '"'
 
 
 def write_rc(tables, path):
