@@ -47,7 +47,7 @@ COMMON_PACKAGES=(
   gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   mingw-w64-x86-64-dev libz-mingw-w64-dev
   wine wine64 xvfb xauth x11-utils imagemagick
-  librsvg2-bin  # rsvg-convert: the website icon rendered from its SVG
+  librsvg2-bin  # renders the SVG art (resources/art); also the website icon
   cmake ninja-build make perl dpkg-dev file
   nlohmann-json3-dev googletest
   gcab osslsigncode openssl python3
