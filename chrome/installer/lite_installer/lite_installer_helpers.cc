@@ -348,6 +348,10 @@ void BringProcessWindowToTop(DWORD process_id) {
   ::EnumWindows(RaiseWindowOfProcess, reinterpret_cast<LPARAM>(&context));
 }
 
+bool WriteFileContents(const std::wstring& path, const std::string& bytes) {
+  return base::WriteFileContents(path, bytes) == ERROR_SUCCESS;
+}
+
 std::optional<std::string> ReadFileContents(const std::wstring& path,
                                             uint64_t max_bytes) {
   base::FileReadResult result = base::ReadFileContents(path, max_bytes);

@@ -55,6 +55,8 @@ std::wstring GetInstalledApplicationDir();
 // Brings the first top-level window of `process_id` to the foreground.
 void BringProcessWindowToTop(DWORD process_id);
 
+// Creates or truncates `path` with `bytes`; false when any step failed.
+bool WriteFileContents(const std::wstring& path, const std::string& bytes);
 // The whole file, when it can be read and holds at most `max_bytes`; no
 // value otherwise (each failure logged, a file above the limit among them).
 // base::ReadFileContents without the log.

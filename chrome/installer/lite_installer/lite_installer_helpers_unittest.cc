@@ -177,12 +177,10 @@ TEST_F(HelpersTest, FileHelpers) {
   EXPECT_EQ(0u, temp.find(dir_.path() + L"\\nb"));
   EXPECT_EQ("", ReadFileContents(temp, 3));
   EXPECT_EQ(0u, base::GetReadableFileSize(temp));
-  EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
-            base::WriteFileContents(temp, std::string("a\0b", 3)));
+  EXPECT_TRUE(WriteFileContents(temp, std::string("a\0b", 3)));
   EXPECT_EQ(std::string("a\0b", 3), ReadFileContents(temp, 3));
   EXPECT_EQ(3u, base::GetReadableFileSize(temp));
-  EXPECT_NE(static_cast<DWORD>(ERROR_SUCCESS),
-            base::WriteFileContents(dir_.Append(L"no\\such\\dir"), "x"));
+  EXPECT_FALSE(WriteFileContents(dir_.Append(L"no\\such\\dir"), "x"));
   const std::wstring missing = dir_.Append(L"missing");
   EXPECT_EQ(std::nullopt, ReadFileContents(missing, 3));
   EXPECT_EQ(std::nullopt, base::GetReadableFileSize(missing));
