@@ -296,6 +296,15 @@ bool MaybeRunChildMain(int argc, wchar_t** argv, int* exit_code) {
   return false;
 }
 
+std::wstring WinePath(const std::string& unix_path) {
+  std::wstring result = L"Z:" + std::wstring(unix_path.begin(), unix_path.end());
+  for (wchar_t& c : result) {
+    if (c == L'/')
+      c = L'\\';
+  }
+  return result;
+}
+
 std::string UnixPath(const std::wstring& windows_path) {
   std::wstring rest = windows_path.substr(2);  // without "Z:"
   for (wchar_t& c : rest) {
