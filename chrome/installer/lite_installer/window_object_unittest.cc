@@ -145,7 +145,7 @@ TEST(WindowObjectRoutingTest, CreateMakesAStaticWindowAndAttaches) {
 // Two threads create, route and destroy windows at once; half of the
 // windows die before their object detaches, half after.
 TEST(WindowObjectRoutingTest, TwoThreadsCreateRouteAndDestroyWithoutLossOrMisrouting) {
-  constexpr int kRounds = 2000;
+  constexpr int kRounds = 1500;
   std::atomic<int> failures{0};
   auto run = [&](LRESULT tag) {
     for (int i = 0; i < kRounds; ++i) {
@@ -196,11 +196,13 @@ struct DragOutcome {
   bool steps_followed = false;
   RECT before = {};
   RECT after = {};
+  test::Pixels screen;
 };
 
 TEST(WindowObjectDragTest, DragOnTheBackgroundMovesByExactlyTheCursorsMovement) {
+  constexpr RECT kScreen = {150, 150, 700, 500};
   DragOutcome outcome;
-  test::BackdropWindow backdrop({150, 150, 700, 500}, RGB(0, 160, 0));
+  test::BackdropWindow backdrop(kScreen, RGB(0, 160, 0));
   test::TestDialog dialog({200, 200}, [&](test::TestDialog* d) -> INT_PTR {
     outcome.before = d->WindowRect();
     const POINT from = d->BackgroundPoint();
@@ -214,13 +216,21 @@ TEST(WindowObjectDragTest, DragOnTheBackgroundMovesByExactlyTheCursorsMovement) 
     test::WaitFor([&] { return !d->dragging(); });
     outcome.after = d->WindowRect();
     // The moved dialog as the screen shows it, over the backdrop.
-    test::CaptureScreenForCurrentTest({150, 150, 700, 500}, "moved");
+    outcome.screen = test::CaptureScreenForCurrentTest(kScreen, "moved");
     return 0;
   });
   dialog.RunModal(nullptr);
   ASSERT_TRUE(outcome.input_ok);
   EXPECT_TRUE(outcome.steps_followed);
   EXPECT_TRUE(test::SameRect(outcome.after, test::Offset(outcome.before, 60, 40)));
+  // On screen: the backdrop where the dialog was, the dialog where it is.
+  ASSERT_FALSE(outcome.screen.empty());
+  auto screen_pixel = [&](LONG x, LONG y) {
+    return test::ToColorRef(outcome.screen.At(x - kScreen.left, y - kScreen.top));
+  };
+  EXPECT_EQ(screen_pixel(outcome.before.left + 2, outcome.before.top + 2), backdrop.colour());
+  EXPECT_NE(screen_pixel(outcome.after.left + 2, outcome.after.top + 2), backdrop.colour());
+  EXPECT_EQ(screen_pixel(outcome.after.right + 2, outcome.after.bottom + 2), backdrop.colour());
 
   // Each move delivered move_window once, with the parameters of the mouse
   // message that moved the window (MoveWindow's own WM_MOVE and WM_SIZE
