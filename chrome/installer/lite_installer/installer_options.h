@@ -58,6 +58,10 @@ struct InstallerOptions {
   std::optional<std::wstring> override_partner_package;
 
   bool do_not_launch_browser = false;
+
+  // The window's scale factor as given ("force-device-scale-factor"),
+  // empty when not given.
+  std::string force_device_scale_factor;
 };
 
 }  // namespace lite_installer
