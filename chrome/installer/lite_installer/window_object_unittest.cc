@@ -271,6 +271,23 @@ TEST(WindowObjectDragTest, APressOnAChildControlClicksItAndDragsNothing) {
   EXPECT_EQ(dialog.CountSeen(dialog.move_window_message()), 0u);
 }
 
+// The input helpers' other gestures reach the dialog's controls: a held
+// press clicks on release, a key goes to the focused control of the
+// foreground window.
+TEST(WindowObjectDragTest, HeldPressesAndKeysReachTheControls) {
+  bool input_ok = false;
+  test::TestDialog dialog({200, 200}, [&](test::TestDialog* d) -> INT_PTR {
+    input_ok = test::Hold(d->ButtonPoint(), 300) &&
+               test::WaitFor([&] { return d->button_clicks() == 1; }) &&
+               test::BringToForeground(d->hwnd()) && test::KeyPress(VK_SPACE) &&
+               test::WaitFor([&] { return d->button_clicks() == 2; });
+    return 0;
+  });
+  dialog.RunModal(nullptr);
+  EXPECT_TRUE(input_ok);
+  EXPECT_EQ(dialog.button_clicks(), 2);
+}
+
 // The capture goes elsewhere mid-drag, so the button-up never reaches the
 // dialog: a later move without the button must not move it.
 TEST(WindowObjectDragTest, AfterALostCaptureABareMoveMovesNothing) {
