@@ -296,15 +296,6 @@ bool MaybeRunChildMain(int argc, wchar_t** argv, int* exit_code) {
   return false;
 }
 
-std::wstring WinePath(const std::string& unix_path) {
-  std::wstring result = L"Z:" + std::wstring(unix_path.begin(), unix_path.end());
-  for (wchar_t& c : result) {
-    if (c == L'/')
-      c = L'\\';
-  }
-  return result;
-}
-
 std::string UnixPath(const std::wstring& windows_path) {
   std::wstring rest = windows_path.substr(2);  // without "Z:"
   for (wchar_t& c : rest) {
@@ -318,6 +309,20 @@ std::string UnixPath(const std::wstring& windows_path) {
   ::WideCharToMultiByte(CP_UTF8, 0, rest.data(), static_cast<int>(rest.size()),
                         path.data(), size, nullptr, nullptr);
   return path;
+}
+
+std::wstring WinePath(const std::string& unix_path) {
+  const int size = ::MultiByteToWideChar(CP_UTF8, 0, unix_path.data(),
+                                         static_cast<int>(unix_path.size()),
+                                         nullptr, 0);
+  std::wstring path(size, L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, unix_path.data(),
+                        static_cast<int>(unix_path.size()), path.data(), size);
+  for (wchar_t& c : path) {
+    if (c == L'/')
+      c = L'\\';
+  }
+  return L"Z:" + path;
 }
 
 size_t PeakWorkingSetBytes() {

@@ -185,6 +185,25 @@ TEST(WindowObjectModalTest, InitDialogReachesTheObjectAndEndDialogsResultReturns
   EXPECT_EQ(dialog.CountSeen(WM_INITDIALOG), 1u);
 }
 
+TEST(WindowObjectModalTest, ItemTextsComeFromTheStringTableOfTheGivenLanguage) {
+  std::wstring german, english;
+  test::TestDialog dialog({200, 200}, [&](test::TestDialog* d) -> INT_PTR {
+    wchar_t text[64] = {};
+    d->SetItemTextFromResource(LITE_TEST_DIALOG_TEXT, LITE_TEST_STRING,
+                               MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN));
+    ::GetDlgItemTextW(d->hwnd(), LITE_TEST_DIALOG_TEXT, text, 64);
+    german = text;
+    d->SetItemTextFromResource(LITE_TEST_DIALOG_TEXT, LITE_TEST_STRING,
+                               MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+    ::GetDlgItemTextW(d->hwnd(), LITE_TEST_DIALOG_TEXT, text, 64);
+    english = text;
+    return 0;
+  });
+  dialog.RunModal(nullptr);
+  EXPECT_EQ(german, L"Schlie\u00dfen");
+  EXPECT_EQ(english, L"");
+}
+
 TEST(WindowObjectModalTest, MissingTemplateFailsWithMinusOne) {
   WindowObject object;  // template 0
   EXPECT_EQ(object.RunModal(nullptr), -1);
