@@ -7,8 +7,27 @@ namespace base {
 
 // The platform layer's own diagnostics. They go to the debugger output, never
 // into the installer's log file: the logger itself reports its internal
-// trouble through here.
+// trouble through here, and so do probes of system components whose reports
+// matter to a developer but not to the installation's log.
+enum class PlatformLogSeverity { kVerbose, kError };
+
 void PlatformLogError(std::string_view text);
+void PlatformLogVerbose(std::string_view text);
+
+// Receives every platform log line as well (tests). Lines may come from any
+// thread; the receiver serialises them itself.
+class PlatformLogSink {
+ public:
+  virtual void OnPlatformLog(PlatformLogSeverity severity,
+                             std::string_view text) = 0;
+
+ protected:
+  ~PlatformLogSink() = default;
+};
+
+// Installs `sink` (null removes it) and returns the one it replaces. Set it
+// before the code under test starts threads that log.
+PlatformLogSink* SetPlatformLogSinkForTesting(PlatformLogSink* sink);
 
 }  // namespace base
 
