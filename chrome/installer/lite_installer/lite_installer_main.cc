@@ -19,6 +19,7 @@
 #include "chrome/installer/lite_installer/shared_data.h"
 #include "chrome/installer/lite_installer/single_instance.h"
 #include "chrome/installer/lite_installer/startup.h"
+#include "chrome/installer/norvel/util/application_association_registration_internal.h"
 #include "chrome/installer/norvel/util/disk_space.h"
 #include "logging/file_logger.h"
 
@@ -115,7 +116,7 @@ extern "C" int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
 
   // The one side request answered before the environment verdict counts.
   if (options.check_the_interface) {
-    const int code = PendingIsAssociationInterfaceUsable()
+    const int code = installer::win10_default_browser::CheckInternalInterface()
                          ? kExitAssociationInterfaceUsable
                          : kExitAssociationInterfaceNotUsable;
     LOG(INFO) << "Handled non install cmd line option by win10 default "
