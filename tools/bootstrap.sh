@@ -47,6 +47,7 @@ COMMON_PACKAGES=(
   gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   mingw-w64-x86-64-dev libz-mingw-w64-dev
   wine wine64 xvfb xauth x11-utils imagemagick
+  librsvg2-bin  # renders the SVG art (resources/art)
   cmake ninja-build make perl dpkg-dev file
   nlohmann-json3-dev googletest
   gcab osslsigncode openssl python3

@@ -32,13 +32,6 @@ std::wstring Widen(const std::string& text) {
   return std::wstring(text.begin(), text.end());
 }
 
-// A Unix path as Wine's Z: drive shows it.
-std::wstring UnixToWinePath(const std::string& path) {
-  std::wstring result = L"Z:" + Widen(path);
-  std::replace(result.begin(), result.end(), L'/', L'\\');
-  return result;
-}
-
 void EnsureWinsock() {
   static bool started = [] {
     WSADATA data;
@@ -149,7 +142,7 @@ bool FakeServices::Start(const std::vector<std::wstring>& extra_args) {
   // Wine runs a Unix program named in CreateProcess directly; its standard
   // handles become the program's descriptors, so the server writes into the
   // log file and never into a pipe the test runner waits on.
-  std::wstring python = UnixToWinePath(LITE_PYTHON3);
+  std::wstring python = test::WinePath(LITE_PYTHON3);
   std::wstring command = L"\"" + python + L"\" \"" +
                          Widen(LITE_FAKE_SERVICES_SCRIPT) + L"\" --tls-dir \"" +
                          Widen(LITE_TEST_CA_DIR) + L"\" --max-seconds 1800";

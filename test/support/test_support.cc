@@ -342,6 +342,20 @@ std::string UnixPath(const std::wstring& windows_path) {
   return path;
 }
 
+std::wstring WinePath(const std::string& unix_path) {
+  const int size = ::MultiByteToWideChar(CP_UTF8, 0, unix_path.data(),
+                                         static_cast<int>(unix_path.size()),
+                                         nullptr, 0);
+  std::wstring path(size, L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, unix_path.data(),
+                        static_cast<int>(unix_path.size()), path.data(), size);
+  for (wchar_t& c : path) {
+    if (c == L'/')
+      c = L'\\';
+  }
+  return L"Z:" + path;
+}
+
 size_t PeakWorkingSetBytes() {
   PROCESS_MEMORY_COUNTERS counters = {sizeof(counters)};
   if (!::GetProcessMemoryInfo(::GetCurrentProcess(), &counters,

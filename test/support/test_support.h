@@ -72,6 +72,9 @@ std::wstring ExecutableDir();
 // The Linux path of a file on Wine's Z: drive (the Unix root), for helpers
 // that run on the Linux side such as the loopback services.
 std::string UnixPath(const std::wstring& windows_path);
+// The reverse: a Linux path (UTF-8) as Wine's Z: drive shows it, for build
+// outputs the tests read by their build-time path.
+std::wstring WinePath(const std::string& unix_path);
 
 // The process's peak working set in bytes; 0 when it cannot be read.
 size_t PeakWorkingSetBytes();
