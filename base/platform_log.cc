@@ -6,36 +6,54 @@
 #include <string>
 
 namespace base {
-
 namespace {
 
-std::atomic<PlatformLogObserver> g_observer{nullptr};
+std::atomic<PlatformLogSink*> g_sink{nullptr};
 
-void Emit(std::string line) {
-  if (PlatformLogObserver observer = g_observer.load())
-    observer(line);
+const char* Prefix(PlatformLogSeverity severity) {
+  switch (severity) {
+    case PlatformLogSeverity::kError:
+      return "lite_installer: ";
+    case PlatformLogSeverity::kWarning:
+      return "lite_installer (warning): ";
+    case PlatformLogSeverity::kVerbose:
+      break;
+  }
+  return "lite_installer (verbose): ";
+}
+
+void Write(PlatformLogSeverity severity, std::string_view text) {
+  std::string line(Prefix(severity));
+  line.append(text);
   line.push_back('\n');
   ::OutputDebugStringA(line.c_str());
+  if (PlatformLogSink* sink = g_sink.load())
+    sink->OnPlatformLog(severity, text);
 }
 
 }  // namespace
 
 void PlatformLogError(std::string_view text) {
-  std::string line("lite_installer: ");
-  line.append(text);
-  Emit(std::move(line));
+  Write(PlatformLogSeverity::kError, text);
 }
 
 void PlatformLogError(std::string_view source, std::string_view text) {
-  std::string line("lite_installer: ");
-  line.append(source);
+  std::string line(source);
   line.append(": ");
   line.append(text);
-  Emit(std::move(line));
+  Write(PlatformLogSeverity::kError, line);
 }
 
-void SetPlatformLogObserverForTesting(PlatformLogObserver observer) {
-  g_observer.store(observer);
+void PlatformLogWarning(std::string_view text) {
+  Write(PlatformLogSeverity::kWarning, text);
+}
+
+void PlatformLogVerbose(std::string_view text) {
+  Write(PlatformLogSeverity::kVerbose, text);
+}
+
+PlatformLogSink* SetPlatformLogSinkForTesting(PlatformLogSink* sink) {
+  return g_sink.exchange(sink);
 }
 
 }  // namespace base

@@ -121,6 +121,16 @@ TEST_F(StartupE2ETest, CheckTheInterfaceExitsBeforeTheEnvironmentVerdict) {
   EXPECT_THAT(log, Not(HasSubstr("Lite installer mode.")));
 }
 
+// Wine's shell has none of the internal association interfaces: the copy
+// that answers the default-browser check says they are not usable.
+TEST_F(StartupE2ETest, CheckTheInterfaceAnswersNotUsableUnderWine) {
+  EXPECT_EQ(701u, e2e::RunInstaller(L"lite_installer_local.exe",
+                                    L"--check-the-interface", dir_.path()));
+  EXPECT_THAT(Log(), HasSubstr("INFO: Handled non install cmd line option by "
+                               "win10 default browser helper, ret code: 701 "
+                               "(wWinMain:"));
+}
+
 TEST_F(StartupE2ETest, SilentRunGoesStraightToTheInstallation) {
   EXPECT_TRUE(RunStartUp(L"lite_installer.exe", L"/SILENT"));
   EXPECT_THAT(Log(), HasSubstr("INFO: Installing in silent mode."));

@@ -18,6 +18,11 @@ std::map<std::string, ChildMain>& ChildMains() {
   return mains;
 }
 
+std::map<std::string, ChildMain>& ProductSwitchMains() {
+  static std::map<std::string, ChildMain> mains;
+  return mains;
+}
+
 constexpr wchar_t kChildSwitch[] = L"--lite-test-child=";
 
 std::wstring GetEnv(const wchar_t* name, bool* exists) {
@@ -64,6 +69,18 @@ ScopedTempPathOverride::ScopedTempPathOverride(const std::wstring& dir) {
 ScopedTempPathOverride::~ScopedTempPathOverride() {
   ::SetEnvironmentVariableW(L"TMP", had_tmp_ ? old_tmp_.c_str() : nullptr);
   ::SetEnvironmentVariableW(L"TEMP", had_temp_ ? old_temp_.c_str() : nullptr);
+}
+
+ScopedEnvironmentVariable::ScopedEnvironmentVariable(const wchar_t* name,
+                                                     const wchar_t* value)
+    : name_(name) {
+  old_value_ = GetEnv(name, &had_value_);
+  ::SetEnvironmentVariableW(name, value);
+}
+
+ScopedEnvironmentVariable::~ScopedEnvironmentVariable() {
+  ::SetEnvironmentVariableW(name_.c_str(),
+                            had_value_ ? old_value_.c_str() : nullptr);
 }
 
 bool DeleteTree(const std::wstring& path) {
@@ -271,7 +288,21 @@ ChildProcess StartChild(const std::string& name,
   return child;
 }
 
+bool RegisterProductSwitchMain(const char* name, ChildMain main) {
+  ProductSwitchMains()[name] = main;
+  return true;
+}
+
 bool MaybeRunChildMain(int argc, wchar_t** argv, int* exit_code) {
+  if (argc == 2 && wcsncmp(argv[1], L"--", 2) == 0) {
+    std::wstring wide_name(argv[1] + 2);
+    auto it = ProductSwitchMains().find(
+        std::string(wide_name.begin(), wide_name.end()));
+    if (it != ProductSwitchMains().end()) {
+      *exit_code = it->second({});
+      return true;
+    }
+  }
   const size_t prefix = wcslen(kChildSwitch);
   for (int i = 1; i < argc; ++i) {
     if (wcsncmp(argv[i], kChildSwitch, prefix) != 0)

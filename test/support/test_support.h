@@ -41,6 +41,22 @@ class ScopedTempPathOverride {
   bool had_temp_;
 };
 
+// Sets the environment variable `name` to `value` (nullptr removes it) for
+// the life of the object; child processes started meanwhile inherit it.
+class ScopedEnvironmentVariable {
+ public:
+  ScopedEnvironmentVariable(const wchar_t* name, const wchar_t* value);
+  ScopedEnvironmentVariable(const ScopedEnvironmentVariable&) = delete;
+  ScopedEnvironmentVariable& operator=(const ScopedEnvironmentVariable&) =
+      delete;
+  ~ScopedEnvironmentVariable();
+
+ private:
+  std::wstring name_;
+  std::wstring old_value_;
+  bool had_value_;
+};
+
 bool DeleteTree(const std::wstring& path);
 bool ReadFileToString(const std::wstring& path, std::string* contents);
 // The whole file; empty when it cannot be read.
@@ -100,6 +116,10 @@ ChildProcess StartChild(const std::string& name,
 
 using ChildMain = int (*)(const std::vector<std::wstring>& args);
 bool RegisterChildMain(const char* name, ChildMain main);
+// Makes this test binary answer a product switch ("--name" given as its
+// only argument) as the product would, by running `main`: for code that
+// starts the program it runs in, with that switch.
+bool RegisterProductSwitchMain(const char* name, ChildMain main);
 // Called by the test main: runs a child function when the command line asks
 // for one. Returns true and sets `exit_code` then.
 bool MaybeRunChildMain(int argc, wchar_t** argv, int* exit_code);
@@ -113,5 +133,13 @@ bool MaybeRunChildMain(int argc, wchar_t** argv, int* exit_code);
   static const bool lite_child_registered_##name =                        \
       ::test::RegisterChildMain(#name, &LiteChildMain_##name);            \
   static int LiteChildMain_##name(const std::vector<std::wstring>& args)
+
+// Defines the function that answers the product switch `switch_name` when
+// this test binary is started with it (see RegisterProductSwitchMain).
+#define LITE_PRODUCT_SWITCH_MAIN(ident, switch_name)                           \
+  static int LiteSwitchMain_##ident(const std::vector<std::wstring>& args);    \
+  static const bool lite_switch_registered_##ident =                           \
+      ::test::RegisterProductSwitchMain(switch_name, &LiteSwitchMain_##ident); \
+  static int LiteSwitchMain_##ident(const std::vector<std::wstring>& args)
 
 #endif  // TEST_SUPPORT_TEST_SUPPORT_H_

@@ -175,7 +175,7 @@ TEST_F(AsyncInstallTasksTest, WhichKindsGetAPathAndATask) {
   EXPECT_THAT(NewRequests(), IsEmpty());
   // In the platform log, under this source; never in the log file.
   EXPECT_THAT(platform_log_.Lines(),
-              ElementsAre(HasSubstr("lite_installer: async_install_tasks: "
+              ElementsAre(HasSubstr("ERROR: async_install_tasks: "
                                     "Failed to download server config "
                                     "bundle: internet_open_url-")));
   EXPECT_THAT(Log(), Not(HasSubstr("server config bundle")));

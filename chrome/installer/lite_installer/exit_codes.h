@@ -1,6 +1,8 @@
 #ifndef CHROME_INSTALLER_LITE_INSTALLER_EXIT_CODES_H_
 #define CHROME_INSTALLER_LITE_INSTALLER_EXIT_CODES_H_
 
+#include "chrome/installer/norvel/util/win10_default_browser.h"
+
 namespace lite_installer {
 
 // Values returned by the process. A silent or completed windowed run returns
@@ -14,8 +16,11 @@ enum ProcessExitCode : int {
   kExitWindowsTooOld = 405,  // full flavour only
   kExitUserCancelled = 500,
   kExitAnotherInstanceRunning = 600,
-  kExitAssociationInterfaceUsable = 700,
-  kExitAssociationInterfaceNotUsable = 701,
+  // "check-the-interface", as the default-browser check reads them.
+  kExitAssociationInterfaceUsable =
+      installer::win10_default_browser::kCheckExitInterfaceUsable,  // 700
+  kExitAssociationInterfaceNotUsable =
+      installer::win10_default_browser::kCheckExitInterfaceNotUsable,  // 701
 };
 
 // The installer's exit code, when setup did not provide one.

@@ -19,6 +19,7 @@
 #include "chrome/installer/lite_installer/shared_data.h"
 #include "chrome/installer/lite_installer/single_instance.h"
 #include "chrome/installer/lite_installer/startup.h"
+#include "chrome/installer/norvel/util/application_association_registration_internal.h"
 #include "chrome/installer/norvel/util/disk_space.h"
 #include "logging/file_logger.h"
 
@@ -95,7 +96,7 @@ void InstallFileLogger() {
 
 // The answer to "check-the-interface", as the exit code.
 int CheckAssociationInterface() {
-  return lite_installer::PendingIsAssociationInterfaceUsable()
+  return installer::win10_default_browser::CheckInternalInterface()
              ? lite_installer::kExitAssociationInterfaceUsable
              : lite_installer::kExitAssociationInterfaceNotUsable;
 }

@@ -14,12 +14,6 @@ void PendingCrashReporter::SetAnnotation(const std::string& key,
   LOG(INFO) << "Crash reporter is not built yet; annotation dropped: " << key;
 }
 
-bool PendingIsAssociationInterfaceUsable() {
-  LOG(INFO) << "Windows 10 association interface check is not built yet; "
-               "reporting the interface as not usable.";
-  return false;
-}
-
 int PendingExecuteAsAdmin() {
   LOG(INFO) << "Elevated installation is not built yet; nothing was run.";
   return kExitElevatedFailure;

@@ -31,10 +31,6 @@ class PendingCrashReporter {
   void SetAnnotation(const std::string& key, const std::string& value);
 };
 
-// The Windows 10 association-interface check is not built: reports the
-// interface as not usable.
-bool PendingIsAssociationInterfaceUsable();
-
 // The elevated copy is not built: fails.
 int PendingExecuteAsAdmin();
 

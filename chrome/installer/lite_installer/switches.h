@@ -1,6 +1,8 @@
 #ifndef CHROME_INSTALLER_LITE_INSTALLER_SWITCHES_H_
 #define CHROME_INSTALLER_LITE_INSTALLER_SWITCHES_H_
 
+#include "chrome/installer/norvel/util/win10_default_browser.h"
+
 namespace base {
 class CommandLine;
 }
@@ -31,7 +33,9 @@ inline constexpr char kInstallerData[] = "installerdata";
 inline constexpr char kClidsFile[] = "clids-file";
 inline constexpr char kWebsiteIconFile[] = "norvel-website-icon-file";
 inline constexpr char kAbtConfigResourceFile[] = "abt-config-resource-file";
-inline constexpr char kCheckTheInterface[] = "check-the-interface";
+// Spelled by the default-browser check, which starts a copy with it.
+inline constexpr auto& kCheckTheInterface =
+    installer::win10_default_browser::kCheckTheInterfaceSwitch;
 inline constexpr char kRunAsAdmin[] = "run-as-admin";
 inline constexpr char kSetupCmdLine[] = "setup-cmd-line";
 inline constexpr char kParentInstallerProcessId[] =
