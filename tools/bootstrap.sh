@@ -53,6 +53,7 @@ COMMON_PACKAGES=(
   gcab osslsigncode openssl python3
   clang-14 libclang-rt-14-dev  # native fuzzing of the byte parsers (tools/fuzz)
   curl  # download benchmark baseline
+  xcompmgr  # blends semi-transparent layered windows in UI test screenshots
 )
 I386_PACKAGES=(wine32:i386)
 

@@ -28,24 +28,47 @@ cmake --build "$build"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset http_proxy https_proxy no_proxy HTTP_PROXY HTTPS_PROXY NO_PROXY all_proxy ALL_PROXY
 
+# Window tests leave their screenshots here (kept after the run).
+export LITE_UI_ARTEFACTS="$build/ui_artefacts"
+mkdir -p "$LITE_UI_ARTEFACTS"
+
 # The wineserver must start inside the display, or later windows get the
 # null driver; a persistent one with its output redirected keeps Wine's
 # services from holding ctest's pipe (about 3 s per test otherwise).
+# 1920x1080 holds a 200 % main window (1604 x 860). The Composite extension
+# and a compositor blend semi-transparent layered windows with what lies
+# below them; without one their pixels land on black in screenshots. The
+# compositor is stopped by its own process id: other suites run their own
+# displays on this machine at the same time.
 rc=0
-xvfb-run -a -s '-screen 0 1280x800x24' bash -c '
+xvfb-run -a -s '-screen 0 1920x1080x24 +extension Composite' bash -c '
   set -u
   source "$0/tools/build_arch.sh"
   build="$1"; shift
+  compositor=""
+  if command -v xcompmgr >/dev/null 2>&1; then
+    xcompmgr </dev/null >/dev/null 2>&1 &
+    compositor=$!
+  else
+    echo "run_tests: xcompmgr is missing (tools/bootstrap.sh installs it): layered windows are captured over black"
+  fi
   # A server left running from an earlier command outside this display
   # would give every window the null driver: start afresh.
   wineserver -k >/dev/null 2>&1
   wineserver -w >/dev/null 2>&1
   wineserver -p </dev/null >/dev/null 2>&1
   lite_wine wineboot </dev/null >/dev/null 2>&1
+  # Without a window manager every hide waits about 2 s for one unless
+  # Wine manages no windows itself.
+  lite_wine reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /d N /f </dev/null >/dev/null 2>&1
   ctest --test-dir "$build" --output-on-failure -j2 "${@}"
   rc=$?
   wineserver -k >/dev/null 2>&1
   wineserver -w >/dev/null 2>&1
+  if [ -n "$compositor" ]; then
+    kill "$compositor" 2>/dev/null
+    wait "$compositor" 2>/dev/null
+  fi
   exit $rc
 ' "$root" "$build" "$@" || rc=$?
 
@@ -59,4 +82,5 @@ if [ -f "$log" ]; then
     /^\[  SKIPPED \] [^ ]+ \(/ { print "run_tests: skipped in the " arch ": " $4 (reason == "" ? "" : " - " reason) }
   ' arch="$LITE_ARCH_TITLE" "$log"
 fi
+echo "run_tests: window test screenshots in $LITE_UI_ARTEFACTS"
 exit $rc
