@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/scoped_handle.h"
+#include "chrome/installer/lite_installer/scale_factor.h"
 #include "chrome/installer/lite_installer/text_layout.h"
 #include "gtest/gtest.h"
 #include "test/support/controls_dialog.h"
@@ -365,9 +366,15 @@ TEST(TextLinkWindowTest, HandCursorAndClicksByMouseAndSpace) {
     const POINT centre = test::ScreenPointOf(d->Control(test::kLinkId));
     test::MoveCursor(centre);
     ::Sleep(150);
-    CURSORINFO info = {sizeof(info)};
-    ::GetCursorInfo(&info);
-    EXPECT_EQ(info.hCursor, ::LoadCursorW(nullptr, IDC_HAND));
+    HCURSOR cursor = nullptr;
+    d->Run([&] { cursor = ::GetCursor(); });
+    EXPECT_EQ(cursor, ::LoadCursorW(nullptr, IDC_HAND));
+    // Off the link the hand goes.
+    test::MoveCursor(test::ScreenPointOf(d->hwnd(), {380, 200}));
+    ::Sleep(150);
+    d->Run([&] { cursor = ::GetCursor(); });
+    EXPECT_NE(cursor, ::LoadCursorW(nullptr, IDC_HAND));
+    test::MoveCursor(centre);
     test::Click(centre);
     EXPECT_TRUE(test::WaitFor([&] { return d->Clicks(test::kLinkId) == 1; }));
     d->Run([&] { ::SetFocus(d->Control(test::kLinkId)); });
@@ -412,6 +419,12 @@ TEST(ProgressBarWindowTest, FillAndTrackFollowThePosition) {
       ::InvalidateRect(d->Control(test::kProgressId), nullptr, FALSE);
       ::UpdateWindow(d->Control(test::kProgressId));
     });
+    PBRANGE range = {};
+    d->Run([&] {
+      ::SendMessageW(d->Control(test::kProgressId), PBM_GETRANGE, TRUE,
+                     reinterpret_cast<LPARAM>(&range));
+    });
+    EXPECT_EQ(range.iLow, range.iHigh) << "the control did not take the equal range";
     test::Pixels equal = test::CaptureScreenForCurrentTest(rect, "equal_range");
     EXPECT_EQ(CountOf(equal, test::kFillColour), 0);
     EXPECT_EQ(CountOf(equal, test::kTrackColour), static_cast<int>(equal.argb.size()));
@@ -526,6 +539,92 @@ TEST(ControlsRepaintBenchmark, DISABLED_RepaintsManyTimesAndStillDraws) {
       dark += test::ChannelDistance(Rgb(pixel), 0) < 0x60;
     EXPECT_GT(dark, 30);
   });
+}
+
+}  // namespace
+}  // namespace lite_installer
+
+namespace lite_installer {
+namespace {
+
+// Columns of `row` of `pixels` whose colour is `colour`.
+int RunLength(const test::Pixels& pixels, int row, uint32_t colour) {
+  int count = 0;
+  for (int x = 0; x < pixels.width; ++x)
+    count += Rgb(pixels.At(x, row)) == colour;
+  return count;
+}
+
+// The buttons at a forced scale factor (the process's factor is fixed at
+// its first use, hence a process of its own): "<factor>". Prints what
+// failed; 0 when all held.
+LITE_CHILD_MAIN(scaled_buttons) {
+  std::string failure;
+  auto fail = [&](const std::string& what) {
+    std::printf("scaled buttons: %s\n", what.c_str());
+    if (failure.empty())
+      failure = what;
+  };
+  const double factor = GetDeviceScaleFactor();
+  const std::string name = factor == 2.0 ? "factor_2" : "factor_" + std::to_string(factor);
+  ControlsDialog dialog([&](test::TestDialog* base) -> INT_PTR {
+    auto* d = static_cast<ControlsDialog*>(base);
+    test::MoveCursor({0, 0});
+    // The strip picture the button chose: its size is the cell size.
+    ResourceBitmap strip(test::kButtonStrip1, test::kButtonStrip2);
+    SIZE size = {};
+    d->Run([&] { size = d->button()->GetSize(); });
+    if (size.cx != strip.Width() / 3 || size.cy != strip.Height())
+      fail("button size is not a third of the strip");
+    if (factor == 2.0 && (size.cx != 80 || size.cy != 40))
+      fail("the scale-2 strip (240 x 40 pixels) was not taken at factor 2");
+    const test::Pixels button = test::CaptureScreen(d->ScreenRectOf(test::kImageButtonId),
+                                                    "ScaledButtons", "button_" + name);
+    if (button.empty() || Rgb(button.At(size.cx / 4, 2)) != test::kButtonCellColours[0])
+      fail("button cell colour");
+
+    // The stretch button at two widths: caps keep their width, the middle
+    // takes the rest.
+    const int cap = d->stretch_button()->cap_width();
+    ResourceBitmap stretch_strip(test::kStretchStrip1, test::kStretchStrip2);
+    for (int width : {150, 230}) {
+      d->Run([&] {
+        ::SetWindowPos(d->Control(test::kStretchButtonId), nullptr, 0, 0, width,
+                       stretch_strip.Height(), SWP_NOMOVE | SWP_NOZORDER);
+        ::UpdateWindow(d->hwnd());
+      });
+      const test::Pixels shot =
+          test::CaptureScreen(d->ScreenRectOf(test::kStretchButtonId), "ScaledButtons",
+                              "stretch_" + name + "_" + std::to_string(width));
+      if (shot.empty() || shot.width != width) {
+        fail("no screenshot of the stretched button");
+        continue;
+      }
+      const int row = shot.height / 2;
+      const int left = RunLength(shot, row, test::kLeftCapColour);
+      const int right = RunLength(shot, row, test::kRightCapColour);
+      const int middle = RunLength(shot, row, test::kButtonCellColours[0]);
+      std::printf("width %d: cap %d, left %d, middle %d, right %d columns\n", width, cap, left,
+                  middle, right);
+      if (std::abs(left - cap) > 1 || std::abs(right - cap) > 1)
+        fail("a cap was stretched");
+      if (std::abs(middle - (width - 2 * cap)) > 2)
+        fail("the middle does not fill the rest");
+    }
+    return 0;
+  });
+  if (dialog.RunModal(nullptr) != 0)
+    fail("the dialog did not run");
+  return failure.empty() ? 0 : 1;
+}
+
+TEST(ScaledButtonsTest, ScaleTwoStripAtFactorTwoAndWholeCapsAtOneAndAHalf) {
+  for (const wchar_t* factor : {L"2", L"1.5"}) {
+    test::ChildProcess child = test::StartChild(
+        "scaled_buttons", std::wstring(factor) + L" --force-device-scale-factor=" + factor);
+    ASSERT_TRUE(child.Wait(60000)) << factor;
+    EXPECT_EQ(child.exit_code(), 0u) << "at factor " << factor;
+  }
 }
 
 }  // namespace
