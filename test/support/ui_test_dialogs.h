@@ -9,5 +9,7 @@
 #define LITE_TEST_DIALOG 9001
 #define LITE_TEST_DIALOG_BUTTON 1001
 #define LITE_TEST_DIALOG_TEXT 1002
+// A string in the German table only.
+#define LITE_TEST_STRING 9101
 
 #endif  // TEST_SUPPORT_UI_TEST_DIALOGS_H_

@@ -1,6 +1,7 @@
 #include "chrome/installer/lite_installer/layered_shadow.h"
 
 #include "base/scoped_gdi.h"
+#include "chrome/installer/lite_installer/scale_factor.h"
 #include "logging/file_logger.h"
 
 namespace lite_installer {
@@ -55,6 +56,9 @@ bool ComposeShadowPicture(HDC target, SIZE shadow_size, HDC image, SIZE image_si
   }
   return drawn;
 }
+
+LayeredShadow::LayeredShadow(HWND dialog, HBITMAP background)
+    : LayeredShadow(dialog, background, GetDeviceScaleFactor()) {}
 
 LayeredShadow::LayeredShadow(HWND dialog, HBITMAP background, double scale_factor)
     : dialog_(dialog), margins_(ShadowMargins(scale_factor)) {

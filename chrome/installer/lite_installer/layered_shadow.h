@@ -25,7 +25,9 @@ bool ComposeShadowPicture(HDC target, SIZE shadow_size, HDC image, SIZE image_si
 class LayeredShadow {
  public:
   // `background` is the dialog's background image (32 bits per pixel,
-  // premultiplied alpha); it must outlive the call only.
+  // premultiplied alpha); it must outlive the call only. The margins are
+  // scaled by the device scale factor, or by `scale_factor` when given.
+  LayeredShadow(HWND dialog, HBITMAP background);
   LayeredShadow(HWND dialog, HBITMAP background, double scale_factor);
   LayeredShadow(const LayeredShadow&) = delete;
   LayeredShadow& operator=(const LayeredShadow&) = delete;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <map>
 
+#include "chrome/installer/lite_installer/localized_strings.h"
 #include "logging/file_logger.h"
 
 namespace lite_installer {
@@ -198,6 +199,10 @@ bool WindowObject::CenterWindow(HWND reference) {
 
 bool WindowObject::SetItemText(int control_id, const wchar_t* text) {
   return ::SetDlgItemTextW(hwnd_, control_id, text) != FALSE;
+}
+
+bool WindowObject::SetItemTextFromResource(int control_id, UINT string_id, LANGID language_id) {
+  return SetItemText(control_id, LoadLocalizedString(string_id, language_id).c_str());
 }
 
 LRESULT CALLBACK WindowObject::WindowProc(HWND window,

@@ -185,6 +185,25 @@ TEST(WindowObjectModalTest, InitDialogReachesTheObjectAndEndDialogsResultReturns
   EXPECT_EQ(dialog.CountSeen(WM_INITDIALOG), 1u);
 }
 
+TEST(WindowObjectModalTest, ItemTextsComeFromTheStringTableOfTheGivenLanguage) {
+  std::wstring german, english;
+  test::TestDialog dialog({200, 200}, [&](test::TestDialog* d) -> INT_PTR {
+    wchar_t text[64] = {};
+    d->SetItemTextFromResource(LITE_TEST_DIALOG_TEXT, LITE_TEST_STRING,
+                               MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN));
+    ::GetDlgItemTextW(d->hwnd(), LITE_TEST_DIALOG_TEXT, text, 64);
+    german = text;
+    d->SetItemTextFromResource(LITE_TEST_DIALOG_TEXT, LITE_TEST_STRING,
+                               MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+    ::GetDlgItemTextW(d->hwnd(), LITE_TEST_DIALOG_TEXT, text, 64);
+    english = text;
+    return 0;
+  });
+  dialog.RunModal(nullptr);
+  EXPECT_EQ(german, L"Schlie\u00dfen");
+  EXPECT_EQ(english, L"");
+}
+
 TEST(WindowObjectModalTest, MissingTemplateFailsWithMinusOne) {
   WindowObject object;  // template 0
   EXPECT_EQ(object.RunModal(nullptr), -1);
@@ -269,6 +288,23 @@ TEST(WindowObjectDragTest, APressOnAChildControlClicksItAndDragsNothing) {
   EXPECT_GE(dialog.button_clicks(), 1);
   EXPECT_TRUE(test::SameRect(outcome.after, outcome.before));
   EXPECT_EQ(dialog.CountSeen(dialog.move_window_message()), 0u);
+}
+
+// The input helpers' other gestures reach the dialog's controls: a held
+// press clicks on release, a key goes to the focused control of the
+// foreground window.
+TEST(WindowObjectDragTest, HeldPressesAndKeysReachTheControls) {
+  bool input_ok = false;
+  test::TestDialog dialog({200, 200}, [&](test::TestDialog* d) -> INT_PTR {
+    input_ok = test::Hold(d->ButtonPoint(), 300) &&
+               test::WaitFor([&] { return d->button_clicks() == 1; }) &&
+               test::BringToForeground(d->hwnd()) && test::KeyPress(VK_SPACE) &&
+               test::WaitFor([&] { return d->button_clicks() == 2; });
+    return 0;
+  });
+  dialog.RunModal(nullptr);
+  EXPECT_TRUE(input_ok);
+  EXPECT_EQ(dialog.button_clicks(), 2);
 }
 
 // The capture goes elsewhere mid-drag, so the button-up never reaches the
