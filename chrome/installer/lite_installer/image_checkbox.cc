@@ -124,6 +124,11 @@ void LinkCheckbox::LayoutLabel(const RECT& rect,
 
 void LinkCheckbox::PlaceLinks() {
   HWND parent = ::GetParent(hwnd_);
+  // The links lie inside the checkbox: they go above it, and the checkbox
+  // no longer paints over them.
+  if (!link_pieces_.empty()) {
+    ::SetWindowLongPtrW(hwnd_, GWL_STYLE, ::GetWindowLongPtrW(hwnd_, GWL_STYLE) | WS_CLIPSIBLINGS);
+  }
   for (const LinkPiece& piece : link_pieces_) {
     HWND link = ::GetDlgItem(parent, piece.control_id);
     if (!link) {
@@ -131,8 +136,8 @@ void LinkCheckbox::PlaceLinks() {
                  << " of a checkbox label";
       continue;
     }
-    ::MoveWindow(link, piece.rect.left, piece.rect.top, piece.rect.right - piece.rect.left,
-                 piece.rect.bottom - piece.rect.top, TRUE);
+    ::SetWindowPos(link, HWND_TOP, piece.rect.left, piece.rect.top,
+                   piece.rect.right - piece.rect.left, piece.rect.bottom - piece.rect.top, 0);
   }
 }
 

@@ -27,7 +27,7 @@ TEST(SplitMarkupTest, WordsWithTheirBlanksAndLinksWithoutMarkers) {
                                        L"link:the link", L"."}));
   // A line end closes its word; markers right after a word cut it off.
   EXPECT_EQ(Texts(SplitMarkup(L"first\nsecond((go)) on")),
-            (std::vector<std::wstring>{L"first\n", L"second", L"link:go", L" on"}));
+            (std::vector<std::wstring>{L"first\n", L"second", L"link:go", L" ", L"on"}));
   // An unclosed link runs to the end; an empty text has no segments.
   EXPECT_EQ(Texts(SplitMarkup(L"see ((here and on")),
             (std::vector<std::wstring>{L"see ", L"link:here and on"}));
