@@ -64,7 +64,6 @@ const CommandLine& CommandLine::ForCurrentProcess() {
   std::optional<CommandLine>& command_line = ProcessCommandLine();
   if (!command_line) {
     command_line = FromString(::GetCommandLineW());
-    command_line->ExpandSemiSilent();
     ++g_process_command_line_generation;
   }
   return *command_line;
@@ -73,7 +72,6 @@ const CommandLine& CommandLine::ForCurrentProcess() {
 // static
 void CommandLine::InitForCurrentProcessForTesting(std::wstring_view raw) {
   ProcessCommandLine() = FromString(raw);
-  ProcessCommandLine()->ExpandSemiSilent();
   ++g_process_command_line_generation;
 }
 
@@ -81,13 +79,6 @@ void CommandLine::InitForCurrentProcessForTesting(std::wstring_view raw) {
 uint32_t CommandLine::ProcessCommandLineGeneration() {
   ForCurrentProcess();
   return g_process_command_line_generation;
-}
-
-void CommandLine::ExpandSemiSilent() {
-  if (HasSwitch("semi-silent")) {
-    AppendSwitch("silent");
-    AppendSwitch("uac-enabled");
-  }
 }
 
 // static

@@ -25,10 +25,10 @@ class CommandLine {
   static CommandLine FromArgv(const std::vector<std::wstring>& argv);
 
   // The process command line, parsed once from GetCommandLineW on first use,
-  // with "semi-silent" expanded into "silent" and "uac-enabled".
+  // as given (switches that stand for others are the program's to expand).
   static const CommandLine& ForCurrentProcess();
-  // Replaces the process command line (tests only); the same expansion
-  // applies. Not thread-safe, like the first-use initialisation.
+  // Replaces the process command line (tests only). Not thread-safe, like the
+  // first-use initialisation.
   static void InitForCurrentProcessForTesting(std::wstring_view raw);
   // Counts the parses of the process command line (1 after the first), so
   // that what is derived from it can tell when a test replaced it.
@@ -62,7 +62,6 @@ class CommandLine {
 
  private:
   static std::string NormalizeName(std::string_view name);
-  void ExpandSemiSilent();
 
   std::wstring program_;
   SwitchMap switches_;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/file_util.h"
 #include "base/json.h"
 #include "base/strings.h"
 #include "brand/language.h"
@@ -80,28 +81,27 @@ constexpr BrandField kBrandFields[] = {
     {"brand_id", "Brand id: ", &BrandPackageInfo::brand_id_},
     {"brand_name", "Brand name: ", &BrandPackageInfo::brand_name_},
     {"install.setup_url", "Setup url: ", &BrandPackageInfo::setup_url_},
-    {"install.setup_url_version", "Versioned setup url: ",
-     &BrandPackageInfo::setup_url_version_},
+    {"install.setup_url_version",
+     "Versioned setup url: ", &BrandPackageInfo::setup_url_version_},
     {"install.setup_url64", "Setup url64: ", &BrandPackageInfo::setup_url64_},
-    {"install.setup_url_version64", "Versioned setup url64: ",
-     &BrandPackageInfo::setup_url_version64_},
+    {"install.setup_url_version64",
+     "Versioned setup url64: ", &BrandPackageInfo::setup_url_version64_},
     {"install.setup_url32", "Setup url32: ", &BrandPackageInfo::setup_url32_},
-    {"install.setup_url_win7", "Setup url for Win7: ",
-     &BrandPackageInfo::setup_url_win7_},
-    {"languages.interface", "Default language: ",
-     &BrandPackageInfo::language_},
+    {"install.setup_url_win7",
+     "Setup url for Win7: ", &BrandPackageInfo::setup_url_win7_},
+    {"languages.interface", "Default language: ", &BrandPackageInfo::language_},
     {"license_url", nullptr, &BrandPackageInfo::license_url_},
     {"install.conf_policy_url", nullptr,
      &BrandPackageInfo::privacy_policy_url_},
     {"partner_id", nullptr, &BrandPackageInfo::partner_id_},
-    {"install.scenarios_url", "Zilva install scenarios url: ",
-     &BrandPackageInfo::scenarios_url_},
-    {"install.slide_url", "Install slide url by default: ",
-     &BrandPackageInfo::slide_url_},
+    {"install.scenarios_url",
+     "Zilva install scenarios url: ", &BrandPackageInfo::scenarios_url_},
+    {"install.slide_url",
+     "Install slide url by default: ", &BrandPackageInfo::slide_url_},
     {"install.slide_url_if_tagged", "Install slide url if tagged installer: ",
      &BrandPackageInfo::slide_url_if_tagged_},
-    {"install.alternate_installer_title", "Show international title: ",
-     nullptr, &BrandPackageInfo::alternate_installer_title_},
+    {"install.alternate_installer_title", "Show international title: ", nullptr,
+     &BrandPackageInfo::alternate_installer_title_},
     {"install.send_statistics", "Send browser's statistics: ", nullptr,
      &BrandPackageInfo::send_statistics_, /*unset_means=*/true},
     {"install.make_browser_default", "Make browser default after import: ",
@@ -114,8 +114,7 @@ constexpr BrandField kBrandFields[] = {
      /*kept_by_clear=*/true},
     {"install.preloaded_wallpapers_url", "Preloaded wallpapers url: ",
      &BrandPackageInfo::preloaded_wallpapers_url_},
-    {"install.nrpin_trial_state", nullptr,
-     &BrandPackageInfo::pin_trial_state_},
+    {"install.nrpin_trial_state", nullptr, &BrandPackageInfo::pin_trial_state_},
 };
 
 }  // namespace
@@ -279,26 +278,9 @@ namespace {
 
 // The whole file, or empty when it cannot be read.
 std::string ReadWholeFile(const std::wstring& path) {
-  std::string contents;
-  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE)
-    return contents;
-  LARGE_INTEGER size;
   // Package files are small; refuse anything absurd instead of allocating it.
-  constexpr LONGLONG kMaxPackageSize = 64 << 20;
-  if (::GetFileSizeEx(file, &size) && size.QuadPart > 0 &&
-      size.QuadPart <= kMaxPackageSize) {
-    contents.resize(static_cast<size_t>(size.QuadPart));
-    DWORD read = 0;
-    if (!::ReadFile(file, contents.data(), static_cast<DWORD>(contents.size()),
-                    &read, nullptr)) {
-      read = 0;
-    }
-    contents.resize(read);
-  }
-  ::CloseHandle(file);
-  return contents;
+  constexpr uint64_t kMaxPackageSize = 64 << 20;
+  return base::ReadFileContents(path, kMaxPackageSize).bytes;
 }
 
 }  // namespace

@@ -10,10 +10,8 @@
 #include "deployment_config.h"
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
-#include "test/support/fake_system_facts.h"
+#include "test/support/brand_test.h"
 #include "test/support/matchers.h"
-#include "test/support/registry_override.h"
-#include "test/support/scoped_test_log.h"
 #include "test/support/test_support.h"
 
 namespace {
@@ -22,14 +20,9 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-class BrandPackageInfoTest : public test::TestWithLog {
+class BrandPackageInfoTest : public test::BrandTest {
  protected:
   void SetUp() override { facts_.SetUserDefaultUILanguage(1049); }
-
-  test::ScopedTempDir dir_;
-  test::ScopedRegistryOverride registry_;
-  test::FakeSystemFacts facts_;
-  BrandPackageInfo info_{dir_.path() + L"\\"};
 };
 
 TEST_F(BrandPackageInfoTest, FirstConfigurationWinsExceptFeatureSwitches) {

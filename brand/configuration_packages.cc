@@ -5,6 +5,7 @@
 
 #include <map>
 
+#include "base/file_util.h"
 #include "base/strings.h"
 #include "brand/autodetect.h"
 #include "brand/brand_package_info.h"
@@ -35,14 +36,7 @@ std::string_view LoadPackageResource(const wchar_t* name) {
 // Writes the package unchanged for setup. A failure is not reported: the
 // values still come from memory.
 void WritePackageFile(const std::wstring& path, std::string_view bytes) {
-  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE)
-    return;
-  DWORD written = 0;
-  ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-              nullptr);
-  ::CloseHandle(file);
+  base::WriteFileContents(path, bytes);
 }
 
 }  // namespace

@@ -10,10 +10,8 @@
 #include "chrome/installer/norvel/util/registry.h"
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
-#include "test/support/fake_system_facts.h"
+#include "test/support/brand_test.h"
 #include "test/support/matchers.h"
-#include "test/support/registry_override.h"
-#include "test/support/scoped_test_log.h"
 #include "test/support/test_support.h"
 
 namespace {
@@ -26,18 +24,13 @@ std::string ReadTestData(const std::wstring& name) {
   return test::ReadFile(test::ExecutableDir() + L"\\testdata\\brand\\" + name);
 }
 
-class ConfigurationPackagesTest : public test::TestWithLog {
+class ConfigurationPackagesTest : public test::BrandTest {
  protected:
   void SetUp() override {
     facts_.SetUserRegion("");
     facts_.SetUserDefaultUILanguage(1033);
   }
   size_t Position(const std::string& text) { return Log().find(text); }
-
-  test::ScopedTempDir dir_;
-  test::ScopedRegistryOverride registry_;
-  test::FakeSystemFacts facts_;
-  BrandPackageInfo info_{dir_.path() + L"\\"};
 };
 
 TEST_F(ConfigurationPackagesTest, DefaultPackageWithPartnerPrecedence) {

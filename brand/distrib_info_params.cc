@@ -8,13 +8,14 @@
 #include <vector>
 
 #include "base/command_line.h"
+#include "base/file_util.h"
 #include "base/json.h"
 #include "base/strings.h"
 #include "brand/brand_package_info.h"
 #include "brand/installer_tag.h"
 #include "brand/tagged_file_mapping.h"
-#include "deployment_config.h"
 #include "chrome/installer/norvel/util/registry.h"
+#include "deployment_config.h"
 #include "logging/file_logger.h"
 
 namespace {
@@ -33,18 +34,9 @@ void CreateJsonFromDistribParams(
     PLOG(ERROR) << "Can't create json dump";
     return;
   }
-  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  DWORD written = 0;
-  const bool ok =
-      file != INVALID_HANDLE_VALUE &&
-      ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written,
-                  nullptr) &&
-      written == text.size();
-  if (!ok)
-    PLOG(ERROR) << "Write json to file error";
-  if (file != INVALID_HANDLE_VALUE)
-    ::CloseHandle(file);
+  const DWORD error = base::WriteFileContents(path, text);
+  if (error != ERROR_SUCCESS)
+    PLOG_CODE(ERROR, error) << "Write json to file error";
 }
 
 // The appended "Nact" tag of `path`, without its terminating zero.

@@ -4,9 +4,9 @@
 
 #include <cstdint>
 #include <span>
-#include <vector>
+#include <string>
 
-#include "base/scoped_handle.h"
+#include "base/file_util.h"
 #include "brand/installer_tag_parser.h"
 #include "brand/tagged_file_mapping.h"
 #include "logging/file_logger.h"
@@ -22,49 +22,33 @@ constexpr uint64_t kMaxExecutableSize = 256u * 1024 * 1024;
 // Long paths are allowed; longer than this GetModuleFileNameW cannot report.
 constexpr DWORD kMaxModulePath = 32768;
 
-bool ReadAllBytesFromFile(const std::wstring& path,
-                          std::vector<uint8_t>* bytes) {
-  base::ScopedFileHandle file(
-      ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) {
-    PLOG(ERROR) << "Can't open file " << path;
-    return false;
+bool ReadAllBytesFromFile(const std::wstring& path, std::string* bytes) {
+  base::FileReadResult result =
+      base::ReadFileContents(path, kMaxExecutableSize);
+  switch (result.failed_step) {
+    case base::FileReadStep::kNone:
+      *bytes = std::move(result.bytes);
+      return true;
+    case base::FileReadStep::kOpen:
+      PLOG_CODE(ERROR, result.error) << "Can't open file " << path;
+      break;
+    case base::FileReadStep::kSize:
+      PLOG_CODE(ERROR, result.error) << "Failed to get length of " << path;
+      break;
+    case base::FileReadStep::kTooLarge:
+    case base::FileReadStep::kRead:
+      PLOG_CODE(ERROR, result.error) << "Failed to read all bytes of " << path;
+      break;
   }
-  LARGE_INTEGER size = {};
-  if (!::GetFileSizeEx(file.get(), &size)) {
-    PLOG(ERROR) << "Failed to get length of " << path;
-    return false;
-  }
-  if (static_cast<uint64_t>(size.QuadPart) > kMaxExecutableSize) {
-    PLOG_CODE(ERROR, ERROR_FILE_TOO_LARGE)
-        << "Failed to read all bytes of " << path;
-    return false;
-  }
-  bytes->resize(static_cast<size_t>(size.QuadPart));
-  size_t done = 0;
-  while (done < bytes->size()) {
-    DWORD read = 0;
-    if (!::ReadFile(file.get(), bytes->data() + done,
-                    static_cast<DWORD>(bytes->size() - done), &read, nullptr)) {
-      PLOG(ERROR) << "Failed to read all bytes of " << path;
-      return false;
-    }
-    if (read == 0) {
-      // The file shrank while it was read.
-      PLOG_CODE(ERROR, ERROR_HANDLE_EOF)
-          << "Failed to read all bytes of " << path;
-      return false;
-    }
-    done += read;
-  }
-  return true;
+  // The caller's own line names the same fault.
+  ::SetLastError(result.error);
+  return false;
 }
 
 }  // namespace
 
 std::string ExtractTagFromFakeCertificate(const std::wstring& path) {
-  std::vector<uint8_t> bytes;
+  std::string bytes;
   if (!ReadAllBytesFromFile(path, &bytes)) {
     PLOG(ERROR) << "Failed to read file " << path;
     return std::string();
@@ -72,7 +56,9 @@ std::string ExtractTagFromFakeCertificate(const std::wstring& path) {
   std::string tag;
   // The parser makes no system calls, so the error code is set here to name
   // the kind of fault instead of repeating a stale one.
-  switch (ParseFakeCertificateTag(bytes, &tag)) {
+  const std::span<const uint8_t> image(
+      reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+  switch (ParseFakeCertificateTag(image, &tag)) {
     case CertificateTagStatus::kOk:
       return tag;
     case CertificateTagStatus::kNoCertificateTable:

@@ -26,6 +26,12 @@ std::span<const uint8_t> Bytes(const std::string& s) {
   return {reinterpret_cast<const uint8_t*>(s.data()), s.size()};
 }
 
+// `image` with the little-endian `value` written at `offset`.
+std::string Patched(std::string image, size_t offset, uint32_t value) {
+  PutLE32(&image, offset, value);
+  return image;
+}
+
 struct CertificateResult {
   CertificateTagStatus status;
   std::string tag;
@@ -104,9 +110,7 @@ TEST(ParseFakeCertificateTagTest, ImagesWithoutUsableTableAreRejected) {
   const std::string good = Image(SignedData({DummyCertificate(TagValue("t"))}));
   const uint32_t entry = SecurityEntryOffset(false);
   auto patched = [&](size_t offset, uint32_t value) {
-    std::string image = good;
-    PutLE32(&image, offset, value);
-    return image;
+    return Patched(good, offset, value);
   };
   struct Case {
     const char* name;
@@ -220,9 +224,7 @@ TEST(FindAppendedTagTest, MissingOrMalformedBlocksGiveNothing) {
   const std::string good = Image(blob, {.appended = AppendedBlock("tag")});
   const uint32_t entry = SecurityEntryOffset(false);
   auto patched = [&](size_t offset, uint32_t value) {
-    std::string image = good;
-    PutLE32(&image, offset, value);
-    return image;
+    return Patched(good, offset, value);
   };
   std::string wrong_magic = Image(blob, {.appended = "Nacx" + TagValue("tag")});
   std::string short_length_form = good;

@@ -4,6 +4,7 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include "base/file_util.h"
 #include "base/scoped_handle.h"
 #include "base/strings.h"
 #include "base/windows_version.h"
@@ -54,21 +55,17 @@ bool RegistryValueExist(HKEY root,
                             nullptr, nullptr) == ERROR_SUCCESS;
 }
 
-// Reads at most `limit` bytes; false when the file is unreadable or longer.
+// False when the file is unreadable or longer than an identifier file can
+// be.
 bool ReadUserIdFromFile(const std::wstring& path, std::string* content) {
-  base::ScopedFileHandle file(::CreateFileW(
-      path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  LARGE_INTEGER size;
-  char buffer[kMaxUserIdFileSize];
-  DWORD read = 0;
-  if (!file.is_valid() || !::GetFileSizeEx(file.get(), &size) ||
-      size.QuadPart > kMaxUserIdFileSize ||
-      !::ReadFile(file.get(), buffer, kMaxUserIdFileSize, &read, nullptr)) {
+  // Another installer may be rewriting the file.
+  base::FileReadResult result = base::ReadFileContents(
+      path, kMaxUserIdFileSize, FILE_SHARE_READ | FILE_SHARE_WRITE);
+  if (!result.ok()) {
     LOG(ERROR) << "Failed to read file " << path;
     return false;
   }
-  content->assign(buffer, read);
+  *content = std::move(result.bytes);
   return true;
 }
 
@@ -84,18 +81,10 @@ bool GenerateAndStoreUserId(std::string* id) {
   const std::wstring path = GetUserIdFilePath(true);
   if (path.empty())
     return false;
-  base::ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0,
-                                            nullptr, CREATE_ALWAYS,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
-  DWORD written = 0;
-  if (!file.is_valid() ||
-      !::WriteFile(file.get(), new_id.data(), static_cast<DWORD>(new_id.size()),
-                   &written, nullptr) ||
-      written != new_id.size()) {
+  if (base::WriteFileContents(path, new_id) != ERROR_SUCCESS) {
     LOG(ERROR) << "Can't write file " << path;
     return false;
   }
-  file.reset();
   if (!RememberUidIsCreated()) {
     // The file stays: the next run reads it.
     LOG(ERROR) << "Can't create 'UI created' entry";

@@ -346,19 +346,7 @@ std::vector<RecordedRequest> FakeServices::WaitForRequests(size_t count,
 }
 
 std::string FakeServices::ServerLog() const {
-  std::string text;
-  HANDLE file =
-      ::CreateFileW(log_path_.c_str(), GENERIC_READ,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE)
-    return text;
-  char buffer[8192];
-  DWORD read = 0;
-  while (::ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0)
-    text.append(buffer, read);
-  ::CloseHandle(file);
-  return text;
+  return ReadFile(log_path_);
 }
 
 std::pair<std::wstring, std::wstring> FakeServices::EnvironmentForChild()

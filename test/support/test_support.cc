@@ -7,6 +7,9 @@
 #include <cwctype>
 #include <utility>
 
+#include "base/file_util.h"
+#include "base/scoped_handle.h"
+
 namespace test {
 namespace {
 
@@ -85,21 +88,22 @@ bool DeleteTree(const std::wstring& path) {
 }
 
 bool ReadFileToString(const std::wstring& path, std::string* contents) {
-  HANDLE file =
+  // Read up to the end, also while a writer (a log, a server) is at work.
+  base::ScopedFileHandle file(
       ::CreateFileW(path.c_str(), GENERIC_READ,
                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE)
+                    nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file.is_valid())
     return false;
   contents->clear();
   char buffer[65536];
   DWORD read = 0;
   bool ok = true;
-  while ((ok = ::ReadFile(file, buffer, sizeof(buffer), &read, nullptr)) &&
-         read > 0) {
+  while (
+      (ok = ::ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr)) &&
+      read > 0) {
     contents->append(buffer, read);
   }
-  ::CloseHandle(file);
   return ok;
 }
 
@@ -110,17 +114,7 @@ std::string ReadFile(const std::wstring& path) {
 }
 
 bool WriteStringToFile(const std::wstring& path, const std::string& contents) {
-  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
-                              CREATE_ALWAYS, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE)
-    return false;
-  DWORD written = 0;
-  bool ok =
-      ::WriteFile(file, contents.data(), static_cast<DWORD>(contents.size()),
-                  &written, nullptr) &&
-      written == contents.size();
-  ::CloseHandle(file);
-  return ok;
+  return base::WriteFileContents(path, contents) == ERROR_SUCCESS;
 }
 
 bool PathExists(const std::wstring& path) {

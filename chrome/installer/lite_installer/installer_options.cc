@@ -12,9 +12,15 @@ InstallerOptions InstallerOptions::FromCommandLine(
   namespace sw = switches;
   InstallerOptions o;
   o.command_line = command_line;
+  // "semi-silent" stands for a silent run that may still ask for elevation;
+  // setup receives all three.
+  if (command_line.HasSwitch(sw::kSemiSilent)) {
+    o.command_line.AppendSwitch(sw::kSilent);
+    o.command_line.AppendSwitch(sw::kUacEnabled);
+  }
   o.check_the_interface = command_line.HasSwitch(sw::kCheckTheInterface);
   o.run_as_admin = command_line.HasSwitch(sw::kRunAsAdmin);
-  o.silent = command_line.HasSwitch(sw::kSilent);
+  o.silent = o.command_line.HasSwitch(sw::kSilent);
   o.brand_name = command_line.GetSwitchValueNarrow(sw::kBrandName);
   o.system_level = command_line.HasSwitch(sw::kSystemLevel);
   o.program_files_installation =

@@ -24,7 +24,8 @@ struct InstallerOptions {
   // the new one.
   static const InstallerOptions& ForCurrentProcess();
 
-  // The whole command line, passed on to setup.
+  // The whole command line, passed on to setup, with "semi-silent" expanded
+  // into "silent" and "uac-enabled".
   base::CommandLine command_line;
 
   // Start-up.

@@ -34,5 +34,17 @@ TEST(InstallerOptionsTest, ReadsTheSwitchesOnce) {
   EXPECT_FALSE(again.override_partner_package.has_value());
 }
 
+TEST(InstallerOptionsTest, SemiSilentExpandsInTheProcessCommandLine) {
+  test::ScopedCommandLine process(L"inst.exe --semi-silent");
+  const base::CommandLine& line =
+      InstallerOptions::ForCurrentProcess().command_line;
+  EXPECT_TRUE(line.HasSwitch("silent"));
+  EXPECT_TRUE(line.HasSwitch("uac-enabled"));
+  EXPECT_TRUE(line.HasSwitch("semi-silent"));
+  process.Set(L"inst.exe --silent");
+  EXPECT_FALSE(InstallerOptions::ForCurrentProcess().command_line.HasSwitch(
+      "uac-enabled"));
+}
+
 }  // namespace
 }  // namespace lite_installer

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "base/file_util.h"
 #include "base/strings.h"
 #include "brand/brand_package_info.h"
 #include "brand/distrib_info_params.h"
@@ -178,10 +179,9 @@ bool Installer::LockArchive(PermanentLockFile* lock_file,
   // writes, renames or deletes the archive between verification and setup.
   if (permanent_lock)
     return lock_file && lock_file->is_valid() && lock_file->Lock();
-  lock->reset(::CreateFileW(module_path_.c_str(),
-                            GENERIC_READ | GENERIC_EXECUTE, FILE_SHARE_READ,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                            nullptr));
+  lock->reset(::CreateFileW(
+      module_path_.c_str(), GENERIC_READ | GENERIC_EXECUTE, FILE_SHARE_READ,
+      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   return lock->is_valid();
 }
 
@@ -434,8 +434,7 @@ lite_installer::SetupCommandLineInputs Installer::ReadDelayedParams() {
   // Setup gets the icon when it can read a non-empty file; its size says so
   // without reading it.
   if (!in.website_icon_path.empty() &&
-      lite_installer::GetReadableFileSize(in.website_icon_path).value_or(0) ==
-          0) {
+      base::GetReadableFileSize(in.website_icon_path).value_or(0) == 0) {
     in.website_icon_path.clear();
   }
   in.brand_package_path = ReadField(params.brand_package_path);

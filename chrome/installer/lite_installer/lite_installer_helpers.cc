@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/command_line.h"
+#include "base/file_util.h"
 #include "base/scoped_handle.h"
 #include "base/strings.h"
 #include "brand/brand_package_info.h"
@@ -348,59 +349,31 @@ void BringProcessWindowToTop(DWORD process_id) {
 }
 
 bool WriteFileContents(const std::wstring& path, const std::string& bytes) {
-  base::ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0,
-                                            nullptr, CREATE_ALWAYS,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.is_valid())
-    return false;
-  DWORD written = 0;
-  return ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()),
-                     &written, nullptr) &&
-         written == bytes.size();
+  return base::WriteFileContents(path, bytes) == ERROR_SUCCESS;
 }
 
 std::optional<std::string> ReadFileContents(const std::wstring& path,
                                             uint64_t max_bytes) {
-  base::ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
-                                            FILE_SHARE_READ, nullptr,
-                                            OPEN_EXISTING, 0, nullptr));
-  if (!file.is_valid()) {
-    PLOG(ERROR) << "Cannot open " << path;
-    return std::nullopt;
+  base::FileReadResult result = base::ReadFileContents(path, max_bytes);
+  switch (result.failed_step) {
+    case base::FileReadStep::kNone:
+      return std::move(result.bytes);
+    case base::FileReadStep::kOpen:
+      PLOG_CODE(ERROR, result.error) << "Cannot open " << path;
+      break;
+    case base::FileReadStep::kSize:
+      PLOG_CODE(ERROR, result.error) << "Cannot read the size of " << path;
+      break;
+    case base::FileReadStep::kTooLarge:
+      LOG(ERROR) << "File too large to read: " << path << " holds "
+                 << result.size << " bytes, at most "
+                 << std::min<uint64_t>(max_bytes, MAXDWORD) << " allowed";
+      break;
+    case base::FileReadStep::kRead:
+      PLOG_CODE(ERROR, result.error) << "Cannot read " << path;
+      break;
   }
-  LARGE_INTEGER size = {};
-  if (!::GetFileSizeEx(file.get(), &size)) {
-    PLOG(ERROR) << "Cannot read the size of " << path;
-    return std::nullopt;
-  }
-  // One ReadFile takes at most 32 bits of size; the callers' files are far
-  // smaller, and a larger one is not read into memory at all.
-  const uint64_t limit = std::min<uint64_t>(max_bytes, MAXDWORD);
-  if (static_cast<uint64_t>(size.QuadPart) > limit) {
-    LOG(ERROR) << "File too large to read: " << path << " holds "
-               << static_cast<uint64_t>(size.QuadPart) << " bytes, at most "
-               << limit << " allowed";
-    return std::nullopt;
-  }
-  std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
-  DWORD read = 0;
-  if (!::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()),
-                  &read, nullptr) ||
-      read != bytes.size()) {
-    PLOG(ERROR) << "Cannot read " << path;
-    return std::nullopt;
-  }
-  return bytes;
-}
-
-std::optional<uint64_t> GetReadableFileSize(const std::wstring& path) {
-  base::ScopedFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
-                                            FILE_SHARE_READ, nullptr,
-                                            OPEN_EXISTING, 0, nullptr));
-  LARGE_INTEGER size = {};
-  if (!file.is_valid() || !::GetFileSizeEx(file.get(), &size))
-    return std::nullopt;
-  return static_cast<uint64_t>(size.QuadPart);
+  return std::nullopt;
 }
 
 std::wstring CreateTempFileIn(const std::wstring& directory) {

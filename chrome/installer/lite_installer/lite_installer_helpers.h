@@ -55,14 +55,13 @@ std::wstring GetInstalledApplicationDir();
 // Brings the first top-level window of `process_id` to the foreground.
 void BringProcessWindowToTop(DWORD process_id);
 
+// Creates or truncates `path` with `bytes`; false when any step failed.
 bool WriteFileContents(const std::wstring& path, const std::string& bytes);
 // The whole file, when it can be read and holds at most `max_bytes`; no
 // value otherwise (each failure logged, a file above the limit among them).
+// base::ReadFileContents without the log.
 std::optional<std::string> ReadFileContents(const std::wstring& path,
                                             uint64_t max_bytes);
-// The size of a file that can be opened for reading; no value when it
-// cannot.
-std::optional<uint64_t> GetReadableFileSize(const std::wstring& path);
 // A new empty file "nb<hex>.tmp" in `directory`; empty on failure.
 std::wstring CreateTempFileIn(const std::wstring& directory);
 

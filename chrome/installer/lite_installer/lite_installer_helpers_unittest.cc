@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/command_line.h"
+#include "base/file_util.h"
 #include "base/strings.h"
 #include "brand/brand_package_info.h"
 #include "brand/distrib_info_params.h"
@@ -175,14 +176,14 @@ TEST_F(HelpersTest, FileHelpers) {
   ASSERT_FALSE(temp.empty());
   EXPECT_EQ(0u, temp.find(dir_.path() + L"\\nb"));
   EXPECT_EQ("", ReadFileContents(temp, 3));
-  EXPECT_EQ(0u, GetReadableFileSize(temp));
+  EXPECT_EQ(0u, base::GetReadableFileSize(temp));
   EXPECT_TRUE(WriteFileContents(temp, std::string("a\0b", 3)));
   EXPECT_EQ(std::string("a\0b", 3), ReadFileContents(temp, 3));
-  EXPECT_EQ(3u, GetReadableFileSize(temp));
+  EXPECT_EQ(3u, base::GetReadableFileSize(temp));
   EXPECT_FALSE(WriteFileContents(dir_.Append(L"no\\such\\dir"), "x"));
   const std::wstring missing = dir_.Append(L"missing");
   EXPECT_EQ(std::nullopt, ReadFileContents(missing, 3));
-  EXPECT_EQ(std::nullopt, GetReadableFileSize(missing));
+  EXPECT_EQ(std::nullopt, base::GetReadableFileSize(missing));
   EXPECT_THAT(Log(), HasSubstr("ERROR: Cannot open " +
                                base::WideToUTF8(missing) + " - "));
 

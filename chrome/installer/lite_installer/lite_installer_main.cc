@@ -80,6 +80,37 @@ void AnnotateCrashReports(lite_installer::PendingCrashReporter* crash_reporter,
   crash_reporter->SetAnnotation("default_language", config.brand->language_);
 }
 
+// The crash reporter of this run, armed before the log exists.
+std::unique_ptr<lite_installer::PendingCrashReporter> ArmCrashReporter() {
+  auto crash_reporter =
+      std::make_unique<lite_installer::PendingCrashReporter>();
+  crash_reporter->SetAnnotation("ptype", "installer");
+  return crash_reporter;
+}
+
+void InstallFileLogger() {
+  broupdater::SetFileLogger(std::make_unique<broupdater::FileLogger>(
+      broupdater::GetLogFilePath(), broupdater::kLogFileMaxSize));
+}
+
+// The answer to "check-the-interface", as the exit code.
+int CheckAssociationInterface() {
+  return lite_installer::PendingIsAssociationInterfaceUsable()
+             ? lite_installer::kExitAssociationInterfaceUsable
+             : lite_installer::kExitAssociationInterfaceNotUsable;
+}
+
+// Tells an interactive user why this processor is refused.
+int RefuseProcessor(const lite_installer::InstallerOptions& options,
+                    const Configuration& config,
+                    int cpu_reason_id) {
+  if (!options.silent) {
+    lite_installer::PendingShowProcessorUnsupported(
+        static_cast<LANGID>(config.brand->language_id_), cpu_reason_id);
+  }
+  return lite_installer::kExitCpuNotSupported;
+}
+
 // The whole installation on this thread, with the choices of the command
 // line (the brand decides statistics when the command line does not).
 int RunSilentInstallation(const lite_installer::InstallerOptions& options,
@@ -95,40 +126,45 @@ int RunSilentInstallation(const lite_installer::InstallerOptions& options,
   return installer->exit_code();
 }
 
+// The installation window, or the notice that the disk is too full for it.
+int RunInteractiveInstallation(bool enough_disk_space) {
+  if (!enough_disk_space) {
+    lite_installer::PendingShowNotEnoughDiskSpace();
+    return lite_installer::kExitNotEnoughDiskSpace;
+  }
+  if (lite_installer::PendingRunMainWindow() == 1)
+    return lite_installer::kInstallerExitDefault;
+  return lite_installer::kExitUserCancelled;
+}
+
 }  // namespace
 
+// The start-up sequence. Its log lines are written here, under this
+// function's name; the steps it calls only act and answer.
 extern "C" int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
   using namespace lite_installer;
 
   int secure_exit_code = 0;
   const SecureEnvironmentResult secure_result =
       PendingEnsureSecureEnvironment(&secure_exit_code);
-
-  auto crash_reporter = std::make_unique<PendingCrashReporter>();
-  crash_reporter->SetAnnotation("ptype", "installer");
-
-  broupdater::SetFileLogger(std::make_unique<broupdater::FileLogger>(
-      broupdater::GetLogFilePath(), broupdater::kLogFileMaxSize));
+  const std::unique_ptr<PendingCrashReporter> crash_reporter =
+      ArmCrashReporter();
+  InstallFileLogger();
   LOG(INFO) << "-------------------------------------- Start install.";
 
   const InstallerOptions& options = InstallerOptions::ForCurrentProcess();
-
   // The one side request answered before the environment verdict counts.
   if (options.check_the_interface) {
-    const int code = PendingIsAssociationInterfaceUsable()
-                         ? kExitAssociationInterfaceUsable
-                         : kExitAssociationInterfaceNotUsable;
+    const int code = CheckAssociationInterface();
     LOG(INFO) << "Handled non install cmd line option by win10 default "
                  "browser helper, ret code: "
               << code;
     return code;
   }
-
   if (std::optional<int> code =
           ActOnSecureEnvironment(secure_result, secure_exit_code)) {
     return *code;
   }
-
   // The elevated copy of an interactive installer takes no mutex and shows
   // no window.
   if (options.run_as_admin)
@@ -137,7 +173,6 @@ extern "C" int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
   ScopedUiLibraries ui_libraries;
   LOG(INFO) << (deployment::IsFullInstaller ? "Full installer mode."
                                             : "Lite installer mode.");
-
   SingleInstanceMutex single_instance;
   if (!single_instance.TryAcquire()) {
     LOG(INFO) << "Another installer instance is already running.";
@@ -151,23 +186,17 @@ extern "C" int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
 
   const std::wstring temp_dir = GetTemporaryDirectory();
   LOG(INFO) << "Temporary path is: " << temp_dir;
-
   const Configuration config = LoadConfiguration(options, temp_dir);
   const int windows_version = base::GetWindowsVersionClass();
   AnnotateCrashReports(crash_reporter.get(), config);
-
   if (deployment::IsFullInstaller && windows_version < base::kWin7)
     return kExitWindowsTooOld;
 
   int cpu_reason_id = 0;
   if (!IsCpuSupported(&cpu_reason_id)) {
     PLOG(ERROR) << "CPU is not supported";
-    if (!options.silent)
-      PendingShowProcessorUnsupported(
-          static_cast<LANGID>(config.brand->language_id_), cpu_reason_id);
-    return kExitCpuNotSupported;
+    return RefuseProcessor(options, config, cpu_reason_id);
   }
-
   const bool enough_disk_space =
       installer::HasEnoughDiskSpace(options.system_level, kRequiredDiskSpace);
 
@@ -176,16 +205,10 @@ extern "C" int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
     // The free-space answer is not consulted in a silent run.
     LOG(INFO) << "Installing in silent mode.";
     exit_code = RunSilentInstallation(options, config);
-  } else if (enough_disk_space) {
-    if (PendingRunMainWindow() == 1) {
-      exit_code = kInstallerExitDefault;
-    } else {
-      LOG(INFO) << "User cancelled installation.";
-      exit_code = kExitUserCancelled;
-    }
   } else {
-    PendingShowNotEnoughDiskSpace();
-    exit_code = kExitNotEnoughDiskSpace;
+    exit_code = RunInteractiveInstallation(enough_disk_space);
+    if (exit_code == kExitUserCancelled)
+      LOG(INFO) << "User cancelled installation.";
   }
   LOG(INFO) << "Installer exit with code: " << exit_code;
   return exit_code;

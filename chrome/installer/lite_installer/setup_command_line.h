@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/command_line.h"
+#include "chrome/installer/lite_installer/installer_options.h"
 
 namespace lite_installer {
 
@@ -101,7 +102,8 @@ enum class SetupLineWriter {
 // was given it.
 base::CommandLine BuildSetupCommandLine(
     const SetupCommandLineInputs& inputs,
-    const base::CommandLine& base_line = base::CommandLine::ForCurrentProcess(),
+    const base::CommandLine& base_line =
+        InstallerOptions::ForCurrentProcess().command_line,
     SetupLineWriter writer = SetupLineWriter::kInstaller);
 
 }  // namespace lite_installer

@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "base/command_line.h"
 #include "gmock/gmock.h"
@@ -13,8 +15,30 @@ namespace lite_installer {
 namespace {
 
 using ::testing::ElementsAre;
+using ::testing::IsEmpty;
 using ::testing::Key;
 using ::testing::Pair;
+
+// Those of `names` that `line` carries; a failed expectation of "none" or
+// "all" names the switches at fault.
+std::vector<std::string> Carried(const base::CommandLine& line,
+                                 std::initializer_list<const char*> names) {
+  std::vector<std::string> carried;
+  for (const char* name : names) {
+    if (line.HasSwitch(name))
+      carried.push_back(name);
+  }
+  return carried;
+}
+std::vector<std::string> Missing(const base::CommandLine& line,
+                                 std::initializer_list<const char*> names) {
+  std::vector<std::string> missing;
+  for (const char* name : names) {
+    if (!line.HasSwitch(name))
+      missing.push_back(name);
+  }
+  return missing;
+}
 
 // A windowed run with every value set and the data files included.
 SetupCommandLineInputs FullInputs() {
@@ -119,18 +143,20 @@ TEST(SetupCommandLineTest, ChoicesThatAreOffRemoveTheInstallersSwitches) {
   in.send_statistics = 0;
   in.install_nrpin = 1;
   base::CommandLine setup = BuildSetupCommandLine(in, installer);
-  EXPECT_FALSE(setup.HasSwitch("send-statistics"));
-  EXPECT_FALSE(setup.HasSwitch("make-browser-default-after-import"));
-  EXPECT_FALSE(setup.HasSwitch("disablenrpin"));
+  EXPECT_THAT(
+      Carried(setup, {"send-statistics", "make-browser-default-after-import",
+                      "disablenrpin"}),
+      IsEmpty());
 
   // Any non-zero byte is "yes"; the pin choice is "yes" only as exactly 1.
   in.make_default = 2;
   in.send_statistics = 255;
   in.install_nrpin = 2;
   setup = BuildSetupCommandLine(in, base::CommandLine(L"inst.exe"));
-  EXPECT_TRUE(setup.HasSwitch("send-statistics"));
-  EXPECT_TRUE(setup.HasSwitch("make-browser-default-after-import"));
-  EXPECT_TRUE(setup.HasSwitch("disablenrpin"));
+  EXPECT_THAT(
+      Missing(setup, {"send-statistics", "make-browser-default-after-import",
+                      "disablenrpin"}),
+      IsEmpty());
 }
 
 TEST(SetupCommandLineTest, ComputedValuesReplaceTheInstallersOwn) {
@@ -155,11 +181,10 @@ TEST(SetupCommandLineTest, DataFilesOnlyWhenIncludedAndPresent) {
   SetupCommandLineInputs in = FullInputs();
   in.include_data_files = false;
   base::CommandLine setup = BuildSetupCommandLine(in, base::CommandLine());
-  for (const char* name :
-       {"installerdata", "clids-file", "norvel-website-icon-file",
-        "brand-package", "partner-package", "override-partner-package"}) {
-    EXPECT_FALSE(setup.HasSwitch(name)) << name;
-  }
+  EXPECT_THAT(Carried(setup, {"installerdata", "clids-file",
+                              "norvel-website-icon-file", "brand-package",
+                              "partner-package", "override-partner-package"}),
+              IsEmpty());
   // Not a data file in this sense: passed whenever its path is known.
   EXPECT_TRUE(setup.HasSwitch("abt-config-resource-file"));
 
@@ -171,11 +196,11 @@ TEST(SetupCommandLineTest, DataFilesOnlyWhenIncludedAndPresent) {
   in.abt_config_path.clear();
   in.installer_data_path.clear();
   setup = BuildSetupCommandLine(in, base::CommandLine());
-  EXPECT_FALSE(setup.HasSwitch("brand-package"));
-  EXPECT_FALSE(setup.HasSwitch("partner-package"));
-  EXPECT_FALSE(setup.HasSwitch("norvel-website-icon-file"));
-  EXPECT_FALSE(setup.HasSwitch("override-partner-package"));
-  EXPECT_FALSE(setup.HasSwitch("abt-config-resource-file"));
+  EXPECT_THAT(
+      Carried(setup,
+              {"brand-package", "partner-package", "norvel-website-icon-file",
+               "override-partner-package", "abt-config-resource-file"}),
+      IsEmpty());
   // The installer data and the clids file go whenever data files are
   // included, even with an empty path.
   EXPECT_TRUE(setup.HasSwitch("installerdata"));
@@ -187,21 +212,20 @@ TEST(SetupCommandLineTest, PrefetchPathsNeedTheTasksAndAPath) {
   SetupCommandLineInputs in = FullInputs();
   in.has_prefetch_tasks = false;
   base::CommandLine setup = BuildSetupCommandLine(in, base::CommandLine());
-  for (const char* name :
-       {"variations-update-path", "abt-update-path", "webntp-path",
-        "server-config-bundle-path", "preloaded-wallpaper-bundle-path"}) {
-    EXPECT_FALSE(setup.HasSwitch(name)) << name;
-  }
+  EXPECT_THAT(Carried(setup, {"variations-update-path", "abt-update-path",
+                              "webntp-path", "server-config-bundle-path",
+                              "preloaded-wallpaper-bundle-path"}),
+              IsEmpty());
 
   in = FullInputs();
   in.variations_path.clear();
   in.webntp_path.clear();
   setup = BuildSetupCommandLine(in, base::CommandLine());
-  EXPECT_FALSE(setup.HasSwitch("variations-update-path"));
-  EXPECT_FALSE(setup.HasSwitch("webntp-path"));
-  EXPECT_TRUE(setup.HasSwitch("abt-update-path"));
-  EXPECT_TRUE(setup.HasSwitch("server-config-bundle-path"));
-  EXPECT_TRUE(setup.HasSwitch("preloaded-wallpaper-bundle-path"));
+  EXPECT_THAT(Carried(setup, {"variations-update-path", "webntp-path"}),
+              IsEmpty());
+  EXPECT_THAT(Missing(setup, {"abt-update-path", "server-config-bundle-path",
+                              "preloaded-wallpaper-bundle-path"}),
+              IsEmpty());
 }
 
 TEST(SetupCommandLineTest, DistributionAndBrandConditions) {
@@ -215,13 +239,12 @@ TEST(SetupCommandLineTest, DistributionAndBrandConditions) {
   in.ok_button_pressed_time = 0;
   in.install_start_time = -42;
   base::CommandLine setup = BuildSetupCommandLine(in, base::CommandLine());
-  EXPECT_FALSE(setup.HasSwitch("use-task-scheduler2"));
-  EXPECT_FALSE(setup.HasSwitch("enable-default-browser-ui"));
-  EXPECT_FALSE(setup.HasSwitch("show-uac-at-browser-start"));
-  EXPECT_FALSE(setup.HasSwitch("installer-brand-id"));
-  EXPECT_FALSE(setup.HasSwitch("installer-partner-id"));
-  EXPECT_FALSE(setup.HasSwitch("browser-present"));
-  EXPECT_FALSE(setup.HasSwitch("ok-button-pressed-time"));
+  EXPECT_THAT(
+      Carried(setup, {"use-task-scheduler2", "enable-default-browser-ui",
+                      "show-uac-at-browser-start", "installer-brand-id",
+                      "installer-partner-id", "browser-present",
+                      "ok-button-pressed-time"}),
+      IsEmpty());
   EXPECT_EQ(L"-42", setup.GetSwitchValue("install-start-time-no-uac"));
 
   // The brand's own flag turns the default-browser UI on by itself.

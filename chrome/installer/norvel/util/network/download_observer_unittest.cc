@@ -23,13 +23,6 @@ class TextObserver : public DownloadObserver {
   std::string calls;
 };
 
-TEST(DownloadProgressReporterTest, UnknownLengthReportsNothing) {
-  TextObserver observer;
-  DownloadProgressReporter reporter(&observer, 0);
-  reporter.OnBytesReceived(120000, 500, 0);
-  EXPECT_EQ("", observer.Take());
-}
-
 TEST(DownloadProgressReporterTest, EstimatesAtMostOncePerMinute) {
   TextObserver observer;
   DownloadProgressReporter reporter(&observer, 1000);
@@ -46,53 +39,43 @@ TEST(DownloadProgressReporterTest, EstimatesAtMostOncePerMinute) {
   EXPECT_EQ("p0.80 slow t30/1 ", observer.Take());
 }
 
-TEST(DownloadProgressReporterTest, SlowFromExactly121Seconds) {
-  TextObserver observer;
-  {
-    DownloadProgressReporter reporter(&observer, 0);
-    // 61 s elapsed; (496 * 61000 / 504) / 1000 = 60 s left: 121 in all.
-    reporter.OnBytesReceived(61000, 504, 1000);
-    EXPECT_EQ("p0.50 slow t60/1 ", observer.Take());
+// What a fresh reporter says at its first report.
+TEST(DownloadProgressReporterTest, FirstReport) {
+  struct Case {
+    const char* name;
+    DWORD start_tick;
+    uint32_t kept;  // bytes held from an earlier attempt
+    DWORD now;
+    uint32_t received;
+    uint32_t total;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"unknown length reports nothing", 0, 0, 120000, 500, 0, ""},
+      // 61 s elapsed; (496 * 61000 / 504) / 1000 = 60 s left: 121 in all.
+      {"slow from exactly 121 s", 0, 0, 61000, 504, 1000, "p0.50 slow t60/1 "},
+      {"60 s elapsed and 60 s left is not slow", 0, 0, 60000, 500, 1000,
+       "p0.50 t60/1 "},
+      // Bytes kept from an earlier attempt count toward the fraction and
+      // the bytes left, not toward this attempt's rate: 60 s in, 250 more of
+      // 1000, so 250 left at 250 a minute.
+      {"resumed attempt estimates from its own rate", 0, 500, 60000, 750, 1000,
+       "p0.75 t60/1 "},
+      {"nothing in this attempt yet: no rate, no estimate", 0, 500, 90000, 500,
+       1000, "p0.50 "},
+      {"the tick counter wraps between start and now", 0xFFFFF000u, 0,
+       0xFFFFF000u + 60000u, 500, 1000, "p0.50 t60/1 "},
+      {"nothing received: no division by zero", 0, 0, 90000, 0, 1000, "p0.00 "},
+      {"more held than announced: capped, never negative", 0, 0, 70000, 1500,
+       1000, "p1.00 t0/1 "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TextObserver observer;
+    DownloadProgressReporter reporter(&observer, c.start_tick, c.kept);
+    reporter.OnBytesReceived(c.now, c.received, c.total);
+    EXPECT_EQ(c.expected, observer.Take());
   }
-  {
-    DownloadProgressReporter reporter(&observer, 0);
-    // 60 s elapsed; 60 s left: 120 in all.
-    reporter.OnBytesReceived(60000, 500, 1000);
-    EXPECT_EQ("p0.50 t60/1 ", observer.Take());
-  }
-}
-
-// Bytes kept from an earlier attempt count toward the fraction and the bytes
-// left, not toward this attempt's rate.
-TEST(DownloadProgressReporterTest, ResumedAttemptEstimatesFromItsOwnRate) {
-  TextObserver observer;
-  DownloadProgressReporter reporter(&observer, 0, 500);
-  // 60 s in, 250 more of 1000: 250 left at 250 a minute.
-  reporter.OnBytesReceived(60000, 750, 1000);
-  EXPECT_EQ("p0.75 t60/1 ", observer.Take());
-
-  // Nothing arrived in this attempt yet: no rate, so no estimate.
-  DownloadProgressReporter idle(&observer, 0, 500);
-  idle.OnBytesReceived(90000, 500, 1000);
-  EXPECT_EQ("p0.50 ", observer.Take());
-}
-
-TEST(DownloadProgressReporterTest, TickWrapAroundAndEdges) {
-  TextObserver observer;
-  // The tick counter wraps between start and now.
-  DownloadProgressReporter reporter(&observer, 0xFFFFF000u);
-  reporter.OnBytesReceived(0xFFFFF000u + 60000u, 500, 1000);
-  EXPECT_EQ("p0.50 t60/1 ", observer.Take());
-
-  // Nothing received yet: a fraction, no estimate (no division by zero).
-  DownloadProgressReporter empty(&observer, 0);
-  empty.OnBytesReceived(90000, 0, 1000);
-  EXPECT_EQ("p0.00 ", observer.Take());
-
-  // More held than announced: capped, never negative.
-  DownloadProgressReporter over(&observer, 0);
-  over.OnBytesReceived(70000, 1500, 1000);
-  EXPECT_EQ("p1.00 t0/1 ", observer.Take());
 }
 
 }  // namespace

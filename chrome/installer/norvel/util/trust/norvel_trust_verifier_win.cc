@@ -17,12 +17,12 @@
 #include "base/scoped_crypt.h"
 #include "base/scoped_handle.h"
 #include "base/strings.h"
-#include "deployment_config.h"
+#include "base/windows_version.h"
 #include "chrome/installer/norvel/util/trust/extended_check.h"
 #include "chrome/installer/norvel/util/trust/pinned_keys.h"
 #include "chrome/installer/norvel/util/trust/signature_verifier.h"
 #include "chrome/installer/norvel/util/trust/win_trust_session.h"
-#include "base/windows_version.h"
+#include "deployment_config.h"
 #include "logging/file_logger.h"
 
 namespace install_util {
@@ -139,6 +139,48 @@ bool ExtractCertParams(CRYPT_PROVIDER_DATA* data, CertParams* params) {
   return true;
 }
 
+// What the trusted list says of a signature's certificate.
+enum class TrustMatch { kAccepted, kUnknownSerial, kKeyMismatch };
+
+TrustMatch MatchTrustedList(const TrustedCertificateMap& trusted,
+                            const CertParams& params) {
+  const TrustedCertificate* entry =
+      FindTrustedCertificate(trusted, params.serial);
+  if (!entry)
+    return TrustMatch::kUnknownSerial;
+  return IsCertificateKeyAccepted(*entry, params.key_hash)
+             ? TrustMatch::kAccepted
+             : TrustMatch::kKeyMismatch;
+}
+
+// The result record of the signature being checked; each record is offered
+// to the observer once, before the next signature's check starts or when
+// the walk ends.
+class SignatureRecord {
+ public:
+  // Offers the previous signature's record, if any, and starts afresh.
+  void StartSignature() {
+    if (!record_.empty())
+      Offer();
+  }
+  void Set(const char* error_type,
+           std::optional<int64_t> error_code = std::nullopt) {
+    SetRecord(&record_, error_type, error_code);
+  }
+  void NoteHashOnlyRecheck(LONG original) {
+    record_["extended_check"] = 1;
+    record_["error_code_original"] = static_cast<int64_t>(original);
+  }
+  bool empty() const { return record_.empty(); }
+  void Offer() {
+    OfferRecord(record_);
+    record_ = base::Json::object();
+  }
+
+ private:
+  base::Json record_ = base::Json::object();
+};
+
 }  // namespace
 
 Bytes CertificatePublicKeyHash(const CRYPT_BIT_BLOB& key_bits) {
@@ -228,13 +270,11 @@ bool NorvelTrustVerifier::VerifyModuleImpl(const std::wstring& path,
   WinTrustSession session(path, prevents_net_usage);
   bool remembered_success = false;
   bool sha256_failed = false;
-  base::Json record = base::Json::object();
+  SignatureRecord record;
   for (DWORD index = 0; index <= session.secondary_signature_count(); ++index) {
-    if (!record.empty()) {
-      OfferRecord(record);
-      record = base::Json::object();
-    }
+    record.StartSignature();
 
+    // The platform's check, and on old systems its hash-only recheck.
     WinTrustSession::Outcome outcome = session.Verify(index, false);
     if (index == 0 &&
         session.secondary_signature_count() > kMaxSecondarySignatures) {
@@ -245,21 +285,19 @@ bool NorvelTrustVerifier::VerifyModuleImpl(const std::wstring& path,
     }
     if (!outcome.raised && outcome.result != 0) {
       if (!ShouldUseExtendedCheck()) {
-        SetRecord(&record, "hash", outcome.result);
+        record.Set("hash", outcome.result);
         continue;
       }
-      const LONG original = outcome.result;
-      record["extended_check"] = 1;
-      record["error_code_original"] = static_cast<int64_t>(original);
+      record.NoteHashOnlyRecheck(outcome.result);
       LOG(WARNING) << "Start additional sha256 verification. " << path
-                   << " Error code: " << original;
+                   << " Error code: " << outcome.result;
       outcome = session.Verify(index, true);
       if (!outcome.raised) {
         LOG(INFO) << "Extended verification "
                   << (outcome.result == 0 ? "success. " : "failed. ") << path
                   << " Error code: " << outcome.result;
         if (outcome.result != 0) {
-          SetRecord(&record, "hash", outcome.result);
+          record.Set("hash", outcome.result);
           continue;
         }
       }
@@ -268,53 +306,56 @@ bool NorvelTrustVerifier::VerifyModuleImpl(const std::wstring& path,
       LOG(ERROR) << "An attempt to verify " << path
                  << " generated an exception " << outcome.exception_code
                  << ", is_prevents_net_usage = " << prevents_net_usage;
-      SetRecord(&record, "exception", outcome.exception_code);
+      record.Set("exception", outcome.exception_code);
       continue;
     }
 
+    // The optional signer check.
     if (ShouldUseExtendedCheck() && GetWin7UpdateConfig().verify_signer) {
       LOG(INFO) << "Trying to verify the signer of file " << path;
       const int signer = VerifyFileSigner(path);
       if (signer != 0) {
         LOG(ERROR) << "Failed to verify signer, error=" << signer;
-        SetRecord(&record, "signer", 1);
+        record.Set("signer", 1);
         continue;
       }
       LOG(INFO) << "Signer verified";
     }
 
+    // The signing certificate.
     CertParams params;
     if (!ExtractCertParams(session.provider_data(), &params)) {
       base::PlatformLogError(
           "norvel_trust_verifier_win: ExtractCertParams "
           "failed. " +
           base::WideToUTF8(path));
-      SetRecord(&record, "extract", 1);
+      record.Set("extract", 1);
       continue;
     }
 
+    // The decision against the trusted list.
     if (!params.sha256_signature && sha256_failed) {
-      SetRecord(&record, "s2_fail_ignore_s1", 1);
+      record.Set("s2_fail_ignore_s1", 1);
       continue;
     }
     LOG(INFO) << "Certificate's serial number: "
               << EncodeHexUpper(params.serial);
     LOG(INFO) << "Certificate's public key: "
               << EncodeHexUpper(params.key_hash);
-    bool accepted = false;
-    const TrustedCertificate* entry =
-        FindTrustedCertificate(trusted_, params.serial);
-    if (!entry) {
-      SetRecord(&record, "find", 1);
-      LOG(ERROR) << "Can not find sertificate in trusted list. " << path;
-    } else if (!IsCertificateKeyAccepted(*entry, params.key_hash)) {
-      LOG(ERROR) << "Public key is not match. " << path;
-      SetRecord(&record, "pub_key", 1);
-    } else {
-      accepted = true;
+    const TrustMatch match = MatchTrustedList(trusted_, params);
+    switch (match) {
+      case TrustMatch::kAccepted:
+        break;
+      case TrustMatch::kUnknownSerial:
+        record.Set("find", 1);
+        LOG(ERROR) << "Can not find sertificate in trusted list. " << path;
+        break;
+      case TrustMatch::kKeyMismatch:
+        LOG(ERROR) << "Public key is not match. " << path;
+        record.Set("pub_key", 1);
+        break;
     }
-
-    if (!accepted) {
+    if (match != TrustMatch::kAccepted) {
       // A SHA-256 signature by an unknown publisher outweighs any SHA-1 one.
       if (params.sha256_signature) {
         LOG(ERROR) << "SHA256 verification failed. " << path;
@@ -325,29 +366,30 @@ bool NorvelTrustVerifier::VerifyModuleImpl(const std::wstring& path,
     }
     remembered_success = true;
     if (params.sha256_signature) {
-      SetRecord(&record, "ok_sha256");
-      OfferRecord(record);
+      record.Set("ok_sha256");
+      record.Offer();
       LOG(INFO) << "File successfully verified with sha256. " << path;
       session.Close();
       return true;
     }
   }
 
+  // The verdict after the last signature.
   if (remembered_success) {
-    SetRecord(&record, "ok");
+    record.Set("ok");
     LOG(INFO) << "File successfully verified. " << path;
   } else {
     LOG(ERROR) << "KNOWN_ERROR_untrusted_certificate";
     LOG(ERROR) << "Can not find any trusted certificates. " << path;
     if (record.empty())
-      SetRecord(&record, "no_key", 1);
+      record.Set("no_key", 1);
     for (const auto& [serial, entry] : trusted_) {
       LOG(ERROR) << "Trusted JSON serial number: " << EncodeHexUpper(serial);
       LOG(ERROR) << "Trusted JSON public key: "
                  << EncodeHexUpper(entry.key_hash);
     }
   }
-  OfferRecord(record);
+  record.Offer();
   session.Close();
   return remembered_success;
 }

@@ -93,6 +93,123 @@ std::optional<std::vector<std::vector<uint8_t>>> NestedSignatures(
   return nested;
 }
 
+// The size of `file`; no value when it cannot be read.
+std::optional<uint64_t> FileSize(HANDLE file) {
+  LARGE_INTEGER size;
+  if (!::GetFileSizeEx(file, &size))
+    return std::nullopt;
+  return static_cast<uint64_t>(size.QuadPart);
+}
+
+// The start of the image, enough for its headers.
+std::optional<std::vector<uint8_t>> ReadHeaders(HANDLE file, uint64_t size) {
+  std::vector<uint8_t> headers(
+      static_cast<size_t>(std::min<uint64_t>(size, kHeaderReadSize)));
+  if (!ReadExactly(file, headers.data(), static_cast<DWORD>(headers.size())))
+    return std::nullopt;
+  return headers;
+}
+
+// The certificate table of the image, when it has one of a sane size whose
+// directory entry lies within the headers read.
+std::optional<base::CertificateTableLocation> LocateUsableCertificateTable(
+    const std::vector<uint8_t>& headers,
+    uint64_t size) {
+  std::optional<base::CertificateTableLocation> location =
+      base::LocateCertificateTable(headers, size);
+  if (!location || location->table_size > kMaxCertificateTableSize ||
+      location->directory_entry_offset + sizeof(base::pe::DataDirectory) >
+          headers.size()) {
+    return std::nullopt;
+  }
+  return location;
+}
+
+std::optional<std::vector<uint8_t>> ReadRange(HANDLE file,
+                                              uint64_t offset,
+                                              uint32_t size) {
+  std::vector<uint8_t> bytes(size);
+  if (!Seek(file, offset) ||
+      !ReadExactly(file, bytes.data(), static_cast<DWORD>(bytes.size()))) {
+    return std::nullopt;
+  }
+  return bytes;
+}
+
+struct NestedSignatureLookup {
+  enum Status { kFound, kMissing, kMalformed } status = kMissing;
+  std::vector<uint8_t> signature;  // its DER element only, when found
+};
+
+// Nested signature `index` (1 for the first) of the primary signature in
+// the first entry of `table`.
+NestedSignatureLookup FindNestedSignature(const std::vector<uint8_t>& table,
+                                          DWORD index) {
+  constexpr size_t kEntryHeader = sizeof(base::pe::WinCertificateHeader);
+  base::pe::WinCertificateHeader entry = {};
+  base::ReadStructAt(std::span<const uint8_t>(table), 0, &entry);
+  std::optional<size_t> pkcs7_length;
+  if (entry.dwLength > kEntryHeader && entry.dwLength <= table.size()) {
+    pkcs7_length =
+        base::DerElementLength(std::span<const uint8_t>(table).subspan(
+            kEntryHeader, entry.dwLength - kEntryHeader));
+  }
+  std::optional<std::vector<std::vector<uint8_t>>> nested;
+  if (pkcs7_length) {
+    nested = NestedSignatures(
+        std::vector<uint8_t>(table.begin() + kEntryHeader,
+                             table.begin() + kEntryHeader + *pkcs7_length));
+  }
+  NestedSignatureLookup lookup;
+  if (!nested || nested->size() < index)
+    return lookup;
+  std::vector<uint8_t>& signature = (*nested)[index - 1];
+  std::optional<size_t> signature_length = base::DerElementLength(signature);
+  if (!signature_length) {
+    lookup.status = NestedSignatureLookup::kMalformed;
+    return lookup;
+  }
+  signature.resize(*signature_length);
+  lookup.status = NestedSignatureLookup::kFound;
+  lookup.signature = std::move(signature);
+  return lookup;
+}
+
+// A new temporary file's name; empty when none can be made.
+std::wstring NameTemporaryCopy() {
+  wchar_t temp_dir[MAX_PATH + 1];
+  wchar_t temp_file[MAX_PATH + 1];
+  DWORD temp_length = ::GetTempPathW(MAX_PATH + 1, temp_dir);
+  if (!temp_length || temp_length > MAX_PATH ||
+      !::GetTempFileNameW(temp_dir, L"sig", 0, temp_file)) {
+    return std::wstring();
+  }
+  return temp_file;
+}
+
+// The image of `source` with `new_table` in place of its certificate table
+// and the directory entry sized to match, written to `copy` and rewound.
+// Everything else is kept; those two are outside the Authenticode hash.
+bool WriteImageWithTable(HANDLE source,
+                         uint64_t size,
+                         std::vector<uint8_t> headers,
+                         const base::CertificateTableLocation& location,
+                         const std::vector<uint8_t>& new_table,
+                         HANDLE copy) {
+  const uint32_t new_size = static_cast<uint32_t>(new_table.size());
+  const size_t head = std::min<size_t>(headers.size(), location.table_offset);
+  std::memcpy(&headers[location.directory_entry_offset +
+                       offsetof(base::pe::DataDirectory, Size)],
+              &new_size, sizeof(new_size));
+  const uint64_t after_table =
+      static_cast<uint64_t>(location.table_offset) + location.table_size;
+  return WriteAll(copy, headers.data(), static_cast<DWORD>(head)) &&
+         CopyRange(source, copy, head, location.table_offset - head) &&
+         WriteAll(copy, new_table.data(), new_size) &&
+         CopyRange(source, copy, after_table, size - after_table) &&
+         Seek(copy, 0);
+}
+
 }  // namespace
 
 WinTrustSession::WinTrustSession(std::wstring path, bool prevents_net_usage)
@@ -201,71 +318,45 @@ bool WinTrustSession::IsolateNestedSignature(DWORD index) {
   base::ScopedFileHandle source(
       ::CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  LARGE_INTEGER file_size;
-  if (!source || !::GetFileSizeEx(source.get(), &file_size)) {
+  const std::optional<uint64_t> size =
+      source ? FileSize(source.get()) : std::nullopt;
+  if (!size) {
     PLOG(ERROR) << "Failed to open " << path_ << " for signature " << index;
     return false;
   }
-  const uint64_t size = static_cast<uint64_t>(file_size.QuadPart);
-  std::vector<uint8_t> headers(
-      static_cast<size_t>(std::min<uint64_t>(size, kHeaderReadSize)));
-  if (!ReadExactly(source.get(), headers.data(),
-                   static_cast<DWORD>(headers.size()))) {
+  std::optional<std::vector<uint8_t>> headers =
+      ReadHeaders(source.get(), *size);
+  if (!headers) {
     PLOG(ERROR) << "Failed to read the headers of " << path_;
     return false;
   }
-  std::optional<base::CertificateTableLocation> location =
-      base::LocateCertificateTable(headers, size);
-  if (!location || location->table_size > kMaxCertificateTableSize ||
-      location->directory_entry_offset + sizeof(base::pe::DataDirectory) >
-          headers.size()) {
+  const std::optional<base::CertificateTableLocation> location =
+      LocateUsableCertificateTable(*headers, *size);
+  if (!location) {
     LOG(ERROR) << "No usable certificate table in " << path_;
     return false;
   }
-  std::vector<uint8_t> table(location->table_size);
-  if (!Seek(source.get(), location->table_offset) ||
-      !ReadExactly(source.get(), table.data(),
-                   static_cast<DWORD>(table.size()))) {
+  const std::optional<std::vector<uint8_t>> table =
+      ReadRange(source.get(), location->table_offset, location->table_size);
+  if (!table) {
     PLOG(ERROR) << "Failed to read the certificate table of " << path_;
     return false;
   }
-  // The first entry holds the primary signature, and in it the nested ones.
-  constexpr size_t kEntryHeader = sizeof(base::pe::WinCertificateHeader);
-  base::pe::WinCertificateHeader entry = {};
-  base::ReadStructAt(std::span<const uint8_t>(table), 0, &entry);
-  std::optional<size_t> pkcs7_length;
-  if (entry.dwLength > kEntryHeader && entry.dwLength <= table.size()) {
-    pkcs7_length = base::DerElementLength(std::span<const uint8_t>(table).subspan(
-        kEntryHeader, entry.dwLength - kEntryHeader));
-  }
-  std::optional<std::vector<std::vector<uint8_t>>> nested;
-  if (pkcs7_length) {
-    nested = NestedSignatures(
-        std::vector<uint8_t>(table.begin() + kEntryHeader,
-                             table.begin() + kEntryHeader + *pkcs7_length));
-  }
-  if (!nested || nested->size() < index) {
+  const NestedSignatureLookup nested = FindNestedSignature(*table, index);
+  if (nested.status == NestedSignatureLookup::kMissing) {
     LOG(ERROR) << "Cannot find signature " << index << " in " << path_;
     return false;
   }
-  std::optional<size_t> signature_length =
-      base::DerElementLength((*nested)[index - 1]);
-  if (!signature_length) {
+  if (nested.status == NestedSignatureLookup::kMalformed) {
     LOG(ERROR) << "Malformed signature " << index << " in " << path_;
     return false;
   }
-  std::vector<uint8_t> new_table = MakeCertificateTable(
-      std::span<const uint8_t>((*nested)[index - 1]).first(*signature_length));
 
-  wchar_t temp_dir[MAX_PATH + 1];
-  wchar_t temp_file[MAX_PATH + 1];
-  DWORD temp_length = ::GetTempPathW(MAX_PATH + 1, temp_dir);
-  if (!temp_length || temp_length > MAX_PATH ||
-      !::GetTempFileNameW(temp_dir, L"sig", 0, temp_file)) {
+  copy_path_ = NameTemporaryCopy();
+  if (copy_path_.empty()) {
     PLOG(ERROR) << "Failed to name a copy of " << path_;
     return false;
   }
-  copy_path_ = temp_file;
   // Deleted when the handle closes; WinVerifyTrust reads it through the
   // handle, so nobody can change it in between.
   copy_.reset(::CreateFileW(
@@ -277,21 +368,9 @@ bool WinTrustSession::IsolateNestedSignature(DWORD index) {
     ::DeleteFileW(copy_path_.c_str());
     return false;
   }
-  // Everything but the certificate table and its directory entry is kept,
-  // and those two are outside the Authenticode hash.
-  const uint32_t new_size = static_cast<uint32_t>(new_table.size());
-  const size_t head = std::min<size_t>(headers.size(), location->table_offset);
-  std::memcpy(&headers[location->directory_entry_offset +
-                       offsetof(base::pe::DataDirectory, Size)],
-              &new_size, sizeof(new_size));
-  const uint64_t after_table =
-      static_cast<uint64_t>(location->table_offset) + location->table_size;
-  if (!WriteAll(copy_.get(), headers.data(), static_cast<DWORD>(head)) ||
-      !CopyRange(source.get(), copy_.get(), head,
-                 location->table_offset - head) ||
-      !WriteAll(copy_.get(), new_table.data(), new_size) ||
-      !CopyRange(source.get(), copy_.get(), after_table, size - after_table) ||
-      !Seek(copy_.get(), 0)) {
+  if (!WriteImageWithTable(source.get(), *size, std::move(*headers), *location,
+                           MakeCertificateTable(nested.signature),
+                           copy_.get())) {
     PLOG(ERROR) << "Failed to write " << copy_path_;
     copy_.reset();
     return false;
