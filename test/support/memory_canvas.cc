@@ -1,5 +1,7 @@
 #include "test/support/memory_canvas.h"
 
+#include <algorithm>
+
 #include <cstdlib>
 
 namespace test {
@@ -64,6 +66,31 @@ std::string ColorName(uint32_t color) {
       return named.name;
   }
   return "other";
+}
+
+HFONT CreateCrispFont(int pixel_height) {
+  return ::CreateFontW(-pixel_height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY,
+                       DEFAULT_PITCH, L"Tahoma");
+}
+
+int ChannelDistance(uint32_t a, uint32_t b) {
+  int distance = 0;
+  for (int shift = 0; shift <= 16; shift += 8) {
+    const int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
+    distance = std::max(distance, d < 0 ? -d : d);
+  }
+  return distance;
+}
+
+uint32_t BlendColor(uint32_t over, uint32_t under, int alpha) {
+  uint32_t result = 0;
+  for (int shift = 0; shift <= 16; shift += 8) {
+    const int o = (over >> shift) & 0xFF;
+    const int u = (under >> shift) & 0xFF;
+    result |= static_cast<uint32_t>((o * alpha + u * (255 - alpha) + 127) / 255) << shift;
+  }
+  return result;
 }
 
 }  // namespace test

@@ -41,6 +41,18 @@ class MemoryCanvas {
 // when none is within a small distance (antialiased or blended pixels).
 std::string ColorName(uint32_t color);
 
+// A font drawn without antialiasing (Tahoma, `pixel_height` high), so that
+// text pixels carry the text colour exactly; owned by the caller.
+HFONT CreateCrispFont(int pixel_height);
+
+// Largest difference of the red, green and blue channels of two
+// 0xRRGGBB colours.
+int ChannelDistance(uint32_t a, uint32_t b);
+
+// `alpha` of `over` blended onto `under` (0xRRGGBB), as constant-alpha
+// AlphaBlend does it.
+uint32_t BlendColor(uint32_t over, uint32_t under, int alpha);
+
 }  // namespace test
 
 #endif  // TEST_SUPPORT_MEMORY_CANVAS_H_
