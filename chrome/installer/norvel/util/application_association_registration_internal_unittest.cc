@@ -96,7 +96,7 @@ class FakeRegistration final : public Counted<IUnknown> {
   std::vector<std::string> queried;
 };
 
-struct HandlerSpec {
+struct HandlerPlan {
   HRESULT ui_name_hr = S_OK;
   HRESULT make_default_hr = S_OK;
 };
@@ -108,16 +108,16 @@ class FakeHandler final : public Counted<IAssocHandler> {
     if (GuidText(iid) != kMakeDefaultIid)
       return E_NOINTERFACE;
     asked_for_make_default = true;
-    if (FAILED(spec.make_default_hr))
-      return spec.make_default_hr;
+    if (FAILED(plan.make_default_hr))
+      return plan.make_default_hr;
     *out = arena->Make<PlainObject>()->Hand();
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE GetName(LPWSTR* name) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetUIName(LPWSTR* name) override {
     *name = nullptr;
-    if (FAILED(spec.ui_name_hr))
-      return spec.ui_name_hr;
+    if (FAILED(plan.ui_name_hr))
+      return plan.ui_name_hr;
     static const wchar_t kName[] = L"Some Browser";
     *name = static_cast<wchar_t*>(::CoTaskMemAlloc(sizeof(kName)));
     memcpy(*name, kName, sizeof(kName));
@@ -137,16 +137,16 @@ class FakeHandler final : public Counted<IAssocHandler> {
     return E_NOTIMPL;
   }
 
-  HandlerSpec spec;
+  HandlerPlan plan;
   bool asked_for_make_default = false;
   bool made_default = false;
 };
 
 // One enumeration: how it is created, what Next answers.
-struct EnumSpec {
+struct EnumPlan {
   HRESULT create_hr = S_OK;
   HRESULT next_hr = S_OK;  // a failure is answered by every Next
-  std::vector<HandlerSpec> handlers = {HandlerSpec()};
+  std::vector<HandlerPlan> handlers = {HandlerPlan()};
 };
 
 class FakeEnum final : public Counted<IEnumAssocHandlers> {
@@ -218,7 +218,7 @@ class FakeShell : public ShellAssociations {
 
   mutable ObjectArena arena;
   std::map<std::string, FakeRegistration*> registrations;
-  std::map<std::string, EnumSpec> enums;       // by protocol or extension
+  std::map<std::string, EnumPlan> enums;       // by protocol or extension
   mutable std::vector<FakeHandler*> handlers;  // every one handed out
   mutable std::vector<std::string> calls;
 
@@ -226,14 +226,14 @@ class FakeShell : public ShellAssociations {
   HRESULT MakeEnum(const std::string& name,
                    IEnumAssocHandlers** enumerator) const {
     auto it = enums.find(name);
-    const EnumSpec spec = it == enums.end() ? EnumSpec() : it->second;
-    if (FAILED(spec.create_hr))
-      return spec.create_hr;
+    const EnumPlan plan = it == enums.end() ? EnumPlan() : it->second;
+    if (FAILED(plan.create_hr))
+      return plan.create_hr;
     FakeEnum* fake = arena.Make<FakeEnum>();
-    fake->next_hr = spec.next_hr;
-    for (const HandlerSpec& handler_spec : spec.handlers) {
+    fake->next_hr = plan.next_hr;
+    for (const HandlerPlan& handler_plan : plan.handlers) {
       FakeHandler* handler = arena.Make<FakeHandler>();
-      handler->spec = handler_spec;
+      handler->plan = handler_plan;
       fake->items.push_back(handler);
       handlers.push_back(handler);
     }
