@@ -1,5 +1,9 @@
 #include "test/e2e/e2e_support.h"
 
+#include <cstdint>
+
+#include "base/digest.h"
+
 #ifndef LITE_LOCAL_HTTPS_PORT
 #error "LITE_LOCAL_HTTPS_PORT must name the port lite_installer_local.exe uses"
 #endif
@@ -101,6 +105,17 @@ std::vector<test::RecordedRequest> LocalInstallTest::RequestsTo(
       matching.push_back(std::move(request));
   }
   return matching;
+}
+
+std::string Sha256Hex(const std::string& bytes) {
+  uint8_t digest[base::kSha256Length];
+  base::Sha256(bytes.data(), bytes.size(), digest);
+  std::string hex;
+  for (uint8_t byte : digest) {
+    hex.push_back("0123456789abcdef"[byte >> 4]);
+    hex.push_back("0123456789abcdef"[byte & 15]);
+  }
+  return hex;
 }
 
 }  // namespace e2e

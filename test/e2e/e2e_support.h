@@ -80,6 +80,9 @@ class LocalInstallTest : public InstallerRunTest {
   static bool started_;
 };
 
+// Lower-case hexadecimal SHA-256 of `bytes`, as the fake setup records it.
+std::string Sha256Hex(const std::string& bytes);
+
 }  // namespace e2e
 
 #endif  // TEST_E2E_E2E_SUPPORT_H_

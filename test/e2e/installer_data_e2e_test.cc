@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "base/digest.h"
 #include "base/json.h"
 #include "base/strings.h"
 #include "gmock/gmock.h"
@@ -26,17 +25,6 @@ constexpr wchar_t kProductKey[] = L"Software\\Norvel\\NorvelBrowser";
 constexpr const wchar_t* kDataValues[] = {
     L"InstallerData", L"ClidsFile", L"NorvelWebsiteIconFile",
     L"AbtConfigResourceFile"};
-
-std::string Sha256Hex(const std::string& bytes) {
-  uint8_t digest[base::kSha256Length];
-  base::Sha256(bytes.data(), bytes.size(), digest);
-  std::string hex;
-  for (uint8_t byte : digest) {
-    hex.push_back("0123456789abcdef"[byte >> 4]);
-    hex.push_back("0123456789abcdef"[byte & 15]);
-  }
-  return hex;
-}
 
 // The "BIN" resource `name` of the program beside the test binary.
 std::string ProgramResource(const wchar_t* exe, const wchar_t* name) {
@@ -131,7 +119,7 @@ TEST_F(InstallerDataE2ETest, SetupFindsTheResourcesUnchangedInTheTempFolder) {
     ASSERT_FALSE(resource.empty());
     ASSERT_EQ(true, seen["exists"]);
     EXPECT_EQ(static_cast<int64_t>(resource.size()), seen["size"]);
-    EXPECT_EQ(Sha256Hex(resource), seen["sha256"]);
+    EXPECT_EQ(e2e::Sha256Hex(resource), seen["sha256"]);
   }
   ASSERT_TRUE(files.contains("clids-file"));
   ASSERT_TRUE(files.contains("norvel-website-icon-file"));

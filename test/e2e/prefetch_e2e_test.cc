@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "base/digest.h"
 #include "base/json.h"
 #include "base/strings.h"
 #include "chrome/installer/norvel/util/file_version.h"
@@ -33,17 +32,6 @@ constexpr char kLastModified[] = "Tue, 08 Dec 2026 21:00:00 GMT";
 constexpr const char* kPrefetchSwitches[] = {
     "variations-update-path", "abt-update-path", "webntp-path",
     "server-config-bundle-path", "preloaded-wallpaper-bundle-path"};
-
-std::string Sha256Hex(const std::string& bytes) {
-  uint8_t digest[base::kSha256Length];
-  base::Sha256(bytes.data(), bytes.size(), digest);
-  std::string hex;
-  for (uint8_t byte : digest) {
-    hex.push_back("0123456789abcdef"[byte >> 4]);
-    hex.push_back("0123456789abcdef"[byte & 15]);
-  }
-  return hex;
-}
 
 std::string Base64(const std::string& bytes) {
   static constexpr char kAlphabet[] =
@@ -188,9 +176,9 @@ TEST_F(PrefetchE2ETest, BundlesAndTheNewTabPath) {
                      "preloaded-wallpaper-bundle-path"});
   ASSERT_TRUE(checked.has_value()) << Log();
   const base::Json& report = *checked;
-  EXPECT_EQ(Sha256Hex(test::FakeServices::PatternBytes(0, 70000)),
+  EXPECT_EQ(e2e::Sha256Hex(test::FakeServices::PatternBytes(0, 70000)),
             Seen(report, "server-config-bundle-path", "sha256"));
-  EXPECT_EQ(Sha256Hex(test::FakeServices::PatternBytes(0, 250000)),
+  EXPECT_EQ(e2e::Sha256Hex(test::FakeServices::PatternBytes(0, 250000)),
             Seen(report, "preloaded-wallpaper-bundle-path", "sha256"));
   EXPECT_EQ("false", Seen(report, "webntp-path", "exists"));
 
