@@ -16,6 +16,7 @@
 #include "test/support/pending_renames.h"
 #include "test/support/screen_capture.h"
 #include "test/support/test_support.h"
+#include "test/support/wine_dll_overrides.h"
 
 namespace {
 
@@ -33,15 +34,6 @@ const std::vector<std::wstring> kPlantedNames = {
     L"version", L"oleacc",   L"dbghelp",  L"wininet", L"winhttp",
     L"crypt32", L"wintrust", L"comctl32", L"gdiplus", L"uxtheme",
     L"msimg32", L"userenv",  L"winmm"};
-
-// Wine prefers its builtin libraries unless told to take a native one
-// first.
-std::wstring NativeFirst(const std::vector<std::wstring>& names) {
-  std::wstring overrides = L"mscoree,mshtml=;";
-  for (size_t i = 0; i < names.size(); ++i)
-    overrides += (i ? L"," : L"") + names[i];
-  return overrides + L"=n,b";
-}
 
 std::vector<std::wstring> FilesIn(const std::wstring& folder,
                                   const std::wstring& pattern) {
@@ -86,10 +78,11 @@ class PlantedDllTest : public e2e::LocalInstallTest {
 TEST_F(PlantedDllTest, SystemLibraryCopiesBesideTheInstallerAreNeverLoaded) {
   Plant(kPlantedNames);
   const std::wstring installer = CopyIn(kInstaller);
+  test::ScopedWineDllOverrides native_first(kInstaller, kPlantedNames);
+  test::ScopedWineDllOverrides probe_native_first(L"planting_probe.exe",
+                                                  kPlantedNames);
   ServeArchive(L"fake_setup_signed.exe");
-  EXPECT_EQ(0u, Run(L"--silent",
-                    {{L"WINEDLLOVERRIDES", NativeFirst(kPlantedNames)}},
-                    installer));
+  EXPECT_EQ(0u, Run(L"--silent", {}, installer));
   EXPECT_TRUE(SetupReport().has_value()) << Log();
   EXPECT_THAT(Log(), HasSubstr("INFO: Runned in secure environment."));
   EXPECT_THAT(Markers(), IsEmpty());
@@ -103,8 +96,7 @@ TEST_F(PlantedDllTest, SystemLibraryCopiesBesideTheInstallerAreNeverLoaded) {
     expected.push_back(name + L".dll.loaded");
   }
   test::ChildProcess probe;
-  ASSERT_TRUE(probe.Start(L"\"" + CopyIn(L"planting_probe.exe") + L"\"" + names,
-                          {{L"WINEDLLOVERRIDES", NativeFirst(kPlantedNames)}}));
+  ASSERT_TRUE(probe.Start(L"\"" + CopyIn(L"planting_probe.exe") + L"\"" + names));
   ASSERT_TRUE(probe.Wait(e2e::kRunTimeoutMs));
   EXPECT_THAT(Markers(), UnorderedElementsAreArray(expected));
 }
@@ -113,8 +105,7 @@ TEST_F(PlantedDllTest, SystemLibraryCopiesBesideTheInstallerAreNeverLoaded) {
 class FallbackTest : public PlantedDllTest {
  protected:
   std::map<std::wstring, std::wstring> Pretence() {
-    return {{L"LITE_TEST_NO_SAFE_DLL_SEARCH", L"1"},
-            {L"WINEDLLOVERRIDES", NativeFirst({L"dbghelp"})}};
+    return {{L"LITE_TEST_NO_SAFE_DLL_SEARCH", L"1"}};
   }
   // The log lines of process `pid`, one a line.
   std::string LinesOf(DWORD pid) const {
@@ -127,6 +118,7 @@ class FallbackTest : public PlantedDllTest {
   }
 
   test::ScopedPendingRenames pending_renames_;
+  test::ScopedWineDllOverrides native_first_{kInstaller, {L"dbghelp"}};
 };
 
 TEST_F(FallbackTest, InstallationRunsInACopyFromAFreshDirectory) {

@@ -170,7 +170,14 @@ SecureEnvironmentResult RelaunchFromProtectedDirectory(
       result = SecureEnvironmentResult::kDelegatedToCopy;
   }
   process.reset();
-  base::DeleteDirectoryTree(directory);
+  // The copy's program file can stay mapped for a moment after its process
+  // has ended; a few short retries, and whatever is still held goes at the
+  // next reboot.
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    if (base::DeleteDirectoryTree(directory))
+      break;
+    ::Sleep(50);
+  }
   return result;
 }
 
