@@ -35,10 +35,7 @@ TEST_F(SilentInstallE2ETest, DownloadsVerifiesAndRunsSetup) {
   EXPECT_EQ("https", requests[0].scheme);
   EXPECT_EQ(std::string(kArchivePath) + "?from_installer=true",
             requests[0].path);
-  std::vector<test::RecordedRequest> all = services_->Requests();
-  std::erase_if(all, [](const test::RecordedRequest& request) {
-    return request.path.rfind("/installstats/", 0) == 0;
-  });
+  const std::vector<test::RecordedRequest> all = RequestsButStatistics();
   ASSERT_FALSE(all.empty());
   EXPECT_THAT(all.back().path, HasSubstr("/get/browser/install?ui="));
 
