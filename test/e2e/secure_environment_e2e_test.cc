@@ -253,9 +253,7 @@ class DelayLoadFailureTest : public e2e::InstallerRunTest {
   }
 };
 
-// Message boxes take the display: these run on their own, holding it
-// (lite_installer_e2e_message_boxes).
-TEST_F(DelayLoadFailureTest, DISABLED_InteractiveRunShowsTheFailureThenTraps) {
+TEST_F(DelayLoadFailureTest, InteractiveRunShowsTheFailureThenTraps) {
   const struct {
     const wchar_t* kind;
     const wchar_t* switches;
@@ -288,7 +286,7 @@ TEST_F(DelayLoadFailureTest, DISABLED_InteractiveRunShowsTheFailureThenTraps) {
   }
 }
 
-TEST_F(DelayLoadFailureTest, DISABLED_NoBoxWhenSilentOrWithoutUser32) {
+TEST_F(DelayLoadFailureTest, NoBoxWhenSilentOrWithoutUser32) {
   ExpectTrapWithoutBox(L"missing-function", L"--silent");
   ExpectTrapWithoutBox(L"missing-function", L"--silently");
   // USER32 itself failing: the library, or one of its functions.
