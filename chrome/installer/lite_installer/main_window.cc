@@ -52,8 +52,21 @@ int DownloadPercent(float fraction) {
   return static_cast<int>((1.0f - fraction) * 5.0f + fraction * 40.0f);
 }
 
+namespace {
+
+class Locked {
+ public:
+  explicit Locked(SRWLOCK* lock) : lock_(lock) { ::AcquireSRWLockExclusive(lock_); }
+  ~Locked() { ::ReleaseSRWLockExclusive(lock_); }
+
+ private:
+  SRWLOCK* lock_;
+};
+
+}  // namespace
+
 bool ErrorHandOver::ReportError(int32_t kind) {
-  std::lock_guard<std::mutex> lock(lock_);
+  Locked lock(&lock_);
   pending_error_kind_ = kind;
   if (!install_requested_ || dialog_claimed_)
     return false;
@@ -62,12 +75,12 @@ bool ErrorHandOver::ReportError(int32_t kind) {
 }
 
 void ErrorHandOver::RequestInstall() {
-  std::lock_guard<std::mutex> lock(lock_);
+  Locked lock(&lock_);
   install_requested_ = 1;
 }
 
 int32_t ErrorHandOver::TakePendingError(bool* show) {
-  std::lock_guard<std::mutex> lock(lock_);
+  Locked lock(&lock_);
   *show = pending_error_kind_ != 0 && install_requested_ && !dialog_claimed_;
   if (*show)
     dialog_claimed_ = 1;
@@ -75,12 +88,12 @@ int32_t ErrorHandOver::TakePendingError(bool* show) {
 }
 
 int32_t ErrorHandOver::pending_error_kind() const {
-  std::lock_guard<std::mutex> lock(lock_);
+  Locked lock(&lock_);
   return pending_error_kind_;
 }
 
 bool ErrorHandOver::install_requested() const {
-  std::lock_guard<std::mutex> lock(lock_);
+  Locked lock(&lock_);
   return install_requested_ != 0;
 }
 

@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -100,7 +99,7 @@ class ErrorHandOver {
   bool install_requested() const;
 
  private:
-  mutable std::mutex lock_;
+  mutable SRWLOCK lock_ = SRWLOCK_INIT;
   int32_t pending_error_kind_ = 0;
   uint8_t install_requested_ = 0;
   uint8_t dialog_claimed_ = 0;

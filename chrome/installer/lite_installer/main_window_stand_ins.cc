@@ -1,7 +1,6 @@
 #include "chrome/installer/lite_installer/main_window_stand_ins.h"
 
-#include <mutex>
-#include <set>
+#include <iterator>
 #include <string>
 
 #include "brand/distrib_info_params.h"
@@ -53,10 +52,18 @@ DialogTexts TextsFor(NoticeDialog::Family family, int kind) {
 }  // namespace
 
 void LogProvisionalOnce(const char* what) {
-  static std::mutex lock;
-  static std::set<std::string>* logged = new std::set<std::string>();
-  std::lock_guard<std::mutex> guard(lock);
-  if (logged->insert(what).second)
+  // Callers pass literals: the address names the stand-in.
+  static SRWLOCK lock = SRWLOCK_INIT;
+  static const char* logged[32];
+  static size_t count = 0;
+  ::AcquireSRWLockExclusive(&lock);
+  bool first = count < std::size(logged);
+  for (size_t i = 0; i < count && first; ++i)
+    first = logged[i] != what;
+  if (first)
+    logged[count++] = what;
+  ::ReleaseSRWLockExclusive(&lock);
+  if (first)
     LOG(INFO) << what << " is provisional";
 }
 
@@ -102,7 +109,8 @@ WindowTheme::WindowTheme(int windows_version, bool welcome_skipped)
 }
 
 WindowTheme::ImagePair WindowTheme::GetWelcomeBackgroundImages() const {
-  return welcome_skipped_ ? ImagePair{2330, 2331} : ImagePair{2068, 2069};
+  // One plain picture serves with and without the welcome screen.
+  return {2068, 2069};
 }
 
 HFONT WindowTheme::CreateTitleFont() const {
