@@ -87,6 +87,11 @@ int32_t ErrorHandOver::TakePendingError(bool* show) {
   return pending_error_kind_;
 }
 
+void ErrorHandOver::Close() {
+  Locked lock(&lock_);
+  dialog_claimed_ = 1;
+}
+
 int32_t ErrorHandOver::pending_error_kind() const {
   Locked lock(&lock_);
   return pending_error_kind_;
@@ -139,12 +144,14 @@ void MainWindow::StartInstaller() {
 }
 
 INT_PTR MainWindow::Run() {
-  ui_thread_id_ = ::GetCurrentThreadId();
-  return RunModal(nullptr);
+  const INT_PTR result = RunModal(nullptr);
+  ended_ = true;
+  hand_over_.Close();
+  return result;
 }
 
 void MainWindow::EndFromAnyThread(INT_PTR result) {
-  if (!hwnd_)
+  if (!hwnd_ || ended_)
     return;
   if (::GetWindowThreadProcessId(hwnd_, nullptr) == ::GetCurrentThreadId()) {
     ::EndDialog(hwnd_, result);
@@ -476,7 +483,7 @@ void MainWindow::OnDownloadProgress(float fraction) {
 
 void MainWindow::SetProgress(int32_t percent) {
   // No window yet (or any more): nothing to show it.
-  if (!hwnd_)
+  if (!hwnd_ || ended_)
     return;
   ::PostMessageW(hwnd_, kProgressUpdateMessage, static_cast<WPARAM>(percent), 0);
 }
@@ -497,7 +504,7 @@ uint32_t MainWindow::GetWindowHandle() {
 
 void MainWindow::DisableCancel() {
   // Only the window's own thread may destroy its controls.
-  if (hwnd_ && !::PostMessageW(hwnd_, kDisableCancelMessage, 0, 0))
+  if (hwnd_ && !ended_ && !::PostMessageW(hwnd_, kDisableCancelMessage, 0, 0))
     PLOG(ERROR) << "Failed to hand the removal of the Cancel button to the window's thread";
 }
 

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -94,6 +95,8 @@ class ErrorHandOver {
   // Window thread, after RequestInstall: the pending kind (0: none) and, in
   // `show`, whether the caller shows its dialog.
   int32_t TakePendingError(bool* show);
+  // Window thread, once the window has ended: no dialog any more.
+  void Close();
 
   int32_t pending_error_kind() const;
   bool install_requested() const;
@@ -249,9 +252,9 @@ class MainWindow : public WindowObject, public Installer::Delegate {
   std::shared_ptr<WindowLayout> layout_;
   std::unique_ptr<WindowTheme> theme_;
   uint8_t interactive_;
-  // The thread that runs the dialog, for the delegate calls that come from
-  // the install thread.
-  DWORD ui_thread_id_ = 0;
+  // Set once the dialog has ended: the install thread's reports, which may
+  // come until the installer is stopped, have no window any more.
+  std::atomic<bool> ended_{false};
 };
 
 }  // namespace lite_installer

@@ -213,6 +213,8 @@ void HandleInstallCommand(MainWindow* window) {
   LogProvisionalOnce("The Install command without statistics events");
   window->hand_over().RequestInstall();
   if (!window->progress_active()) {
+    if (Installer* installer = window->installer())
+      installer->SetOkButtonPressedTime();
     window->LayoutProgressDialog();
     return;
   }

@@ -236,6 +236,11 @@ TEST(ErrorHandOverTest, AnErrorTogetherWithInstallIsShownExactlyOnce) {
   EXPECT_EQ(kInstallErrorSetupExit7, early.TakePendingError(&show));
   EXPECT_TRUE(show);
   EXPECT_FALSE(early.ReportError(kInstallErrorSetupExit7));
+  // After the window ended, a late report shows nothing.
+  ErrorHandOver ended;
+  ended.RequestInstall();
+  ended.Close();
+  EXPECT_FALSE(ended.ReportError(kInstallErrorDownload));
 }
 
 TEST_F(MainWindowTest, InstallShowsProgressFromZeroAndFollowsTheInstaller) {
