@@ -51,15 +51,8 @@ bool LocalInstallTest::started_ = false;
 
 void LocalInstallTest::SetUpTestSuite() {
   services_ = new test::FakeServices();
-  started_ = false;
-  // The previous suite's server may still be letting go of the fixed port
-  // (its HTTPS side closes after the HTTP side stops answering).
-  for (int attempt = 0; attempt < 20 && !started_; ++attempt) {
-    if (attempt > 0)
-      ::Sleep(250);
-    started_ = services_->Start(
-        {L"--https-port", std::to_wstring(LITE_LOCAL_HTTPS_PORT)});
-  }
+  started_ = services_->Start(
+      {L"--https-port", std::to_wstring(LITE_LOCAL_HTTPS_PORT)});
 }
 
 void LocalInstallTest::TearDownTestSuite() {
