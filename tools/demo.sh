@@ -69,7 +69,7 @@ tail -n 12 "$demo_dir/lite_installer.log" | sed 's/^/  /'
 # Wine managing its windows itself: the driver presses Install as a user
 # would and takes a screenshot of each screen.
 echo
-echo "Running a windowed installation: lite_installer_local.exe --do-not-launch-browser (the driver presses Install)"
+echo "Running a windowed installation: lite_installer_local.exe --do-not-launch-browser, setup taking 3 s (the driver presses Install)"
 rm -rf "$build/ui_artefacts/demo"
 windowed="$(xvfb-run -a -s '-screen 0 1920x1080x24 +extension Composite' bash -c '
   root="$1"; arch="$2"; shift 2
@@ -91,8 +91,8 @@ windowed="$(xvfb-run -a -s '-screen 0 1920x1080x24 +extension Composite' bash -c
   wineserver -w >/dev/null 2>&1
   [ -n "$compositor" ] && kill "$compositor" 2>/dev/null
   true
-' "$root" "$LITE_ARCH" "$build/bin/drive_window.exe" \
-  "$(lite_wine winepath -w "$build/bin/lite_installer_local.exe")" --do-not-launch-browser \
+' windowed_demo "$root" "$LITE_ARCH" "$build/bin/drive_window.exe" \
+  "$(lite_wine winepath -w "$build/bin/lite_installer_local.exe")" --do-not-launch-browser --fake-setup-sleep-ms=3000 \
   "--fake-setup-report=$win_demo_dir\\windowed_setup_report.json" | tr -d '\r')"
 echo "$windowed" | sed -n 's/^Installer exit code: /Windowed installer exit code: /p'
 for shot in welcome progress; do
