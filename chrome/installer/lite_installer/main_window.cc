@@ -263,16 +263,17 @@ bool MainWindow::ProcessWindowMessage(HWND window,
   } else if (message == close_window_message_) {
     OnCloseWindow();
   } else if (message == higher_version_exist_message_) {
-    ShowSetupNotice(0, /*hide_window=*/true);
-    ::EndDialog(hwnd_, 1);
+    if (ShowSetupNotice(0, /*hide_window=*/true) != -1)
+      ::EndDialog(hwnd_, 1);
   } else if (message == move_window_registered_message_) {
     RefreshShadow();
   } else if (message == corp_higher_version_exist_message_) {
-    ShowSetupNotice(3, /*hide_window=*/true);
-    ::EndDialog(hwnd_, 1);
+    if (ShowSetupNotice(3, /*hide_window=*/true) != -1)
+      ::EndDialog(hwnd_, 1);
   } else if (message == corp_browser_exists_message_) {
+    // Declined unless the primary button closed the notice.
     const INT_PTR answer = ShowSetupNotice(4, /*hide_window=*/false);
-    *result = (answer == kCancelButtonId || answer == kCloseButtonId) ? 0 : 1;
+    *result = (answer == -1 || answer == kCancelButtonId || answer == kCloseButtonId) ? 0 : 1;
     return true;
   } else if (message == WM_SYSCOMMAND) {
     HandleSystemCommand(this, wparam);
@@ -534,10 +535,17 @@ void MainWindow::ShowErrorDialogAndEnd(int32_t kind) {
 }
 
 INT_PTR MainWindow::ShowSetupNotice(int kind, bool hide_window) {
+  if (notice_open_) {
+    LOG(ERROR) << "Notice " << kind << " from setup dropped: another notice is open";
+    return -1;
+  }
   if (hide_window)
     HideWindowAndShadow();
   std::unique_ptr<NoticeDialog> notice = CreateNoticeDialog(kind, brand_ ? brand_->language_id_ : 0);
-  return notice->Show(hide_window ? nullptr : hwnd_);
+  notice_open_ = 1;
+  const INT_PTR result = notice->Show(hide_window ? nullptr : hwnd_);
+  notice_open_ = 0;
+  return result;
 }
 
 void MainWindow::OnCloseWindow() {

@@ -194,7 +194,8 @@ class MainWindow : public WindowObject, public Installer::Delegate {
   void OnProgressUpdate(int percent);
   // Setup's close request.
   void OnCloseWindow();
-  // Notice `kind` from setup; its dialog's result.
+  // Notice `kind` from setup; its dialog's result, or -1 when another
+  // notice is still open (this one is logged and dropped).
   INT_PTR ShowSetupNotice(int kind, bool hide_window);
   void HideWindowAndShadow();
   // Draws `text` of control `item` over `background` at the control's
@@ -246,6 +247,9 @@ class MainWindow : public WindowObject, public Installer::Delegate {
   ErrorHandOver hand_over_;
   uint8_t progress_active_ = 0;
   uint8_t progress_seen_ = 0;
+  // A notice from setup is open (its modal loop still delivers setup's
+  // messages to this window).
+  uint8_t notice_open_ = 0;
   ResourceBitmap progress_background_;
   HWND shadow_window_ = nullptr;
   std::unique_ptr<NoticeDialog> cancel_confirmation_;

@@ -267,10 +267,11 @@ TEST_F(MainWindowTest, InstallShowsProgressFromZeroAndFollowsTheInstaller) {
   ASSERT_TRUE(driver_.WaitForControl(kProgressBarId));
   ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(setup_started, 30000));
   ASSERT_TRUE(test::PumpUntil([&] { return driver_.StatusText() == L"Downloading... 40%"; }));
-  // The welcome controls are gone, and so is the Cancel button once setup runs.
+  // The welcome controls are gone, and so is the Cancel button once setup
+  // runs (its removal was handed to the window's thread after the 40).
   EXPECT_FALSE(Exists(kInstallButtonId));
   EXPECT_FALSE(Exists(kStatisticsCheckboxId));
-  EXPECT_FALSE(Exists(kCancelButtonId));
+  EXPECT_TRUE(test::PumpUntil([&] { return !Exists(kCancelButtonId); }));
   EXPECT_TRUE(Visible(kCollapseButtonId));
   EXPECT_EQ(L"Downloading... 40%", driver_.StatusText());
   // Normal state and the start, then each percent shown, once: the repeated
@@ -362,8 +363,15 @@ TEST_F(MainWindowTest, NoticesOfANewerVersionHideTheWindowAndEndWithOne) {
     HWND notice = driver_.WaitForOtherDialog();
     ASSERT_TRUE(notice) << name;
     EXPECT_FALSE(::IsWindowVisible(driver_.window()));
+    // A second notice while this one is open is logged and dropped.
+    ASSERT_TRUE(driver_.PostRegistered(kHigherVersionExistMessageName));
+    ASSERT_TRUE(test::PumpUntil([&] {
+      return Log().find("ERROR: Notice 0 from setup dropped: another notice is open") !=
+             std::string::npos;
+    }));
     ASSERT_TRUE(driver_.ClickControl(IDOK, notice));
     EXPECT_EQ(1, Result()) << name;
+    EXPECT_FALSE(driver_.WaitForOtherDialog(300));
   }
 }
 
