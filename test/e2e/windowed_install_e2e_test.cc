@@ -12,6 +12,7 @@
 #include "test/e2e/e2e_support.h"
 #include "test/support/installer_window_driver.h"
 #include "test/support/screen_capture.h"
+#include "test/support/stat_request.h"
 #include "test/support/test_support.h"
 #include "test/support/ui_input.h"
 
@@ -64,6 +65,13 @@ TEST_F(WindowedInstallE2ETest, InstallRunsSetupWithTheWindowAndEndsWithItsCode) 
   EXPECT_EQ(std::to_string(reinterpret_cast<uintptr_t>(driver_.window())),
             (*report)["switches"]["progress-window"]);
   EXPECT_THAT(Log(), HasSubstr("INFO: Installer exit with code: 0 ("));
+  // Pressing Install was counted, with the checkboxes as the user left them.
+  bool counted = false;
+  for (const test::StatRequest& request : test::WaitForStatRequests(*services_, 64, 3000)) {
+    if (request.Get("action") == "install_browser_button_clicked")
+      counted = true;
+  }
+  EXPECT_TRUE(counted);
 }
 
 TEST_F(WindowedInstallE2ETest, TheRunLastsAsLongAsTheBrowsersMessageWindow) {

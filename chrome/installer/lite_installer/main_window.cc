@@ -298,7 +298,7 @@ bool MainWindow::ProcessWindowMessage(HWND window,
         OnCloseCommand(static_cast<int>(wparam));
         break;
       case kCollapseButtonId:
-        ::ShowWindow(hwnd_, SW_MINIMIZE);
+        HandleCollapseCommand(this);
         break;
       case kPrivacyLinkId:
       case kLicenseLinkId:

@@ -210,11 +210,15 @@ std::unique_ptr<NoticeDialog> CreateCancelConfirmation(LANGID language_id) {
 }
 
 void HandleInstallCommand(MainWindow* window) {
-  LogProvisionalOnce("The Install command without statistics events");
   window->hand_over().RequestInstall();
   if (!window->progress_active()) {
-    if (Installer* installer = window->installer())
+    if (Installer* installer = window->installer()) {
       installer->SetOkButtonPressedTime();
+      installer->SendClickedButtonEvent(L"install");
+      installer->SendInstallButtonClickedEvent(
+          window->default_checkbox() && window->default_checkbox()->IsChecked(),
+          window->stats_checkbox() && window->stats_checkbox()->IsChecked());
+    }
     window->LayoutProgressDialog();
     return;
   }
@@ -227,6 +231,12 @@ void HandleInstallCommand(MainWindow* window) {
 
 void HandleCloseCommand(MainWindow* window, int command) {
   LogProvisionalOnce("Closing without the cancel confirmation");
+  if (Installer* installer = window->installer()) {
+    // Esc, or Close once the installation runs, cancels; Close on the
+    // welcome screen closes.
+    const bool cancel = command == kEscapeCommandId || window->progress_active();
+    installer->SendClickedButtonEvent(cancel ? L"cancel" : L"close");
+  }
   ::EndDialog(window->hwnd(), kCloseButtonId);
 }
 
@@ -236,8 +246,12 @@ void HandleSystemCommand(MainWindow* window, WPARAM command) {
       LogProvisionalOnce("The system menu's Close without the cancel confirmation");
       ::EndDialog(window->hwnd(), 2);
       break;
-    case SC_MINIMIZE:
     case SC_RESTORE:
+      if (Installer* installer = window->installer())
+        installer->SendClickedButtonEvent(L"restore");
+      ::DefWindowProcW(window->hwnd(), WM_SYSCOMMAND, command, 0);
+      break;
+    case SC_MINIMIZE:
     case SC_MOVE:
       ::DefWindowProcW(window->hwnd(), WM_SYSCOMMAND, command, 0);
       break;
@@ -245,12 +259,22 @@ void HandleSystemCommand(MainWindow* window, WPARAM command) {
 }
 
 void HandleCheckboxCommand(MainWindow* window, int id) {
-  LogProvisionalOnce("Checkbox clicks without statistics events");
   LinkCheckbox* checkbox = id == kDefaultBrowserCheckboxId ? window->default_checkbox()
                            : id == kStatisticsCheckboxId   ? window->stats_checkbox()
                                                            : window->shortcut_checkbox();
   if (checkbox)
     checkbox->Toggle();
+  if (Installer* installer = window->installer()) {
+    installer->SendChosenCheckboxEvent(id == kDefaultBrowserCheckboxId ? L"default"
+                                       : id == kStatisticsCheckboxId   ? L"sendstat"
+                                                                       : L"nrpin_trial");
+  }
+}
+
+void HandleCollapseCommand(MainWindow* window) {
+  if (Installer* installer = window->installer())
+    installer->SendClickedButtonEvent(L"minimize");
+  ::ShowWindow(window->hwnd(), SW_MINIMIZE);
 }
 
 void HandleTimer(MainWindow* window) {

@@ -150,11 +150,13 @@ std::unique_ptr<NoticeDialog> CreateCancelConfirmation(LANGID language_id);
 // The dialog template of the stand-in dialogs.
 inline constexpr int kNoticeDialogTemplateId = 100;
 
-// Input handlers of the installation window.
+// Input handlers of the installation window, with the statistics events of
+// the user's actions (links open nothing yet and send nothing).
 void HandleInstallCommand(MainWindow* window);
 void HandleCloseCommand(MainWindow* window, int command);
 void HandleSystemCommand(MainWindow* window, WPARAM command);
 void HandleCheckboxCommand(MainWindow* window, int id);
+void HandleCollapseCommand(MainWindow* window);
 void HandleTimer(MainWindow* window);
 
 // Setup's progress reports: stage codes and import percent.
