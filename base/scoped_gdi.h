@@ -26,6 +26,7 @@ struct GdiObjectTraits {
 };
 using ScopedBitmap = ScopedGeneric<GdiObjectTraits<HBITMAP>>;
 using ScopedBrush = ScopedGeneric<GdiObjectTraits<HBRUSH>>;
+using ScopedFont = ScopedGeneric<GdiObjectTraits<HFONT>>;
 
 // A window's (or the screen's, for a null window) device context from
 // GetDC, released on destruction.

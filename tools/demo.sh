@@ -16,7 +16,7 @@ build="$LITE_BUILD"
 echo "Demo on the $LITE_ARCH_TITLE: $LITE_ARCH_REASON"
 lite_configure "$LITE_ARCH" "$build"
 cmake --build "$build" --target lite_installer lite_installer_local fake_setup \
-  run_process >/dev/null
+  run_process drive_window >/dev/null
 port="$(grep -m1 '^LITE_LOCAL_HTTPS_PORT:' "$build/CMakeCache.txt" | cut -d= -f2)"
 
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -86,4 +86,39 @@ for r in json.load(sys.stdin):
 echo "Log file: $demo_dir/lite_installer.log"
 echo "Last lines of the log:"
 tail -n 12 "$demo_dir/lite_installer.log" | sed 's/^/  /'
+
+# A windowed installation on a display of its own (1920 x 1080 holds the
+# 200 % window), with a compositor for the window's blended pixels and
+# Wine managing its windows itself: the driver presses Install as a user
+# would and takes a screenshot of each screen.
+echo
+echo "Running a windowed installation: lite_installer_local.exe --do-not-launch-browser, setup taking 3 s (the driver presses Install)"
+rm -rf "$build/ui_artefacts/demo"
+windowed="$(xvfb-run -a -s '-screen 0 1920x1080x24 +extension Composite' bash -c '
+  root="$1"; arch="$2"; shift 2
+  source "$root/tools/build_arch.sh"
+  lite_arch_settings "$arch"
+  export LITE_ARCH="$arch"
+  export WINEPREFIX="${LITE_WINEPREFIX:-${WINEPREFIX:-${LITE_CACHE_DIR:-/var/cache/lite_installer}/$LITE_PREFIX_NAME}}"
+  # A server started outside this display would give the window no driver.
+  wineserver -k >/dev/null 2>&1
+  wineserver -w >/dev/null 2>&1
+  compositor=""
+  if command -v xcompmgr >/dev/null 2>&1; then
+    xcompmgr </dev/null >/dev/null 2>&1 &
+    compositor=$!
+  fi
+  "$root/tools/wine_run.sh" --arch="$arch" reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /d N /f </dev/null >/dev/null 2>&1
+  "$root/tools/wine_run.sh" --arch="$arch" "$@" 2>/dev/null
+  wineserver -k >/dev/null 2>&1
+  wineserver -w >/dev/null 2>&1
+  [ -n "$compositor" ] && kill "$compositor" 2>/dev/null
+  true
+' windowed_demo "$root" "$LITE_ARCH" "$build/bin/drive_window.exe" \
+  "$(lite_wine winepath -w "$build/bin/lite_installer_local.exe")" --do-not-launch-browser --fake-setup-sleep-ms=3000 \
+  "--fake-setup-report=$win_demo_dir\\windowed_setup_report.json" | tr -d '\r')"
+echo "$windowed" | sed -n 's/^Installer exit code: /Windowed installer exit code: /p'
+for shot in welcome progress; do
+  [ -f "$build/ui_artefacts/demo/$shot.png" ] && echo "Screenshot of the $shot screen: $build/ui_artefacts/demo/$shot.png"
+done
 curl -sf -X POST "http://127.0.0.1:$http_port/_control/shutdown" >/dev/null || true

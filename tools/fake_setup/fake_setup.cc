@@ -6,6 +6,11 @@
 //                                and B name exist (at most
 //   --fake-setup-wait-ms=N       N ms, else 30000)
 //   --fake-setup-sleep-ms=N      then runs for N ms more before it exits
+//   --fake-setup-browser-ms=N    and starts a stand-in browser that owns a
+//                                message-only "NorvelBrowser_MessageWindow"
+//                                for N ms (a copy of this program in the
+//                                temporary folder, run with
+//                                --fake-browser-ms=N)
 // "started_ms" is when it started, in milliseconds since 1970 (UTC).
 // Every switch the installer passes is recorded. Files are recorded as setup
 // finds them while it runs (the installer may delete some when it exits):
@@ -155,6 +160,61 @@ int64_t UnixTimeMs() {
   return static_cast<int64_t>(units / 10000) - 11644473600000;
 }
 
+// The stand-in browser: the message window the installer waits for, kept
+// for `life_ms` while messages are dispatched.
+int RunStandInBrowser(DWORD life_ms) {
+  WNDCLASSEXW window_class = {sizeof(window_class)};
+  window_class.lpfnWndProc = ::DefWindowProcW;
+  window_class.hInstance = ::GetModuleHandleW(nullptr);
+  window_class.lpszClassName = L"NorvelBrowser_MessageWindow";
+  if (!::RegisterClassExW(&window_class))
+    return 3;
+  HWND window = ::CreateWindowExW(0, window_class.lpszClassName, L"", 0, 0, 0, 0, 0,
+                                  HWND_MESSAGE, nullptr, window_class.hInstance, nullptr);
+  if (!window)
+    return 4;
+  const ULONGLONG deadline = ::GetTickCount64() + life_ms;
+  for (ULONGLONG now = ::GetTickCount64(); now < deadline; now = ::GetTickCount64()) {
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now),
+                                QS_ALLINPUT);
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+      ::DispatchMessageW(&msg);
+  }
+  ::DestroyWindow(window);
+  return 0;
+}
+
+// Starts the stand-in browser from a copy of this program (the archive this
+// program runs from is the installer's to delete) and waits, bounded,
+// until its window exists. Returns its process id, 0 on failure.
+DWORD StartStandInBrowser(DWORD life_ms) {
+  wchar_t exe[MAX_PATH];
+  const DWORD length = ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  wchar_t temp[MAX_PATH];
+  if (!length || !::GetTempPathW(MAX_PATH, temp))
+    return 0;
+  const std::wstring copy = std::wstring(temp) + L"fake_browser_" +
+                            std::to_wstring(::GetCurrentProcessId()) + L".exe";
+  if (!::CopyFileW(exe, copy.c_str(), FALSE))
+    return 0;
+  std::wstring command = L"\"" + copy + L"\" --fake-browser-ms=" + std::to_wstring(life_ms);
+  STARTUPINFOW startup = {sizeof(startup)};
+  PROCESS_INFORMATION process = {};
+  if (!::CreateProcessW(copy.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process)) {
+    return 0;
+  }
+  ::CloseHandle(process.hThread);
+  ::CloseHandle(process.hProcess);
+  const ULONGLONG deadline = ::GetTickCount64() + 10000;
+  while (!::FindWindowExW(HWND_MESSAGE, nullptr, L"NorvelBrowser_MessageWindow", nullptr) &&
+         ::GetTickCount64() < deadline) {
+    ::Sleep(20);
+  }
+  return process.dwProcessId;
+}
+
 // The string and DWORD values of the product key, by name.
 base::Json ProductKeyValues() {
   base::Json values = base::Json::object();
@@ -200,6 +260,8 @@ int wmain() {
   const int64_t started_ms = UnixTimeMs();
   const wchar_t* raw = ::GetCommandLineW();
   const base::CommandLine line = base::CommandLine::FromString(raw);
+  if (line.HasSwitch("fake-browser-ms"))
+    return RunStandInBrowser(NumberSwitch(line, "fake-browser-ms", 0));
   WaitForFiles(line);
 
   base::Json report = base::Json::object();
@@ -224,6 +286,10 @@ int wmain() {
   report["product_key"] = ProductKeyValues();
 
   ::Sleep(NumberSwitch(line, "fake-setup-sleep-ms", 0));
+  if (line.HasSwitch("fake-setup-browser-ms")) {
+    report["browser_process_id"] = static_cast<int64_t>(
+        StartStandInBrowser(NumberSwitch(line, "fake-setup-browser-ms", 0)));
+  }
 
   std::wstring report_path = line.GetSwitchValue("fake-setup-report");
   if (report_path.empty())

@@ -226,6 +226,8 @@ class Installer {
     return stat_reporter_.get();
   }
   uint8_t make_default() const { return make_default_; }
+  uint8_t send_statistics() const { return send_statistics_; }
+  uint8_t install_nrpin() const { return install_nrpin_; }
   // The prefetch tasks, when the installer was created with them.
   const lite_installer::AsyncInstallTasks* async_tasks() const {
     return async_tasks_.get();

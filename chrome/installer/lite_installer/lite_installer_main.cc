@@ -15,6 +15,7 @@
 #include "chrome/installer/lite_installer/installer.h"
 #include "chrome/installer/lite_installer/installer_options.h"
 #include "chrome/installer/lite_installer/lite_installer_helpers.h"
+#include "chrome/installer/lite_installer/lite_main_window.h"
 #include "chrome/installer/lite_installer/pending_subsystems.h"
 #include "chrome/installer/lite_installer/secure_environment.h"
 #include "chrome/installer/lite_installer/shared_data.h"
@@ -132,13 +133,17 @@ int RunSilentInstallation(const lite_installer::InstallerOptions& options,
 }
 
 // The installation window, or the notice that the disk is too full for it.
-int RunInteractiveInstallation(bool enough_disk_space) {
+// A window ended by the installation gives the installer's exit code; one
+// the user closed gives "cancelled".
+int RunInteractiveInstallation(bool enough_disk_space, const Configuration& config) {
   if (!enough_disk_space) {
     lite_installer::PendingShowNotEnoughDiskSpace();
     return lite_installer::kExitNotEnoughDiskSpace;
   }
-  if (lite_installer::PendingRunMainWindow() == 1)
-    return lite_installer::kInstallerExitDefault;
+  lite_installer::LiteMainWindow window(config.brand.get(), config.distrib_info.get(),
+                                        /*interactive=*/true);
+  if (window.Run() == 1 && window.installer())
+    return window.installer()->exit_code();
   return lite_installer::kExitUserCancelled;
 }
 
@@ -218,7 +223,7 @@ extern "C" int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
     LOG(INFO) << "Installing in silent mode.";
     exit_code = RunSilentInstallation(options, config);
   } else {
-    exit_code = RunInteractiveInstallation(enough_disk_space);
+    exit_code = RunInteractiveInstallation(enough_disk_space, config);
     if (exit_code == kExitUserCancelled)
       LOG(INFO) << "User cancelled installation.";
   }

@@ -21,10 +21,6 @@ class PendingCrashReporter {
 // The elevated copy is not built: fails.
 int PendingExecuteAsAdmin();
 
-// The installation window is not built: shows a plain window that says so
-// and returns when the user closes it, with 0 (not ended by an installer).
-int PendingRunMainWindow();
-
 // Dialogs that are not built: log instead of showing.
 void PendingShowProcessorUnsupported(LANGID language_id, int reason_id);
 void PendingShowNotEnoughDiskSpace();

@@ -1,0 +1,482 @@
+// The installation window in process: a real dialog from template 901 on a
+// thread of its own, driven like a user would, with a scripted Installer
+// whose thread reports what the test chooses and a recording taskbar.
+
+#include "chrome/installer/lite_installer/main_window.h"
+
+#include <process.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "brand/brand_package_info.h"
+#include "chrome/installer/lite_installer/lite_main_window.h"
+#include "chrome/installer/lite_installer/startup.h"
+#include "chrome/installer/lite_installer/taskbar_progress.h"
+#include "gmock/gmock.h"
+#include "gtest/gtest.h"
+#include "test/support/fake_system_facts.h"
+#include "test/support/fixed_distrib_params.h"
+#include "test/support/installer_window_driver.h"
+#include "test/support/registry_override.h"
+#include "test/support/scoped_test_log.h"
+#include "test/support/screen_capture.h"
+#include "test/support/ui_input.h"
+
+namespace lite_installer {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+// What the taskbar was told, as text: "state N" and "value C/T".
+class RecordingTaskbar : public TaskbarProgress {
+ public:
+  static std::vector<std::string> Calls() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return calls_;
+  }
+  static void Clear() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    calls_.clear();
+  }
+  static std::unique_ptr<TaskbarProgress> Create() { return std::make_unique<RecordingTaskbar>(); }
+
+  HRESULT SetProgressState(HWND, TBPFLAG state) override {
+    Record("state " + std::to_string(state));
+    return S_OK;
+  }
+  HRESULT SetProgressValue(HWND, ULONGLONG completed, ULONGLONG total) override {
+    Record("value " + std::to_string(completed) + "/" + std::to_string(total));
+    return S_OK;
+  }
+
+ private:
+  static void Record(std::string call) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    calls_.push_back(std::move(call));
+  }
+  static std::mutex mutex_;
+  static std::vector<std::string> calls_;
+};
+std::mutex RecordingTaskbar::mutex_;
+std::vector<std::string> RecordingTaskbar::calls_;
+
+// An installer whose thread runs the test's script with its delegate and
+// the install-after-download and stop events instead of an installation.
+class ScriptedInstaller : public Installer {
+ public:
+  struct Context {
+    Installer::Delegate* delegate;
+    HANDLE release;  // set by Install
+    HANDLE stop;     // set when the window stops the installer
+  };
+  using Script = std::function<void(const Context&)>;
+
+  ScriptedInstaller(Delegate* delegate, BrandPackageInfo* brand, DistribInfoParams* params)
+      : Installer(delegate, brand, params, /*with_async_tasks=*/false) {
+    set_thread_wait_ms_for_testing(500);
+  }
+  ~ScriptedInstaller() override { WaitForInstallAsync(); }
+
+  static Script& script() {
+    static Script* current = new Script();
+    return *current;
+  }
+  static std::unique_ptr<Installer> Create(Delegate* delegate,
+                                           BrandPackageInfo* brand,
+                                           DistribInfoParams* params,
+                                           bool) {
+    return std::make_unique<ScriptedInstaller>(delegate, brand, params);
+  }
+
+ protected:
+  HANDLE BeginInstallThread() override {
+    return reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &ThreadProc, this, 0, nullptr));
+  }
+
+ private:
+  static unsigned __stdcall ThreadProc(void* param) {
+    auto* self = static_cast<ScriptedInstaller*>(param);
+    if (script())
+      script()({self->delegate(), self->install_after_download_event(), self->stop_event()});
+    return 0;
+  }
+};
+
+// Waits for `event` or for the stop event; true for `event`.
+bool WaitFor(HANDLE event, HANDLE stop, DWORD timeout_ms = 30000) {
+  const HANDLE handles[] = {event, stop};
+  return ::WaitForMultipleObjects(2, handles, FALSE, timeout_ms) == WAIT_OBJECT_0;
+}
+
+class MainWindowTest : public test::TestWithLog {
+ protected:
+  void SetUp() override {
+    SetInstallerFactoryForTesting(&ScriptedInstaller::Create);
+    SetTaskbarProgressFactoryForTesting(&RecordingTaskbar::Create);
+    RecordingTaskbar::Clear();
+    brand_.language_id_ = 1033;
+    brand_.has_install_pin_ = true;
+    // A Windows 10 build that lets setup make the browser the default.
+    facts_.SetWindowsVersion(10, 0, 19045);
+  }
+  void TearDown() override {
+    if (thread_.joinable()) {
+      if (HWND window = driver_.window())
+        ::PostMessageW(window, kEndDialogMessage, 99, 0);
+      thread_.join();
+    }
+    ScriptedInstaller::script() = nullptr;
+    SetTaskbarProgressFactoryForTesting(nullptr);
+    SetInstallerFactoryForTesting(nullptr);
+  }
+
+  // Opens the window on its own thread, its installer running `script`.
+  void Open(ScriptedInstaller::Script script) {
+    ScriptedInstaller::script() = std::move(script);
+    thread_ = std::thread([this] {
+      ScopedUiLibraries libraries;
+      LiteMainWindow window(&brand_, &params_, /*interactive=*/true);
+      window_ = &window;
+      result_ = window.Run();
+      installer_nrpin_ = window.installer() ? window.installer()->install_nrpin() : -1;
+      window_ = nullptr;
+      ended_ = true;
+    });
+    ASSERT_TRUE(driver_.WaitForWindow()) << Log();
+  }
+  // The window's result once it ended (-100 when it did not, in time).
+  INT_PTR Result(DWORD timeout_ms = 30000) {
+    test::PumpUntil([&] { return ended_.load(); }, timeout_ms);
+    if (!ended_)
+      return -100;
+    thread_.join();
+    return result_;
+  }
+  bool Visible(int id) {
+    HWND control = ::GetDlgItem(driver_.window(), id);
+    return control && ::IsWindowVisible(control);
+  }
+  bool Exists(int id) { return ::GetDlgItem(driver_.window(), id) != nullptr; }
+  // Posts `percent` and waits until the window handled it: the status
+  // line shows the last valid percent posted after it.
+  void ShowPercent(int percent, int then = -1) {
+    driver_.PostProgress(percent);
+    const int shown = then >= 0 ? then : percent;
+    if (then >= 0)
+      driver_.PostProgress(then);
+    test::PumpUntil([&] {
+      const std::wstring text = driver_.StatusText();
+      return text.size() > 2 && text.substr(text.rfind(L' ') + 1) == std::to_wstring(shown) + L"%";
+    });
+  }
+
+  test::ScopedRegistryOverride registry_;
+  test::FakeSystemFacts facts_;
+  test::ScopedTempDir dir_;
+  BrandPackageInfo brand_{dir_.path() + L"\\"};
+  test::FixedDistribParams params_;
+  test::InstallerWindowDriver driver_{::GetCurrentProcessId()};
+  std::thread thread_;
+  std::atomic<MainWindow*> window_{nullptr};
+  std::atomic<bool> ended_{false};
+  INT_PTR result_ = -1;
+  int installer_nrpin_ = -1;
+};
+
+TEST(MainWindowProgressTextTest, PrefixesChangeAfterFortyAndNinety) {
+  auto format = [](int percent) {
+    return FormatProgressStatus(percent, L"Downloading...", L"Installing...", L"Almost done...");
+  };
+  EXPECT_EQ(L"Downloading... 0%", format(0));
+  EXPECT_EQ(L"Downloading... 40%", format(40));
+  EXPECT_EQ(L"Installing... 41%", format(41));
+  EXPECT_EQ(L"Installing... 90%", format(90));
+  EXPECT_EQ(L"Almost done... 91%", format(91));
+  // Download progress fills 5..40 only.
+  EXPECT_EQ(5, DownloadPercent(0.0f));
+  EXPECT_EQ(22, DownloadPercent(0.5f));
+  EXPECT_EQ(40, DownloadPercent(1.0f));
+}
+
+// The two threads race; whatever the order, the error's dialog is shown
+// exactly once.
+TEST(ErrorHandOverTest, AnErrorTogetherWithInstallIsShownExactlyOnce) {
+  for (int repeat = 0; repeat < 200; ++repeat) {
+    ErrorHandOver hand_over;
+    std::atomic<int> shown{0};
+    std::atomic<bool> go{false};
+    std::thread install_thread([&] {
+      while (!go) {
+      }
+      if (hand_over.ReportError(kInstallErrorDownload))
+        ++shown;
+    });
+    go = true;
+    hand_over.RequestInstall();
+    bool show = false;
+    if (hand_over.TakePendingError(&show) && show)
+      ++shown;
+    install_thread.join();
+    ASSERT_EQ(1, shown.load()) << "repeat " << repeat;
+  }
+  // Before Install nothing is shown; Install then shows the recorded kind.
+  ErrorHandOver early;
+  EXPECT_FALSE(early.ReportError(kInstallErrorSetupExit7));
+  early.RequestInstall();
+  bool show = false;
+  EXPECT_EQ(kInstallErrorSetupExit7, early.TakePendingError(&show));
+  EXPECT_TRUE(show);
+  EXPECT_FALSE(early.ReportError(kInstallErrorSetupExit7));
+  // After the window ended, a late report shows nothing.
+  ErrorHandOver ended;
+  ended.RequestInstall();
+  ended.Close();
+  EXPECT_FALSE(ended.ReportError(kInstallErrorDownload));
+}
+
+TEST_F(MainWindowTest, InstallShowsProgressFromZeroAndFollowsTheInstaller) {
+  HANDLE setup_started = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE finish = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  Open([&](const ScriptedInstaller::Context& context) {
+    if (!WaitFor(context.release, context.stop))
+      return;
+    for (float fraction : {0.0f, 0.5f, 0.5f, 1.0f})
+      context.delegate->OnDownloadProgress(fraction);
+    context.delegate->SetProgress(40);
+    context.delegate->DisableCancel();
+    ::SetEvent(setup_started);
+    if (WaitFor(finish, context.stop))
+      context.delegate->OnInstallFinished(true);
+  });
+  EXPECT_TRUE(Visible(kInstallButtonId));
+  EXPECT_TRUE(Visible(kStatisticsCheckboxId));
+  EXPECT_FALSE(Exists(kProgressBarId) && Visible(kProgressBarId));
+  RECT window_rect;
+  ::GetWindowRect(driver_.window(), &window_rect);
+  test::CaptureScreenForCurrentTest(window_rect, "welcome");
+  ASSERT_TRUE(driver_.ClickControl(kInstallButtonId));
+  ASSERT_TRUE(driver_.WaitForControl(kProgressBarId));
+  ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(setup_started, 30000));
+  ASSERT_TRUE(test::PumpUntil([&] { return driver_.StatusText() == L"Downloading... 40%"; }));
+  // The welcome controls are gone, and so is the Cancel button once setup
+  // runs (its removal was handed to the window's thread after the 40).
+  EXPECT_FALSE(Exists(kInstallButtonId));
+  EXPECT_FALSE(Exists(kStatisticsCheckboxId));
+  EXPECT_TRUE(test::PumpUntil([&] { return !Exists(kCancelButtonId); }));
+  EXPECT_TRUE(Visible(kCollapseButtonId));
+  EXPECT_EQ(L"Downloading... 40%", driver_.StatusText());
+  // Normal state and the start, then each percent shown, once: the repeated
+  // 22 and the 40 from both the download and setup's start cause no update.
+  EXPECT_THAT(RecordingTaskbar::Calls(),
+              ElementsAre("state 2", "value 0/100", "value 0/100", "value 5/100",
+                          "value 22/100", "value 40/100"));
+
+  ShowPercent(41);
+  EXPECT_EQ(L"Installing... 41%", driver_.StatusText());
+  ShowPercent(90);
+  EXPECT_EQ(L"Installing... 90%", driver_.StatusText());
+  ShowPercent(91);
+  EXPECT_EQ(L"Almost done... 91%", driver_.StatusText());
+  // Out of range: logged and ignored.
+  ShowPercent(101, 92);
+  EXPECT_EQ(L"Almost done... 92%", driver_.StatusText());
+  EXPECT_THAT(Log(), HasSubstr("ERROR: Progress update out of range ignored: 101"));
+
+  ::SetEvent(finish);
+  EXPECT_EQ(1, Result());
+  ::CloseHandle(setup_started);
+  ::CloseHandle(finish);
+}
+
+TEST_F(MainWindowTest, RightAfterInstallTheStatusSaysZeroPercent) {
+  // The installer stays quiet after the release: only the window's own 0.
+  Open([](const ScriptedInstaller::Context& context) { WaitFor(context.stop, context.stop); });
+  ASSERT_TRUE(driver_.ClickControl(kInstallButtonId));
+  ASSERT_TRUE(driver_.WaitForControl(kProgressBarId));
+  ASSERT_TRUE(test::PumpUntil([&] { return !driver_.StatusText().empty(); }));
+  EXPECT_EQ(L"Downloading... 0%", driver_.StatusText());
+  driver_.ClickControl(kCloseButtonId);
+  EXPECT_EQ(kCloseButtonId, Result());
+}
+
+TEST_F(MainWindowTest, AnErrorOnTheWelcomeScreenWaitsForInstall) {
+  HANDLE reported = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  Open([&](const ScriptedInstaller::Context& context) {
+    context.delegate->OnInstallError(kInstallErrorDownload);
+    ::SetEvent(reported);
+    WaitFor(context.stop, context.stop);
+  });
+  ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(reported, 30000));
+  // Nothing is shown until the user presses Install.
+  EXPECT_FALSE(driver_.WaitForOtherDialog(500));
+  EXPECT_TRUE(::IsWindowVisible(driver_.window()));
+  ASSERT_TRUE(driver_.ClickControl(kInstallButtonId));
+  HWND dialog = driver_.WaitForOtherDialog();
+  ASSERT_TRUE(dialog);
+  // The error comes instead of the progress screen.
+  EXPECT_FALSE(::IsWindowVisible(driver_.window()));
+  EXPECT_FALSE(Exists(kProgressBarId) && Visible(kProgressBarId));
+  ASSERT_TRUE(driver_.ClickControl(IDOK, dialog));
+  EXPECT_EQ(1, Result());
+  ::CloseHandle(reported);
+}
+
+TEST_F(MainWindowTest, AnErrorAfterInstallShowsItsDialogFromTheInstallThread) {
+  Open([](const ScriptedInstaller::Context& context) {
+    if (WaitFor(context.release, context.stop))
+      context.delegate->OnInstallError(kInstallErrorSetupExit8);
+  });
+  ASSERT_TRUE(driver_.ClickControl(kInstallButtonId));
+  HWND dialog = driver_.WaitForOtherDialog();
+  ASSERT_TRUE(dialog);
+  ASSERT_TRUE(driver_.ClickControl(IDOK, dialog));
+  EXPECT_EQ(1, Result());
+}
+
+TEST_F(MainWindowTest, CloseWindowWithAHungInstallerLogsTheTimeOutAndEndsWithOne) {
+  Open([](const ScriptedInstaller::Context& context) {
+    // Ignores the stop event for longer than the window waits.
+    ::Sleep(3000);
+  });
+  ASSERT_TRUE(driver_.PostRegistered(kCloseWindowMessageName));
+  EXPECT_EQ(1, Result());
+  EXPECT_THAT(Log(), HasSubstr("INFO: --> Installer > MainWindow::OnCloseWindow"));
+  EXPECT_THAT(Log(),
+              HasSubstr("ERROR: --> Installer > MainWindow::OnCloseWindow: WaitForInstallAsync "
+                        "timeout"));
+}
+
+TEST_F(MainWindowTest, NoticesOfANewerVersionHideTheWindowAndEndWithOne) {
+  for (const wchar_t* name : {kHigherVersionExistMessageName, kCorpHigherVersionExistMessageName}) {
+    ended_ = false;
+    Open([](const ScriptedInstaller::Context& context) { WaitFor(context.stop, context.stop); });
+    ASSERT_TRUE(driver_.PostRegistered(name));
+    HWND notice = driver_.WaitForOtherDialog();
+    ASSERT_TRUE(notice) << name;
+    EXPECT_FALSE(::IsWindowVisible(driver_.window()));
+    // A second notice while this one is open is logged and dropped.
+    ASSERT_TRUE(driver_.PostRegistered(kHigherVersionExistMessageName));
+    ASSERT_TRUE(test::PumpUntil([&] {
+      return Log().find("ERROR: Notice 0 from setup dropped: another notice is open") !=
+             std::string::npos;
+    }));
+    ASSERT_TRUE(driver_.ClickControl(IDOK, notice));
+    EXPECT_EQ(1, Result()) << name;
+    EXPECT_FALSE(driver_.WaitForOtherDialog(300));
+  }
+}
+
+TEST_F(MainWindowTest, TheCorporateNoticeAnswersOneOnlyForItsPrimaryButton) {
+  Open([](const ScriptedInstaller::Context& context) { WaitFor(context.stop, context.stop); });
+  for (int button : {IDOK, static_cast<int>(kCancelButtonId), 0}) {
+    LRESULT answer = -1;
+    std::thread setup([&] {
+      EXPECT_TRUE(driver_.SendRegistered(kCorpBrowserExistsMessageName, &answer));
+    });
+    HWND notice = driver_.WaitForOtherDialog();
+    ASSERT_TRUE(notice);
+    // The window stays as it is behind the notice.
+    EXPECT_TRUE(::IsWindowVisible(driver_.window()));
+    if (button)
+      EXPECT_TRUE(driver_.ClickControl(button, notice));
+    else
+      EXPECT_TRUE(driver_.PressKey(VK_ESCAPE, notice));
+    setup.join();
+    EXPECT_EQ(button == IDOK ? 1 : 0, answer) << button;
+  }
+  driver_.ClickControl(kCloseButtonId);
+  EXPECT_EQ(kCloseButtonId, Result());
+}
+
+TEST_F(MainWindowTest, CloseAndSystemCloseOnTheWelcomeScreen) {
+  Open([](const ScriptedInstaller::Context& context) { WaitFor(context.stop, context.stop); });
+  ::PostMessageW(driver_.window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_EQ(2, Result());
+  ended_ = false;
+  Open([](const ScriptedInstaller::Context& context) { WaitFor(context.stop, context.stop); });
+  ASSERT_TRUE(driver_.PressKey(VK_ESCAPE));
+  EXPECT_EQ(kCloseButtonId, Result());
+}
+
+TEST_F(MainWindowTest, TheDefaultBrowserChoiceIsHiddenOnWindowsEightAndWhenFixed) {
+  struct Case {
+    DWORD major, minor;
+    const char* def;
+    bool shown;
+  };
+  for (const Case& c : {Case{10, 0, nullptr, true}, Case{6, 2, nullptr, false},
+                        Case{6, 3, nullptr, false}, Case{10, 0, "1", false}}) {
+    facts_.SetWindowsVersion(c.major, c.minor, c.major == 10 ? 19045 : 9600);
+    params_.values.clear();
+    if (c.def)
+      params_.values["def"] = c.def;
+    ended_ = false;
+    Open([](const ScriptedInstaller::Context& context) { WaitFor(context.stop, context.stop); });
+    EXPECT_EQ(c.shown, Visible(kDefaultBrowserCheckboxId)) << c.major << "." << c.minor;
+    EXPECT_TRUE(Visible(kStatisticsCheckboxId));
+    EXPECT_TRUE(Visible(kPrivacyLinkId));
+    driver_.ClickControl(kCloseButtonId);
+    EXPECT_EQ(kCloseButtonId, Result());
+  }
+}
+
+TEST_F(MainWindowTest, AFixedStatisticsChoiceRemovesItsCheckboxAndLink) {
+  params_.values["stat"] = "1";
+  Open([](const ScriptedInstaller::Context& context) { WaitFor(context.stop, context.stop); });
+  EXPECT_FALSE(Visible(kStatisticsCheckboxId));
+  EXPECT_FALSE(Visible(kPrivacyLinkId));
+  EXPECT_TRUE(Visible(kDefaultBrowserCheckboxId));
+  driver_.ClickControl(kCloseButtonId);
+  EXPECT_EQ(kCloseButtonId, Result());
+}
+
+TEST_F(MainWindowTest, TheShortcutCheckboxIsNeverShownAndPinsOnlyInTrialStatesZeroAndTwo) {
+  for (int state : {0, 1, 2, 3}) {
+    params_.values["nrpin"] = std::to_string(state);
+    ended_ = false;
+    Open([](const ScriptedInstaller::Context& context) { WaitFor(context.stop, context.stop); });
+    EXPECT_FALSE(Visible(kShortcutCheckboxId)) << state;
+    ASSERT_TRUE(driver_.ClickControl(kInstallButtonId));
+    ASSERT_TRUE(driver_.WaitForControl(kProgressBarId));
+    driver_.ClickControl(kCloseButtonId);
+    EXPECT_EQ(kCloseButtonId, Result());
+    EXPECT_EQ(state == 0 || state == 2 ? 1 : 0, installer_nrpin_) << state;
+  }
+}
+
+TEST_F(MainWindowTest, WithTheWelcomeScreenSkippedAnErrorWaitsForEnter) {
+  params_.values = {{"first", "1"}, {"def", "2"}, {"stat", "1"}};
+  HANDLE reported = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  Open([&](const ScriptedInstaller::Context& context) {
+    WaitFor(context.release, context.stop);
+    context.delegate->OnInstallError(kInstallErrorDownload);
+    ::SetEvent(reported);
+    // Finishing does not end a window on which Install was never pressed.
+    context.delegate->OnInstallFinished(true);
+    WaitFor(context.stop, context.stop);
+  });
+  // The progress screen comes at once, with the title kept.
+  EXPECT_TRUE(Visible(kProgressBarId));
+  EXPECT_FALSE(Exists(kInstallButtonId));
+  EXPECT_TRUE(Visible(kTitleId));
+  ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(reported, 30000));
+  EXPECT_FALSE(driver_.WaitForOtherDialog(500));
+  ASSERT_TRUE(driver_.PressKey(VK_RETURN));
+  HWND dialog = driver_.WaitForOtherDialog();
+  ASSERT_TRUE(dialog);
+  ASSERT_TRUE(driver_.ClickControl(IDOK, dialog));
+  EXPECT_EQ(1, Result());
+  ::CloseHandle(reported);
+}
+
+}  // namespace
+}  // namespace lite_installer

@@ -1,0 +1,185 @@
+// Windowed installations of lite_installer_local.exe: the real window,
+// pressed with real input, against the loopback services and the signed
+// fake setup; screenshots of both screens at 100 % and 200 %.
+
+#include <windows.h>
+
+#include <string>
+
+#include "base/json.h"
+#include "gmock/gmock.h"
+#include "gtest/gtest.h"
+#include "test/e2e/e2e_support.h"
+#include "test/support/installer_window_driver.h"
+#include "test/support/screen_capture.h"
+#include "test/support/stat_request.h"
+#include "test/support/test_support.h"
+#include "test/support/ui_input.h"
+
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+constexpr int kInstallButtonId = 1;
+constexpr int kCloseButtonId = 213;
+constexpr int kProgressBarId = 215;
+constexpr int kStatusLineId = 224;
+
+class WindowedInstallE2ETest : public e2e::LocalInstallTest {
+ protected:
+  // Starts a windowed run and waits for its window.
+  void Start(const std::wstring& switches) {
+    process_ = e2e::StartInstaller(L"lite_installer_local.exe",
+                                   switches + L" \"--fake-setup-report=" + Report() + L"\"",
+                                   dir_.path());
+    driver_ = test::InstallerWindowDriver(process_.pid());
+    ASSERT_TRUE(driver_.WaitForWindow(90000)) << Log();
+  }
+  // The run's full exit code (0xDEAD when it did not end in time).
+  DWORD ExitCode() {
+    if (!process_.WaitPumpingMessages(e2e::kRunTimeoutMs)) {
+      process_.Terminate();
+      return 0xDEAD;
+    }
+    return process_.exit_code();
+  }
+  // Presses Install and waits for the progress screen.
+  void Install() {
+    ASSERT_TRUE(driver_.ClickControl(kInstallButtonId));
+    ASSERT_TRUE(driver_.WaitForControl(kProgressBarId)) << Log();
+  }
+
+  test::ChildProcess process_;
+  test::InstallerWindowDriver driver_{0};
+};
+
+TEST_F(WindowedInstallE2ETest, InstallRunsSetupWithTheWindowAndEndsWithItsCode) {
+  ServeArchive(L"fake_setup_signed.exe");
+  Start(L"--do-not-launch-browser");
+  Install();
+  EXPECT_EQ(0u, ExitCode()) << Log();
+  std::optional<base::Json> report = SetupReport();
+  ASSERT_TRUE(report.has_value()) << Log();
+  // Setup was told the window to report to.
+  EXPECT_EQ(std::to_string(reinterpret_cast<uintptr_t>(driver_.window())),
+            (*report)["switches"]["progress-window"]);
+  EXPECT_THAT(Log(), HasSubstr("INFO: Installer exit with code: 0 ("));
+  // Pressing Install was counted, with the checkboxes as the user left them.
+  bool counted = false;
+  for (const test::StatRequest& request : test::WaitForStatRequests(*services_, 64, 3000)) {
+    if (request.Get("action") == "install_browser_button_clicked")
+      counted = true;
+  }
+  EXPECT_TRUE(counted);
+}
+
+TEST_F(WindowedInstallE2ETest, TheRunLastsAsLongAsTheBrowsersMessageWindow) {
+  ServeArchive(L"fake_setup_signed.exe");
+  Start(L"--fake-setup-browser-ms=4000");
+  Install();
+  EXPECT_EQ(0u, ExitCode()) << Log();
+  std::optional<base::Json> report = SetupReport();
+  ASSERT_TRUE(report.has_value()) << Log();
+  const int64_t browser_pid = (*report)["browser_process_id"].get<int64_t>();
+  ASSERT_NE(0, browser_pid);
+  // The browser's window was gone before the installer ended.
+  HANDLE browser = ::OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(browser_pid));
+  if (browser) {
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(browser, 0));
+    ::CloseHandle(browser);
+  }
+}
+
+TEST_F(WindowedInstallE2ETest, FailuresShowTheErrorDialogAndEndWithTheirCodes) {
+  struct Case {
+    const wchar_t* archive;
+    const wchar_t* switches;
+    DWORD code;
+  };
+  for (const Case& c : {Case{L"fake_setup_signed.exe", L"--fake-setup-exit-code=7", 7},
+                        Case{L"fake_setup_signed.exe", L"--fake-setup-exit-code=8", 8},
+                        Case{L"fake_setup.exe", L"", 402}}) {
+    services_->Reset();
+    ASSERT_TRUE(services_->AddRule(kReportPath, R"({"text": "ok"})"));
+    ServeArchive(c.archive);
+    Start(c.switches);
+    Install();
+    HWND dialog = driver_.WaitForOtherDialog(60000);
+    ASSERT_TRUE(dialog) << Log();
+    EXPECT_FALSE(::IsWindowVisible(driver_.window()));
+    ASSERT_TRUE(driver_.ClickControl(IDOK, dialog));
+    EXPECT_EQ(c.code, ExitCode()) << c.switches << Log();
+  }
+}
+
+TEST_F(WindowedInstallE2ETest, CloseOrAltF4OnTheWelcomeScreenCancels) {
+  ServeArchive(L"fake_setup_signed.exe");
+  Start(L"");
+  ASSERT_TRUE(driver_.ClickControl(kCloseButtonId));
+  EXPECT_EQ(500u, ExitCode());
+  EXPECT_THAT(Log(), HasSubstr("INFO: User cancelled installation."));
+
+  Start(L"");
+  ASSERT_TRUE(test::BringToForeground(driver_.window()));
+  INPUT keys[4] = {};
+  for (INPUT& key : keys)
+    key.type = INPUT_KEYBOARD;
+  keys[0].ki.wVk = VK_MENU;
+  keys[1].ki.wVk = VK_F4;
+  keys[2].ki.wVk = VK_F4;
+  keys[2].ki.dwFlags = KEYEVENTF_KEYUP;
+  keys[3].ki.wVk = VK_MENU;
+  keys[3].ki.dwFlags = KEYEVENTF_KEYUP;
+  ASSERT_EQ(4u, ::SendInput(4, keys, sizeof(INPUT)));
+  EXPECT_EQ(500u, ExitCode());
+}
+
+// Both screens as a user sees them, at 100 % and 200 %: the window has the
+// design size times the factor, the progress bar and status line sit at
+// their places, and the status line says how far the download got.
+TEST_F(WindowedInstallE2ETest, ScreensAtOneAndTwoTimesScale) {
+  const int screen_width = ::GetSystemMetrics(SM_CXSCREEN);
+  const int screen_height = ::GetSystemMetrics(SM_CYSCREEN);
+  for (int scale : {1, 2}) {
+    ASSERT_LE(802 * scale, screen_width);
+    ASSERT_LE(430 * scale, screen_height);
+    // A download slow enough for the progress screen to be looked at.
+    ServeArchive(L"fake_setup_signed.exe", "\"trickle\": 4096, \"trickle_ms\": 200");
+    Start(L"--force-device-scale-factor=" + std::to_wstring(scale));
+    RECT window;
+    ASSERT_TRUE(::GetWindowRect(driver_.window(), &window));
+    EXPECT_EQ(802 * scale, window.right - window.left);
+    EXPECT_EQ(430 * scale, window.bottom - window.top);
+    // Centred on the screen's work area.
+    EXPECT_NEAR((screen_width - 802 * scale) / 2, window.left, 2);
+    const test::Pixels welcome =
+        test::CaptureScreenForCurrentTest(window, "welcome_" + std::to_string(scale * 100));
+    ASSERT_FALSE(welcome.empty());
+    // The Install button's cell colour at its place.
+    const POINT install = {61 * scale + 20, 333 * scale + 10};
+    EXPECT_EQ(RGB(0x3b, 0x4b, 0xd8), test::ToColorRef(welcome.At(install.x, install.y)));
+
+    Install();
+    test::PumpUntil([&] { return driver_.StatusText().find(L'%') != std::wstring::npos; });
+    const RECT bar = driver_.ControlRect(kProgressBarId);
+    EXPECT_EQ(61 * scale, bar.left);
+    EXPECT_EQ(358 * scale, bar.top);
+    EXPECT_EQ(454 * scale, bar.right);
+    EXPECT_EQ(363 * scale, bar.bottom);
+    const RECT status = driver_.ControlRect(kStatusLineId);
+    EXPECT_EQ(61 * scale, status.left);
+    EXPECT_EQ(372 * scale, status.top);
+    EXPECT_THAT(driver_.StatusText(), StartsWith(L"Downloading... "));
+    const test::Pixels progress =
+        test::CaptureScreenForCurrentTest(window, "progress_" + std::to_string(scale * 100));
+    ASSERT_FALSE(progress.empty());
+    // The bar's empty part at its right end.
+    EXPECT_EQ(RGB(0xc9, 0xcf, 0xe0),
+              test::ToColorRef(progress.At(bar.right - 2, (bar.top + bar.bottom) / 2)));
+    ASSERT_TRUE(driver_.ClickControl(kCloseButtonId));
+    EXPECT_EQ(500u, ExitCode());
+  }
+}
+
+}  // namespace
