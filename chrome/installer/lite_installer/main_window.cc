@@ -133,6 +133,10 @@ MainWindow::~MainWindow() {
   shortcut_checkbox_.reset();
   taskbar_.reset();
   Detach();
+  for (HICON icon : {big_icon_, small_icon_}) {
+    if (icon)
+      ::DestroyIcon(icon);
+  }
 }
 
 void MainWindow::StartInstaller() {
@@ -332,13 +336,14 @@ bool MainWindow::OnInitDialog() {
 
   HMODULE module = ::GetModuleHandleW(nullptr);
   auto load_icon = [&](int width_metric, int height_metric) {
-    return ::LoadImageW(module, MAKEINTRESOURCEW(kMainWindowIconId), IMAGE_ICON,
-                        ::GetSystemMetrics(width_metric), ::GetSystemMetrics(height_metric), 0);
+    return static_cast<HICON>(::LoadImageW(module, MAKEINTRESOURCEW(kMainWindowIconId),
+                                           IMAGE_ICON, ::GetSystemMetrics(width_metric),
+                                           ::GetSystemMetrics(height_metric), 0));
   };
-  ::SendMessageW(hwnd_, WM_SETICON, ICON_BIG,
-                 reinterpret_cast<LPARAM>(load_icon(SM_CXICON, SM_CYICON)));
-  ::SendMessageW(hwnd_, WM_SETICON, ICON_SMALL,
-                 reinterpret_cast<LPARAM>(load_icon(SM_CXSMICON, SM_CYSMICON)));
+  big_icon_ = load_icon(SM_CXICON, SM_CYICON);
+  small_icon_ = load_icon(SM_CXSMICON, SM_CYSMICON);
+  ::SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big_icon_));
+  ::SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon_));
 
   title_font_.reset(theme_->CreateTitleFont());
   CreateExtraFonts();

@@ -256,6 +256,9 @@ class MainWindow : public WindowObject, public Installer::Delegate {
   std::shared_ptr<WindowLayout> layout_;
   std::unique_ptr<WindowTheme> theme_;
   uint8_t interactive_;
+  // The window's icons (WM_SETICON leaves them to their owner).
+  HICON big_icon_ = nullptr;
+  HICON small_icon_ = nullptr;
   // Set once the dialog has ended: the install thread's reports, which may
   // come until the installer is stopped, have no window any more.
   std::atomic<bool> ended_{false};

@@ -210,6 +210,7 @@ std::unique_ptr<NoticeDialog> CreateCancelConfirmation(LANGID language_id) {
 }
 
 void HandleInstallCommand(MainWindow* window) {
+  LogProvisionalOnce("The Install command without the elevated copy");
   window->hand_over().RequestInstall();
   if (!window->progress_active()) {
     if (Installer* installer = window->installer()) {
@@ -259,6 +260,7 @@ void HandleSystemCommand(MainWindow* window, WPARAM command) {
 }
 
 void HandleCheckboxCommand(MainWindow* window, int id) {
+  LogProvisionalOnce("Checkbox clicks");
   LinkCheckbox* checkbox = id == kDefaultBrowserCheckboxId ? window->default_checkbox()
                            : id == kStatisticsCheckboxId   ? window->stats_checkbox()
                                                            : window->shortcut_checkbox();
@@ -272,6 +274,7 @@ void HandleCheckboxCommand(MainWindow* window, int id) {
 }
 
 void HandleCollapseCommand(MainWindow* window) {
+  LogProvisionalOnce("Collapse without the shadow");
   if (Installer* installer = window->installer())
     installer->SendClickedButtonEvent(L"minimize");
   ::ShowWindow(window->hwnd(), SW_MINIMIZE);
