@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks that the built installer is a 32-bit GUI executable that imports
-# nothing but system DLLs (no MinGW runtime DLLs) and, with --max-size, that
-# it is no larger than its size budget.
+# nothing but system DLLs (no MinGW runtime DLLs), holds no loopback origin
+# and no crash test trigger and, with --max-size, that it is no larger than
+# its size budget.
 #   check_binary.sh [--max-size BYTES] EXE
 set -euo pipefail
 max_size=""
@@ -29,6 +30,12 @@ done < <(i686-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ {print $3}')
 loopback="$( { strings -a "$exe"; strings -a -e l "$exe"; } | grep -iE 'localhost|127\.0\.0\.1|\[::1\]' | head -3 || true)"
 if [ -n "$loopback" ]; then
   echo "FAIL: $exe holds a loopback origin: $loopback"
+  status=1
+fi
+# Nor the crash trigger of the test program (lite_installer_local.exe).
+trigger="$( { strings -a "$exe"; strings -a -e l "$exe"; } | grep -F 'lite-crash-test' | head -1 || true)"
+if [ -n "$trigger" ]; then
+  echo "FAIL: $exe holds the crash test trigger: $trigger"
   status=1
 fi
 size="$(stat -c %s "$exe")"

@@ -10,20 +10,25 @@
 
 namespace e2e {
 
-test::ChildProcess StartInstaller(const std::wstring& exe,
-                                  const std::wstring& switches,
-                                  const std::wstring& temp_dir) {
+test::ChildProcess StartInstaller(
+    const std::wstring& exe,
+    const std::wstring& switches,
+    const std::wstring& temp_dir,
+    const std::map<std::wstring, std::wstring>& env) {
+  std::map<std::wstring, std::wstring> all = env;
+  all[L"TMP"] = temp_dir;
+  all[L"TEMP"] = temp_dir;
   test::ChildProcess process;
   EXPECT_TRUE(process.Start(
-      L"\"" + test::ExecutableDir() + L"\\" + exe + L"\" " + switches,
-      {{L"TMP", temp_dir}, {L"TEMP", temp_dir}}));
+      L"\"" + test::ExecutableDir() + L"\\" + exe + L"\" " + switches, all));
   return process;
 }
 
 DWORD RunInstaller(const std::wstring& exe,
                    const std::wstring& switches,
-                   const std::wstring& temp_dir) {
-  test::ChildProcess process = StartInstaller(exe, switches, temp_dir);
+                   const std::wstring& temp_dir,
+                   const std::map<std::wstring, std::wstring>& env) {
+  test::ChildProcess process = StartInstaller(exe, switches, temp_dir, env);
   const bool ended = process.Wait(kRunTimeoutMs);
   EXPECT_TRUE(ended);
   return ended ? process.exit_code() : 0xDEAD;
@@ -75,10 +80,11 @@ void LocalInstallTest::ServeArchive(const std::wstring& file,
           (extra.empty() ? "" : ", " + extra) + "}"));
 }
 
-DWORD LocalInstallTest::Run(const std::wstring& switches) {
+DWORD LocalInstallTest::Run(const std::wstring& switches,
+                            const std::map<std::wstring, std::wstring>& env) {
   return RunInstaller(L"lite_installer_local.exe",
                       switches + L" \"--fake-setup-report=" + Report() + L"\"",
-                      dir_.path());
+                      dir_.path(), env);
 }
 
 std::optional<base::Json> LocalInstallTest::SetupReport() const {

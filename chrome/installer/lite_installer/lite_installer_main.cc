@@ -16,11 +16,13 @@
 #include "chrome/installer/lite_installer/installer_options.h"
 #include "chrome/installer/lite_installer/lite_installer_helpers.h"
 #include "chrome/installer/lite_installer/pending_subsystems.h"
+#include "chrome/installer/lite_installer/service_origins.h"
 #include "chrome/installer/lite_installer/shared_data.h"
 #include "chrome/installer/lite_installer/single_instance.h"
 #include "chrome/installer/lite_installer/startup.h"
 #include "chrome/installer/norvel/util/application_association_registration_internal.h"
 #include "chrome/installer/norvel/util/disk_space.h"
+#include "crash/scoped_crash_reporter.h"
 #include "logging/file_logger.h"
 
 using lite_installer::SecureEnvironmentResult;
@@ -72,7 +74,7 @@ Configuration LoadConfiguration(const lite_installer::InstallerOptions& options,
   return config;
 }
 
-void AnnotateCrashReports(lite_installer::PendingCrashReporter* crash_reporter,
+void AnnotateCrashReports(crashpad::ScopedCrashReporter* crash_reporter,
                           const Configuration& config) {
   for (const auto& [key, value] : config.distrib_info->params())
     crash_reporter->SetAnnotation(key, value);
@@ -82,9 +84,9 @@ void AnnotateCrashReports(lite_installer::PendingCrashReporter* crash_reporter,
 }
 
 // The crash reporter of this run, armed before the log exists.
-std::unique_ptr<lite_installer::PendingCrashReporter> ArmCrashReporter() {
-  auto crash_reporter =
-      std::make_unique<lite_installer::PendingCrashReporter>();
+std::unique_ptr<crashpad::ScopedCrashReporter> ArmCrashReporter() {
+  auto crash_reporter = std::make_unique<crashpad::ScopedCrashReporter>(
+      lite_installer::kServiceOrigins.crash);
   crash_reporter->SetAnnotation("ptype", "installer");
   return crash_reporter;
 }
@@ -148,7 +150,7 @@ extern "C" int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
   int secure_exit_code = 0;
   const SecureEnvironmentResult secure_result =
       PendingEnsureSecureEnvironment(&secure_exit_code);
-  const std::unique_ptr<PendingCrashReporter> crash_reporter =
+  const std::unique_ptr<crashpad::ScopedCrashReporter> crash_reporter =
       ArmCrashReporter();
   InstallFileLogger();
   LOG(INFO) << "-------------------------------------- Start install.";
@@ -190,6 +192,8 @@ extern "C" int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
   const Configuration config = LoadConfiguration(options, temp_dir);
   const int windows_version = base::GetWindowsVersionClass();
   AnnotateCrashReports(crash_reporter.get(), config);
+  if (g_after_crash_annotations_for_testing)
+    g_after_crash_annotations_for_testing();
   if (deployment::IsFullInstaller && windows_version < base::kWin7)
     return kExitWindowsTooOld;
 

@@ -9,11 +9,6 @@ SecureEnvironmentResult PendingEnsureSecureEnvironment(int* exit_code) {
   return SecureEnvironmentResult::kCantFindSecure;
 }
 
-void PendingCrashReporter::SetAnnotation(const std::string& key,
-                                         const std::string& value) {
-  LOG(INFO) << "Crash reporter is not built yet; annotation dropped: " << key;
-}
-
 int PendingExecuteAsAdmin() {
   LOG(INFO) << "Elevated installation is not built yet; nothing was run.";
   return kExitElevatedFailure;

@@ -25,12 +25,6 @@ enum class SecureEnvironmentResult : int {
 // environment was found. Runs before the logger exists, so it logs nothing.
 SecureEnvironmentResult PendingEnsureSecureEnvironment(int* exit_code);
 
-// The crash reporter is not built: annotations are dropped with a line.
-class PendingCrashReporter {
- public:
-  void SetAnnotation(const std::string& key, const std::string& value);
-};
-
 // The elevated copy is not built: fails.
 int PendingExecuteAsAdmin();
 
