@@ -102,6 +102,16 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 if [ "$LITE_ARCH" = x86 ]; then
   mapfile -t missing < <(missing_of "${I386_PACKAGES[@]}")
+  # A failed i386 install is remembered for an hour: the mirror state that
+  # broke it rarely heals within minutes, and every later run would pay the
+  # retries again (about two minutes) for the same answer.
+  i386_failed_mark="$CACHE_ROOT/i386-packages-failed"
+  if [ ${#missing[@]} -gt 0 ] && [ -n "$(find "$i386_failed_mark" -mmin -60 2>/dev/null)" ]; then
+    echo "bootstrap: warning: the i386 packages (${missing[*]}) could not be installed $(( ($(date +%s) - $(stat -c %Y "$i386_failed_mark")) / 60 )) min ago; using the 64-bit build (remove $i386_failed_mark to retry now)" >&2
+    LITE_ARCH=x64
+    LITE_ARCH_REASON="the i386 packages (${missing[*]}) could not be installed (remembered)"
+    missing=()
+  fi
   if [ ${#missing[@]} -gt 0 ]; then
     log "installing: ${missing[*]}"
     i386_ok=1
@@ -113,6 +123,7 @@ if [ "$LITE_ARCH" = x86 ]; then
     [ "$i386_ok" = 1 ] && apt_install "${missing[@]}" || i386_ok=0
     if [ "$i386_ok" = 0 ]; then
       echo "bootstrap: warning: the i386 packages (${missing[*]}) cannot be installed; using the 64-bit build" >&2
+      mkdir -p "$CACHE_ROOT" && touch "$i386_failed_mark"
       LITE_ARCH=x64
       LITE_ARCH_REASON="the i386 packages (${missing[*]}) could not be installed"
     fi

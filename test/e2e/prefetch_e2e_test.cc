@@ -236,8 +236,10 @@ TEST_F(PrefetchE2ETest, AStalledPrefetchServerDoesNotHoldTheExit) {
   ASSERT_TRUE(services_->AddRule(
       std::string(kWallpapersPath) + "stall",
       R"({"size": 5000000, "stall_after": 40000, "stall": 50})"));
+  // Setup runs long enough for the tasks to reach the stalled download (they
+  // fetch the seeds first); otherwise the stop would find them before it.
   EXPECT_EQ(0u, Run(L"--silent --brand-name=wallpapers "
-                    L"--distr-info-params=pwexp=stall"));
+                    L"--distr-info-params=pwexp=stall --fake-setup-sleep-ms=3000"));
   FILETIME exited;
   ::GetSystemTimeAsFileTime(&exited);
   ASSERT_TRUE(SetupReport().has_value()) << Log();

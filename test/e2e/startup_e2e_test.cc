@@ -98,6 +98,16 @@ TEST_F(StartupE2ETest, SecondInteractiveInstanceRaisesTheFirstAndExits600) {
   // front again.
   EXPECT_TRUE(first.IsRunning());
   EXPECT_TRUE(::IsWindow(first_window));
+  // The display tells Wine of the change asynchronously, through this
+  // thread's queue (it owns `other`): pump while waiting for it.
+  const DWORD raised_by = ::GetTickCount() + 3000;
+  while (::GetForegroundWindow() != first_window &&
+         static_cast<LONG>(raised_by - ::GetTickCount()) > 0) {
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+      ::DispatchMessageW(&msg);
+    ::Sleep(10);
+  }
   EXPECT_EQ(first_window, ::GetForegroundWindow());
   ::DestroyWindow(other);
 

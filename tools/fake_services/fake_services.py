@@ -682,6 +682,10 @@ def main():
     state.stop.set()
     for s in servers:
         s.shutdown()
+    # The plain HTTP listener closes last: a test process takes its refusal
+    # as the sign that every port of this server is free again (a suite that
+    # starts the next server on the same fixed HTTPS port relies on it).
+    for s in reversed(servers):
         s.server_close()
     log("stopped after", state.handled, "requests")
     sys.stderr.flush()
