@@ -9,6 +9,7 @@ set(LITE_LAYERS
   "norvel_util=chrome/installer/norvel/util"
   "norvel_network=chrome/installer/norvel/util/network"
   "norvel_trust=chrome/installer/norvel/util/trust"
+  "norvel_stats=chrome/installer/norvel/util/statistics"
   "brand=brand"
   "lite_installer_lib=chrome/installer/lite_installer")
 

@@ -3,7 +3,8 @@
 # against the bundled loopback services: lite_installer_local.exe (the
 # installer built with its download URL on https://localhost) downloads the
 # signed fake setup program as browser-setup.arc, verifies its publisher and
-# runs it. Prints the exit code, the command line setup received and the log.
+# runs it. Prints the exit code, the command line setup received, the
+# requests and statistics events the services received, and the log.
 # Where this machine cannot execute 32-bit code, the demo runs the x86-64
 # build of the same sources (tools/build_arch.sh; LITE_ARCH forces one).
 set -euo pipefail
@@ -60,6 +61,28 @@ curl -sf "http://127.0.0.1:$http_port/_control/requests" | /usr/bin/python3 -c '
 import json, sys
 for r in json.load(sys.stdin):
     print("  %s %s %s -> %s, %s bytes" % (r["scheme"].upper(), r["method"], r["path"], r["status"], r["bytes"]))'
+echo "Statistics events the services received:"
+curl -sf "http://127.0.0.1:$http_port/_control/requests" | /usr/bin/python3 -c '
+import json, sys, urllib.parse
+for r in json.load(sys.stdin):
+    path = r["path"]
+    if not path.startswith("/installstats/send/"):
+        continue
+    cid = path.split("/cid=")[1].split("/")[0]
+    kind = path.split("/path=")[1].split("/")[0]
+    variables = {}
+    if "/vars=" in path:
+        for item in path.split("/vars=", 1)[1].rsplit("/*", 1)[0].split(","):
+            name, _, value = item[1:].partition("=")
+            variables[urllib.parse.unquote(name)] = urllib.parse.unquote(value)
+    event = variables.get("action", "")
+    if "stage" in variables:
+        event += "/" + variables["stage"]
+    own = ", ".join("%s=%s" % (k, variables[k]) for k in sorted(variables)
+                    if k in ("dpi", "resolution", "status", "attempt_number",
+                             "downloaded_size", "error", "uac", "new_ver",
+                             "download_time", "setup_time"))
+    print("  %s %s: %s %s" % (cid, kind, event, own))'
 echo "Log file: $demo_dir/lite_installer.log"
 echo "Last lines of the log:"
 tail -n 12 "$demo_dir/lite_installer.log" | sed 's/^/  /'

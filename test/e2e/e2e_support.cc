@@ -113,6 +113,14 @@ std::vector<test::RecordedRequest> LocalInstallTest::RequestsTo(
   return matching;
 }
 
+std::vector<test::RecordedRequest> LocalInstallTest::RequestsButStatistics() {
+  std::vector<test::RecordedRequest> requests = services_->Requests();
+  std::erase_if(requests, [](const test::RecordedRequest& request) {
+    return request.path.rfind("/installstats/", 0) == 0;
+  });
+  return requests;
+}
+
 std::string Sha256Hex(const std::string& bytes) {
   uint8_t digest[base::kSha256Length];
   base::Sha256(bytes.data(), bytes.size(), digest);

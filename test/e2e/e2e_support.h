@@ -81,6 +81,9 @@ class LocalInstallTest : public InstallerRunTest {
   bool ArchiveLeftBehind() const;
   // The requests whose path (with its query) starts with `prefix`.
   std::vector<test::RecordedRequest> RequestsTo(const std::string& prefix);
+  // Every request but the statistics ones, which leave on a thread of their
+  // own and so may arrive after later steps' requests.
+  std::vector<test::RecordedRequest> RequestsButStatistics();
 
   static test::FakeServices* services_;
   static bool started_;

@@ -182,7 +182,7 @@ TEST_F(InstallerDataE2ETest, TheReportIsTheLastRequestAndTimesTheRun) {
                "\"trickle\": " + std::to_string(archive.size() / 8 + 1) +
                    ", \"trickle_ms\": 200");
   EXPECT_EQ(0u, Run(L"--silent --fake-setup-sleep-ms=1500"));
-  const std::vector<test::RecordedRequest> all = services_->Requests();
+  const std::vector<test::RecordedRequest> all = RequestsButStatistics();
   ASSERT_FALSE(all.empty());
   const std::string report = all.back().path;
   EXPECT_THAT(report, test::FullyMatches(

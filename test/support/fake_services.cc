@@ -207,15 +207,18 @@ void FakeServices::Stop() {
   if (owned_ && http_port_) {
     std::string response;
     Control("POST", "/_control/shutdown", "", &response);
-    // The server ends within half a second of the request; wait until its
-    // port no longer answers so that no test outlives it by accident.
+    // The server ends within half a second of the request; wait until
+    // neither port answers, so that no test outlives it by accident and a
+    // server started next can take the same fixed port.
     DWORD start = ::GetTickCount();
-    while (::GetTickCount() - start < 5000) {
-      SOCKET s = ConnectLoopback(http_port_);
-      if (s == INVALID_SOCKET)
-        break;
-      ::closesocket(s);
-      ::Sleep(50);
+    for (uint16_t port : {http_port_, https_port_}) {
+      while (port != 0 && ::GetTickCount() - start < 5000) {
+        SOCKET s = ConnectLoopback(port);
+        if (s == INVALID_SOCKET)
+          break;
+        ::closesocket(s);
+        ::Sleep(50);
+      }
     }
   }
   if (lease_ != ~uintptr_t{0}) {

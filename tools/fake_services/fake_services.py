@@ -28,8 +28,9 @@ How a URL answers is its behaviour, a small dictionary:
 Behaviours come from the query of "/content/<anything>?k=v&..." or from
 rules set through the control endpoints, which match any path (exact path or
 prefix) and so can stand in for product URLs with fixed paths. Later rules
-win; a rule with "times" expires after that many matches. Unmatched paths
-answer 404.
+win; a rule with "times" expires after that many matches. The statistics
+service ("/installstats/send/...") answers 200 with an empty body unless a
+rule says otherwise. Other unmatched paths answer 404.
 
 Control endpoints (never recorded):
     GET  /_control/ping
@@ -76,6 +77,8 @@ import urllib.parse
 import zlib
 
 PATTERN_PERIOD = 251
+# Requests of the statistics service: recorded on arrival, answered 200.
+STATISTICS_PREFIX = "/installstats/send/"
 _BLOCK = bytes(range(PATTERN_PERIOD)) * 256
 # Doubled, so that any offset into the period starts a contiguous slice.
 _PATTERN = _BLOCK + _BLOCK[:PATTERN_PERIOD]
@@ -342,6 +345,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 behaviour = {"text": "ok"}
         if behaviour is None and parsed.path.startswith("/content/"):
             behaviour = behaviour_from_query(parsed.query)
+        if behaviour is None and parsed.path.startswith(STATISTICS_PREFIX):
+            behaviour = {"status": 200}
         if behaviour is None:
             behaviour = {"status": 404, "text": "not found"}
         # Recorded on arrival, so that tests see requests still in progress

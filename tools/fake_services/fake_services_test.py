@@ -122,6 +122,22 @@ class FakeServicesTest(unittest.TestCase):
         self.assertEqual("http://127.0.0.1:%d/content/t" % self.server.port,
                          r.getheader("Location"))
 
+    def test_statistics_answered_and_recorded_when_client_leaves_at_once(self):
+        s = self.server
+        path = "/installstats/send/dtype=stred/pid=457/cid=72992/path=extended_stat/vars=-a=b/*"
+        r, data = s.request("GET", path)
+        self.assertEqual((200, b""), (r.status, data))
+        # The installer closes each request as soon as it has gone out.
+        with socket.create_connection(("127.0.0.1", s.port)) as sock:
+            sock.sendall(("GET %s_2 HTTP/1.1\r\nHost: x\r\n\r\n" % path).encode())
+        deadline = time.monotonic() + 5
+        while time.monotonic() < deadline:
+            if any(r["path"] == path + "_2" for r in s.requests()):
+                break
+            time.sleep(0.05)
+        self.assertIn(path + "_2", [r["path"] for r in s.requests()])
+        self.assertEqual(404, s.request("GET", "/installstats/other")[0].status)
+
 
 BOUNDARY = "---MultipartBoundary-0123456789abcdefghijABCDEFGHIJ01---"
 

@@ -11,7 +11,9 @@
 // finds them while it runs (the installer may delete some when it exits):
 // for every switch whose value is an absolute path, "files" holds whether the
 // file exists, its size, SHA-256 and, for a small file of UTF-8 text, the
-// text itself.
+// text itself. "product_key" holds the string and DWORD values under the
+// browser's product key (HKEY_CURRENT_USER\Software\Norvel\NorvelBrowser)
+// as setup finds them. The program carries a version resource (9.8.7.6).
 
 #include <windows.h>
 
@@ -153,6 +155,45 @@ int64_t UnixTimeMs() {
   return static_cast<int64_t>(units / 10000) - 11644473600000;
 }
 
+// The string and DWORD values of the product key, by name.
+base::Json ProductKeyValues() {
+  base::Json values = base::Json::object();
+  HKEY key = nullptr;
+  if (::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Norvel\\NorvelBrowser", 0,
+                      KEY_READ, &key) != ERROR_SUCCESS) {
+    return values;
+  }
+  for (DWORD index = 0;; ++index) {
+    wchar_t name[16384];
+    DWORD name_length = 16384;
+    DWORD type = 0;
+    DWORD size = 0;
+    if (::RegEnumValueW(key, index, name, &name_length, nullptr, &type,
+                        nullptr, &size) != ERROR_SUCCESS) {
+      break;
+    }
+    std::vector<BYTE> data(size + sizeof(wchar_t));
+    name_length = 16384;
+    if (::RegEnumValueW(key, index, name, &name_length, nullptr, &type,
+                        data.data(), &size) != ERROR_SUCCESS) {
+      continue;
+    }
+    const std::string utf8_name = base::WideToUTF8(std::wstring(name, name_length));
+    if (type == REG_SZ) {
+      std::wstring text(reinterpret_cast<const wchar_t*>(data.data()),
+                        size / sizeof(wchar_t));
+      while (!text.empty() && text.back() == L'\0')
+        text.pop_back();
+      values[utf8_name] = base::WideToUTF8(text);
+    } else if (type == REG_DWORD && size == sizeof(DWORD)) {
+      values[utf8_name] = static_cast<int64_t>(
+          *reinterpret_cast<const DWORD*>(data.data()));
+    }
+  }
+  ::RegCloseKey(key);
+  return values;
+}
+
 }  // namespace
 
 int wmain() {
@@ -180,6 +221,7 @@ int wmain() {
   report["switch_order"] = order;
   report["files"] = std::move(files);
   report["program_size"] = FileSize(line.GetProgram());
+  report["product_key"] = ProductKeyValues();
 
   ::Sleep(NumberSwitch(line, "fake-setup-sleep-ms", 0));
 

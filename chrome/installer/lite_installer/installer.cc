@@ -13,8 +13,10 @@
 #include "chrome/installer/lite_installer/delayed_params.h"
 #include "chrome/installer/lite_installer/lite_installer_helpers.h"
 #include "chrome/installer/lite_installer/monotonic_time.h"
+#include "chrome/installer/lite_installer/service_origins.h"
 #include "chrome/installer/norvel/util/network/async_http_request_sender.h"
 #include "chrome/installer/norvel/util/registry.h"
+#include "chrome/installer/norvel/util/statistics/install_stat_sender.h"
 #include "deployment_config.h"
 #include "logging/file_logger.h"
 #include "logging/user_id.h"
@@ -66,7 +68,17 @@ Installer::Installer(Delegate* delegate,
                      DistribInfoParams* distrib_params,
                      bool with_async_tasks)
     : options_(&lite_installer::InstallerOptions::ForCurrentProcess()),
-      request_sender_(std::make_unique<install_util::AsyncHttpRequestSender>()),
+      // An elevated copy inherits its parent's parameters.
+      stat_reporter_(std::make_unique<installer::InstallStatSender>(
+          /*target=*/0,
+          deployment::IsFullInstaller ? installer::InstallStatSender::kTypeFull
+                                      : installer::InstallStatSender::kTypeLite,
+          installer::ReadProductValue(
+              installer::InstallStatSender::kHandOverValue),
+          std::map<std::string, std::wstring>(),
+          installer::InstallStatSender::kStatKindExtended,
+          lite_installer::kServiceOrigins.statistics,
+          std::make_unique<install_util::AsyncHttpRequestSender>())),
       delegate_(delegate),
       brand_(brand),
       distrib_params_(distrib_params) {
@@ -103,17 +115,17 @@ Installer::~Installer() {
 void Installer::InitializeStatParams() {
   test_ids_ =
       lite_installer::CombineBrandAndDistribTestIds(brand_, distrib_params_);
-  SetStatParam("testids", JoinTestIds(test_ids_, "%3B"));
-  SetStatParam("brand_id", brand_ ? brand_->brand_id_ : "unknown");
-  SetStatParam("partner_id", brand_ ? brand_->partner_id_ : "unknown");
+  stat_reporter_->SetTestIds(JoinTestIds(test_ids_, "%3B"));
+  stat_reporter_->SetBrandId(brand_ ? brand_->brand_id_ : "unknown");
+  stat_reporter_->SetPartnerId(brand_ ? brand_->partner_id_ : "unknown");
   if (distrib_params_) {
     std::string value;
     if (distrib_params_->Get("banerid", &value))
-      SetStatParam("banner_id", value);
+      stat_reporter_->SetBannerId(value);
     if (distrib_params_->Get("distr_norveluid", &value))
-      SetStatParam("distr_norvel_uid", value);
+      stat_reporter_->SetDistrNorvelUid(value);
     if (distrib_params_->Get("norveluid", &value))
-      SetStatParam("norvel_uid", value);
+      stat_reporter_->SetNorvelUid(value);
   }
   stop_event_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
   install_after_download_event_.reset(
@@ -179,7 +191,7 @@ void Installer::SetMakeBrowserDefault(bool make_default) {
 
 void Installer::SetBrowserPresent(const std::string& install_type) {
   browser_present_ = install_type;
-  SetStatParam("browser_present", install_type);
+  stat_reporter_->SetBrowserPresent(install_type);
 }
 
 void Installer::SetElevatedProcessHolder(
@@ -195,7 +207,7 @@ void Installer::Install() {
   // The shared cell outlives installations (it is process-wide and shared
   // with the elevated copy): a kind left by an earlier one is not this one's.
   lite_installer::GetDelayedParams().error_kind = kInstallErrorNone;
-  SendStatEvent("installer_started");
+  SendInstallerStartedEvent();
 
   if (deployment::IsFullInstaller) {
     if (options_->override_partner_package) {

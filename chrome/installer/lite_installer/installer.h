@@ -24,6 +24,7 @@ class DistribInfoParams;
 namespace installer {
 class DownloadObserver;
 class DownloadSink;
+class InstallStatSender;
 }  // namespace installer
 
 namespace lite_installer {
@@ -31,7 +32,6 @@ class AsyncInstallTasks;
 }  // namespace lite_installer
 
 namespace install_util {
-class AsyncHttpRequestSender;
 class NorvelTrustVerifier;
 }  // namespace install_util
 
@@ -208,13 +208,22 @@ class Installer {
   void SetElevatedProcessHolder(std::unique_ptr<ElevatedProcessHolder> holder);
   void IncrementCancelCount() { cancel_count_.fetch_add(1); }
 
+  // Statistics of the user's actions in the window (installer_stat_events.cc).
+  // The install button with the states of the default-browser and the
+  // statistics checkboxes.
+  void SendInstallButtonClickedEvent(bool default_checked, bool sendstat_checked);
+  // Window actions, sent as reinstall-dialog requests.
+  void SendClickedButtonEvent(const std::wstring& text);
+  void SendClickedLinkEvent(const std::wstring& text);
+  void SendChosenCheckboxEvent(const std::wstring& text);
+
   int32_t exit_code() const { return exit_code_; }
   HANDLE stop_event() const { return stop_event_.get(); }
   const std::wstring& module_path() const { return module_path_; }
   const TestIds& test_ids() const { return test_ids_; }
-  // Statistics parameters collected so far (name to value).
-  const std::map<std::string, std::string>& stat_params() const {
-    return stat_params_;
+  // The statistics parameters and sender of this installation.
+  installer::InstallStatSender* stat_reporter() const {
+    return stat_reporter_.get();
   }
   uint8_t make_default() const { return make_default_; }
   // The prefetch tasks, when the installer was created with them.
@@ -274,9 +283,30 @@ class Installer {
   bool IsVersionedSetupUrlAllowed(const std::string& url);
   bool WillLaunchBrowser() const;
 
-  // Statistics (installer_pending.cc until they are built).
-  void SetStatParam(const std::string& name, const std::string& value);
-  void SendStatEvent(const char* event);
+  // Statistics of the installation (installer_stat_events.cc).
+  void SendInstallerStartedEvent();
+  void SendDownloadStartedEvent();
+  // After each attempt of `url` (1-based `attempt_number`) that did not end
+  // in an exception; `final_url` is the downloader's redirect target, and
+  // `architecture` 1 the 64-bit build. Nothing once a cancel was confirmed.
+  void SendDownloadAttemptEvent(bool ok,
+                                const std::wstring& url,
+                                int attempt_number,
+                                uint32_t downloaded_size,
+                                uint32_t total_size,
+                                const std::string& error,
+                                const std::wstring& final_url,
+                                int architecture);
+  void SendDownloadErrorEvent(int attempt_number,
+                              const std::string& error,
+                              const std::wstring& escaped_url,
+                              const std::wstring& redirect_host);
+  void SendDownloadFinishedEvent();
+  void SendSetupArcLockErrorEvent();
+  void SendVerificationErrorEvent();
+  void SendSetupLaunchedEvent();
+  void SendSetupExitedEvent(bool ok);
+  void SendDialogEvent(const char* key, const std::wstring& text);
   // Fills every data-file path no switch gave with a file written into
   // `dir` (which ends with a backslash) from the resources.
   void ExtractInstallerDataIfAbsent(const std::wstring& dir);
@@ -299,8 +329,7 @@ class Installer {
   // First, so that it is destroyed last: its worker may still be writing
   // while the rest of the installation ends.
   std::unique_ptr<lite_installer::AsyncInstallTasks> async_tasks_;
-  std::unique_ptr<install_util::AsyncHttpRequestSender> request_sender_;
-  std::map<std::string, std::string> stat_params_;
+  std::unique_ptr<installer::InstallStatSender> stat_reporter_;
   Delegate* delegate_;
   BrandPackageInfo* brand_;
   DistribInfoParams* distrib_params_;

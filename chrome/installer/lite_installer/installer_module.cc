@@ -19,6 +19,7 @@
 #include "chrome/installer/norvel/util/network/downloader.h"
 #include "chrome/installer/norvel/util/file_version.h"
 #include "base/windows_version.h"
+#include "chrome/installer/norvel/util/statistics/install_stat_sender.h"
 #include "logging/file_logger.h"
 
 namespace {
@@ -96,31 +97,6 @@ std::string DescribeException(const base::ExceptionRecord& exception) {
   return text;
 }
 
-// The download-attempt statistics event, with its keys, until the
-// statistics sender takes events as key-value maps.
-std::string DownloadAttemptEvent(bool ok,
-                                 int attempt,
-                                 uint32_t downloaded_size,
-                                 uint32_t total_size,
-                                 const std::string& error,
-                                 const std::string& url,
-                                 const std::wstring& final_url,
-                                 int architecture) {
-  std::string event = "download_attempt status=";
-  event += ok ? "success" : "failed";
-  if (!ok)
-    event += " error=" + error;
-  event += " attempt_number=" + std::to_string(attempt);
-  event += " downloaded_size=" + std::to_string(downloaded_size);
-  event += " total_size=" + std::to_string(total_size);
-  event += " url=" + url;
-  if (!final_url.empty())
-    event += " final_url=" + base::WideToUTF8(final_url);
-  if (architecture == 1)
-    event += " x64=1";
-  return event;
-}
-
 // Wall-clock microseconds since 1601-01-01 UTC.
 int64_t NowUs() {
   FILETIME now = {};
@@ -183,12 +159,10 @@ int Installer::GetModule(const std::wstring& path,
     return result;
   }
   LOG(INFO) << "Module downloaded: " << path;
-  SetStatParam("new_ver", installer::GetFileVersionString(path));
+  stat_reporter_->SetNewVersion(installer::GetFileVersionString(path));
   if (downloaded) {
-    SetStatParam("install_type", "normal");
-    SendStatEvent(("download_finished download_time=" +
-                   std::to_string(download_time_ / 1000000))
-                      .c_str());
+    stat_reporter_->SetInstallType("normal");
+    SendDownloadFinishedEvent();
   }
   return 0;
 }
@@ -249,7 +223,7 @@ int Installer::DownloadModule(HANDLE file,
     LOG(INFO) << entry.url;
 
   DelegateDownloadObserver observer(delegate_);
-  SendStatEvent("download_started");
+  SendDownloadStartedEvent();
 
   for (const DownloadUrlEntry& entry : urls) {
     // Bytes kept from another URL may belong to another build.
@@ -267,10 +241,8 @@ int Installer::DownloadModule(HANDLE file,
       base::ExceptionRecord exception;
       if (DownloadUrl(url, &sink, &error, &final_url, &total_size, &observer,
                       &exception)) {
-        SendStatEvent(DownloadAttemptEvent(true, attempt, sink.bytes_written(),
-                                           total_size, error, entry.url,
-                                           final_url, architecture)
-                          .c_str());
+        SendDownloadAttemptEvent(true, base::UTF8ToWide(entry.url), attempt, sink.bytes_written(),
+                                 total_size, error, final_url, architecture);
         return 0;
       }
       if (exception.code != 0) {
@@ -286,10 +258,8 @@ int Installer::DownloadModule(HANDLE file,
         if (!sink.Reset())
           PLOG(ERROR) << "Cannot truncate the module file after " << entry.url;
       }
-      SendStatEvent(DownloadAttemptEvent(false, attempt, received, total_size,
-                                         error, entry.url, final_url,
-                                         architecture)
-                        .c_str());
+      SendDownloadAttemptEvent(false, base::UTF8ToWide(entry.url), attempt, received, total_size, error,
+                               final_url, architecture);
       // Also after the last attempt of a URL: a server that just failed is
       // given time before the next one is asked.
       ::WaitForSingleObject(stop_event_.get(), GetRetryDelayMs());

@@ -23,7 +23,9 @@
 #include "test/support/fake_services.h"
 #include "test/support/fake_system_facts.h"
 #include "test/support/matchers.h"
+#include "chrome/installer/norvel/util/statistics/install_stat_sender.h"
 #include "test/support/recording_delegate.h"
+#include "test/support/recording_stat_sender.h"
 #include "test/support/registry_override.h"
 #include "test/support/resume_emulation.h"
 #include "test/support/scoped_command_line.h"
@@ -139,7 +141,9 @@ class InstallerModuleTest : public test::TestWithServices {
   }
 
   std::unique_ptr<ModuleTestInstaller> MakeInstaller() {
-    return std::make_unique<ModuleTestInstaller>(&delegate_, &brand_);
+    auto installer = std::make_unique<ModuleTestInstaller>(&delegate_, &brand_);
+    test::StatRecord::InstallInto(installer->stat_reporter(), stats_);
+    return installer;
   }
 
   // Runs DownloadModule into a fresh file and returns its result.
@@ -161,13 +165,25 @@ class InstallerModuleTest : public test::TestWithServices {
     return paths;
   }
 
-  // The download-attempt statistics events, in order.
+  // The download-attempt statistics events of every installer made so far,
+  // in order (a "-" of a value goes out as "_"), as "download_attempt status=.. [error=..] attempt_number=..
+  // downloaded_size=.. total_size=.. url=.. [x64=1]" (the URL read back
+  // whole).
   std::vector<std::string> AttemptEvents() {
     std::vector<std::string> events;
-    for (const std::string& message : log_.Messages()) {
-      const size_t at = message.find("download_attempt ");
-      if (at != std::string::npos)
-        events.push_back(message.substr(at));
+    for (const test::StatRequest& request : stats_->Requests()) {
+      if (request.Get("action") != "download_attempt")
+        continue;
+      std::string event = "download_attempt status=" + request.Get("status");
+      if (request.Has("error"))
+        event += " error=" + request.Get("error");
+      event += " attempt_number=" + request.Get("attempt_number");
+      event += " downloaded_size=" + request.Get("downloaded_size");
+      event += " total_size=" + request.Get("total_size");
+      event += " url=" + test::PercentDecoded(request.Get("url"));
+      if (request.Has("x64"))
+        event += " x64=" + request.Get("x64");
+      events.push_back(event);
     }
     return events;
   }
@@ -181,6 +197,8 @@ class InstallerModuleTest : public test::TestWithServices {
   BrandPackageInfo brand_{dir_.path() + L"\\"};
   test::RecordingDelegate delegate_;
   std::wstring archive_ = dir_.Append(L"module.arc");
+  // The statistics of every installer the test made.
+  std::shared_ptr<test::StatRecord> stats_ = std::make_shared<test::StatRecord>();
 };
 
 TEST_F(InstallerModuleTest, OnlyMainUrlGetsSixAttemptsEachFollowedByAPause) {
@@ -215,7 +233,7 @@ TEST_F(InstallerModuleTest, OnlyMainUrlGetsSixAttemptsEachFollowedByAPause) {
   for (int n = 1; n <= 6; ++n) {
     EXPECT_THAT(events[n - 1],
                 FullyMatches("download_attempt status=failed "
-                             "error=final_query_info-503-[0-9]+ "
+                             "error=final_query_info_503_[0-9]+ "
                              "attempt_number=" +
                              std::to_string(n) +
                              " downloaded_size=0 total_size=[0-9]+ "
@@ -329,12 +347,12 @@ TEST_F(InstallerModuleTest, PartialFileKeptFromATenthOn) {
   const std::vector<std::string> events = AttemptEvents();
   ASSERT_EQ(3u, events.size());
   EXPECT_THAT(events[0], ContainsPattern("^download_attempt status=failed "
-                                         "error=internet_read-[0-9]+ "
+                                         "error=internet_read_[0-9]+ "
                                          "attempt_number=1 "
                                          "downloaded_size=10000 "
                                          "total_size=100000 "));
   EXPECT_THAT(events[1], ContainsPattern("^download_attempt status=failed "
-                                         "error=internet_set_file_pointer-"
+                                         "error=internet_set_file_pointer_"
                                          "[0-9]+ attempt_number=2 "
                                          "downloaded_size=0 total_size=0 "));
   EXPECT_THAT(events[2], ContainsPattern("^download_attempt status=success "
@@ -441,9 +459,12 @@ TEST_F(InstallerModuleTest, DelegateSeesProgressAndRemainingTime) {
   EXPECT_THAT(
       Log(),
       HasSubstr("INFO: Module downloaded: " + base::WideToUTF8(path) + " ("));
-  EXPECT_EQ("normal", installer->stat_params().at("install_type"));
-  EXPECT_THAT(Log(),
-              ContainsPattern("download_finished download_time=[0-9]+ \\("));
+  EXPECT_EQ(L"normal",
+            installer->stat_reporter()->params().at("install_type"));
+  EXPECT_THAT(stats_->Events(), ElementsAre("download/started",
+                                            "download_attempt",
+                                            "download/finished"));
+  EXPECT_EQ("0", stats_->Requests().back().Get("download_time"));
 
   const std::vector<float> progress = delegate_.progress();
   ASSERT_GE(progress.size(), 3u);

@@ -17,6 +17,7 @@
 #include "chrome/installer/lite_installer/setup_exit_code.h"
 #include "chrome/installer/norvel/util/trust/norvel_trust_verifier.h"
 #include "deployment_config.h"
+#include "chrome/installer/norvel/util/statistics/install_stat_sender.h"
 #include "logging/file_logger.h"
 
 namespace {
@@ -109,7 +110,7 @@ int Installer::InstallBrowser() {
   base::ScopedFileHandle lock;
   if (!LockArchive(lock_file.get(), permanent_lock, &lock)) {
     if (permanent_lock)
-      SendStatEvent("setup_arc_lock");
+      SendSetupArcLockErrorEvent();
     PLOG(ERROR) << "Cannot lock file: " << module_path_;
     return kInstallErrorGeneric;
   }
@@ -117,12 +118,14 @@ int Installer::InstallBrowser() {
   if (!VerifyDownloadedModule(module_path_)) {
     PLOG(ERROR) << "Module verification failed: " << module_path_;
     exit_code_ = lite_installer::kInstallerExitModuleNotVerified;
-    SendStatEvent("verification_error");
+    SendVerificationErrorEvent();
     return kInstallErrorGeneric;
   }
   LOG(INFO) << "Verification succeeded: " << module_path_;
   const int64_t setup_start = lite_installer::MonotonicNowUs();
-  SendStatEvent("setup_exe_launched");
+  // The elevated copy reads the parameters back when it starts.
+  stat_reporter_->SaveForHandOver();
+  SendSetupLaunchedEvent();
 
   bool ok;
   if (elevated_process_holder_) {
@@ -143,7 +146,7 @@ int Installer::InstallBrowser() {
   lock.reset();
   lock_file.reset();
   setup_time_ = lite_installer::MonotonicNowUs() - setup_start;
-  SendStatEvent(ok ? "setup_exe_exited_ok" : "setup_exe_exited_failed");
+  SendSetupExitedEvent(ok);
 
   if (ok) {
     elevated_process_holder_.reset();

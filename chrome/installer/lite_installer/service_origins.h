@@ -13,6 +13,8 @@ struct ServiceOrigins {
   const char* report;
   // The browser API: the server configuration bundle ("/configs/all_zip").
   const char* browser_api;
+  // The statistics service ("/installstats/send/...").
+  const char* statistics;
   // The crash collector ("/submit").
   const char* crash;
 };

@@ -4,6 +4,7 @@
 
 #include "base/exception_guard.h"
 #include "base/scoped_handle.h"
+#include "base/scoped_srw_lock.h"
 #include "base/scoped_internet_handle.h"
 #include "chrome/installer/norvel/util/network/request_headers.h"
 #include "logging/file_logger.h"
@@ -11,18 +12,7 @@
 namespace install_util {
 namespace {
 
-class ScopedExclusiveLock {
- public:
-  explicit ScopedExclusiveLock(SRWLOCK* lock) : lock_(lock) {
-    ::AcquireSRWLockExclusive(lock_);
-  }
-  ScopedExclusiveLock(const ScopedExclusiveLock&) = delete;
-  ScopedExclusiveLock& operator=(const ScopedExclusiveLock&) = delete;
-  ~ScopedExclusiveLock() { ::ReleaseSRWLockExclusive(lock_); }
-
- private:
-  SRWLOCK* lock_;
-};
+using base::ScopedExclusiveLock;
 
 // Request handles inherit the session's callback: closing each request once
 // it has gone out means no response is ever waited for.
@@ -71,7 +61,9 @@ class AsyncHttpRequestSender::TaskRunner {
       return true;
     if (!wake_event_)
       wake_event_.reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
-    if (!wake_event_)
+    if (!idle_event_)
+      idle_event_.reset(::CreateEventW(nullptr, TRUE, TRUE, nullptr));
+    if (!wake_event_ || !idle_event_)
       return false;
     thread_.reset(
         ::CreateThread(nullptr, 0, &TaskRunner::ThreadMain, this, 0, nullptr));
@@ -83,8 +75,20 @@ class AsyncHttpRequestSender::TaskRunner {
     if (!InitializeThread())
       return false;
     queue_.push_back(url);
+    ::ResetEvent(idle_event_.get());
     ::SetEvent(wake_event_.get());
     return true;
+  }
+
+  bool WaitIdle(DWORD timeout_ms) {
+    HANDLE idle;
+    {
+      ScopedExclusiveLock lock(&lock_);
+      if (!thread_)
+        return true;
+      idle = idle_event_.get();
+    }
+    return ::WaitForSingleObject(idle, timeout_ms) == WAIT_OBJECT_0;
   }
 
  private:
@@ -102,8 +106,11 @@ class AsyncHttpRequestSender::TaskRunner {
           ScopedExclusiveLock lock(&lock_);
           if (stopping_)
             return;
-          if (queue_.empty())
+          if (queue_.empty()) {
+            // Set only here, after the last request went out.
+            ::SetEvent(idle_event_.get());
             break;
+          }
           url = std::move(queue_.front());
           queue_.pop_front();
         }
@@ -116,6 +123,8 @@ class AsyncHttpRequestSender::TaskRunner {
   base::ScopedKernelHandle thread_;
   SRWLOCK lock_ = SRWLOCK_INIT;
   base::ScopedKernelHandle wake_event_;
+  // Signalled while the queue is empty and no request is in progress.
+  base::ScopedKernelHandle idle_event_;
   bool stopping_ = false;
   std::deque<std::wstring> queue_;
   AsyncHttpRequestSender* owner_;
@@ -132,6 +141,10 @@ bool AsyncHttpRequestSender::Send(const std::wstring& url) {
     return false;
   }
   return true;
+}
+
+bool AsyncHttpRequestSender::WaitForQueue(DWORD timeout_ms) {
+  return runner_->WaitIdle(timeout_ms);
 }
 
 void AsyncHttpRequestSender::SendUrl(const std::wstring& url) {

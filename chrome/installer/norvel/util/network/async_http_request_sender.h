@@ -28,6 +28,10 @@ class AsyncHttpRequestSender {
   virtual bool Send(const std::wstring& url);
   // Performs one request; runs on the worker thread.
   virtual void SendUrl(const std::wstring& url);
+  // Waits up to `timeout_ms` until every queued URL has been sent. True
+  // when nothing is left (at once when nothing was ever queued). A process
+  // about to end calls it, so that its last requests still leave.
+  bool WaitForQueue(DWORD timeout_ms);
 
  private:
   class TaskRunner;
