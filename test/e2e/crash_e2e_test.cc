@@ -26,10 +26,14 @@ constexpr DWORD kAccessViolation = 0xC0000005;
 constexpr DWORD kBreakpoint = 0x80000003;
 constexpr DWORD kStackOverflow = 0xC00000FD;
 // Start-up, the crash, the dump and its upload. Wine's dbghelp takes most of
-// it: about 7.5 s from the crash to the end of the process on a shared
-// 2-core machine (tools/bench/crash_report.sh), so the bound leaves room for
-// load; a hang would last at least the upload's 60 s time-out.
-constexpr DWORD kCrashEndsWithinMs = 15000;
+// it and is slow under load: about 7.7 s from the crash to the end of the
+// process on an idle shared 2-core machine (tools/bench/crash_report.sh),
+// up to 36 s while the whole suite runs. The bound stays below the upload's
+// 60 s time-out, so a report thread that hangs, or a crash that is never
+// handed over, still fails.
+constexpr DWORD kCrashEndsWithinMs = 55000;
+// How long a run gets to show that it reported at all.
+constexpr DWORD kReportStartsWithinMs = 15000;
 
 std::string GuidString(const GUID& guid) {
   char text[40];
@@ -238,14 +242,18 @@ TEST_F(CrashE2ETest, StackOverflowOfAWorkerThread) {
   test::ChildProcess process = e2e::StartInstaller(
       L"lite_installer_local.exe", L"--silent --lite-crash-test=stack-overflow",
       dir_.path());
-  if (!process.Wait(kCrashEndsWithinMs)) {
-    process.Terminate();
+  if (!process.Wait(kReportStartsWithinMs)) {
     // Wine 8.0 (64-bit) ends a thread that overflows its stack without
     // dispatching the exception: no filter runs, the process goes on.
-    if (Reports().empty() && DumpFiles().empty())
+    if (Reports().empty() && DumpFiles().empty()) {
+      process.Terminate();
       GTEST_SKIP() << "this Wine does not dispatch EXCEPTION_STACK_OVERFLOW";
-    FAIL() << "reported, but did not end within " << kCrashEndsWithinMs
-           << " ms";
+    }
+    if (!process.Wait(kCrashEndsWithinMs - kReportStartsWithinMs)) {
+      process.Terminate();
+      FAIL() << "reported, but did not end within " << kCrashEndsWithinMs
+             << " ms";
+    }
   }
   EXPECT_EQ(kStackOverflow, process.exit_code());
   std::vector<test::RecordedRequest> reports = Reports();
