@@ -115,7 +115,9 @@ class ScopedCrashReporterTest : public test::TestWithServices {
     if (!user_id.empty())
       args += L" " + user_id;
     test::ChildProcess child = test::StartChild("crash_reporter_child", args);
-    if (!child.Wait(30000)) {
+    // Wine's dbghelp writes the dump slowly under load (up to about 40 s
+    // while the whole suite runs).
+    if (!child.Wait(120000)) {
       child.Terminate();
       return 0xDEAD;
     }

@@ -103,7 +103,7 @@ class FakeServices {
   // body (a body sent after the answer may still be arriving); waits up to
   // `timeout_ms` for that.
   std::vector<RecordedRequest> CrashReports(int since = 0,
-                                            DWORD timeout_ms = 10000);
+                                            DWORD timeout_ms = 30000);
 
   // What the server logged (for failure messages).
   std::string ServerLog() const;
