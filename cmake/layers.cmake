@@ -5,6 +5,7 @@
 set(LITE_LAYERS
   "base=base"
   "logging=logging"
+  "crash=crash"
   "norvel_util=chrome/installer/norvel/util"
   "norvel_network=chrome/installer/norvel/util/network"
   "norvel_trust=chrome/installer/norvel/util/trust"

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Checks that the built installer is a 32-bit GUI executable that imports
 # kernel32.dll and msvcrt.dll directly and delay-loads every other (system)
-# DLL, that it holds no loopback origin and, with --max-size, that it is no
-# larger than its size budget.
+# DLL, that it holds no loopback origin and no crash test trigger and, with
+# --max-size, that it is no larger than its size budget.
 #   check_binary.sh [--max-size BYTES] EXE
 set -euo pipefail
 max_size=""
@@ -60,6 +60,12 @@ fi
 loopback="$( { strings -a "$exe"; strings -a -e l "$exe"; } | grep -iE 'localhost|127\.0\.0\.1|\[::1\]' | head -3 || true)"
 if [ -n "$loopback" ]; then
   echo "FAIL: $exe holds a loopback origin: $loopback"
+  status=1
+fi
+# Nor the crash trigger of the test program (lite_installer_local.exe).
+trigger="$( { strings -a "$exe"; strings -a -e l "$exe"; } | grep -F 'lite-crash-test' | head -1 || true)"
+if [ -n "$trigger" ]; then
+  echo "FAIL: $exe holds the crash test trigger: $trigger"
   status=1
 fi
 size="$(stat -c %s "$exe")"

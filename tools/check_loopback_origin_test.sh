@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Test of the binary check's loopback refusal: EXE passes as built, and the
-# same bytes with a loopback origin appended (as narrow and as wide text) are
-# refused with the origin named.
+# Test of the binary check's refusals of test-only contents: EXE passes as
+# built, and the same bytes with a loopback origin appended (as narrow and as
+# wide text) or with the crash test trigger are refused, naming what was
+# found.
 #   check_loopback_origin_test.sh EXE
 set -uo pipefail
 exe="$1"
@@ -28,4 +29,14 @@ for form in narrow wide; do
     *) echo "FAIL: $form origin refused without naming it: $out"; exit 1 ;;
   esac
 done
-echo "OK: a loopback origin in the program is refused"
+cp "$exe" "$dir/x.exe"
+printf 'lite-crash-test\0' >>"$dir/x.exe"
+if out="$(bash "$check" "$dir/x.exe")"; then
+  echo "FAIL: the crash test trigger was accepted: $out"
+  exit 1
+fi
+case "$out" in
+  *"holds the crash test trigger: lite-crash-test"*) ;;
+  *) echo "FAIL: crash test trigger refused without naming it: $out"; exit 1 ;;
+esac
+echo "OK: a loopback origin or the crash test trigger in the program is refused"

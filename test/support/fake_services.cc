@@ -296,6 +296,74 @@ bool FakeServices::Reset() {
   return Control("POST", "/_control/reset", "", &response) == 200;
 }
 
+namespace {
+
+std::string DecodeBase64(const std::string& b64) {
+  std::string bytes;
+  DWORD size = 0;
+  if (!b64.empty() &&
+      ::CryptStringToBinaryA(b64.c_str(), 0, CRYPT_STRING_BASE64, nullptr,
+                             &size, nullptr, nullptr)) {
+    bytes.resize(size);
+    ::CryptStringToBinaryA(b64.c_str(), 0, CRYPT_STRING_BASE64,
+                           reinterpret_cast<BYTE*>(bytes.data()), &size,
+                           nullptr, nullptr);
+    bytes.resize(size);
+  }
+  return bytes;
+}
+
+std::vector<std::pair<std::string, std::string>> Pairs(
+    const nlohmann::json& list) {
+  std::vector<std::pair<std::string, std::string>> pairs;
+  if (list.is_array()) {
+    for (const auto& pair : list)
+      pairs.emplace_back(pair[0].get<std::string>(), pair[1].get<std::string>());
+  }
+  return pairs;
+}
+
+CrashReport ToCrashReport(const nlohmann::json& crash) {
+  CrashReport report;
+  if (!crash.is_object())
+    return report;
+  report.present = true;
+  report.complete = crash.value("body_complete", false);
+  report.error = crash.value("error", "");
+  if (crash.contains("query"))
+    report.query = Pairs(crash["query"]);
+  if (crash.contains("fields"))
+    report.fields = Pairs(crash["fields"]);
+  if (crash.contains("attachments")) {
+    for (const auto& item : crash["attachments"]) {
+      report.attachments.push_back(
+          {item.value("name", ""), item.value("filename", ""),
+           item.value("type", ""), DecodeBase64(item.value("data_b64", ""))});
+    }
+  }
+  return report;
+}
+
+}  // namespace
+
+std::vector<RecordedRequest> FakeServices::CrashReports(int since,
+                                                        DWORD timeout_ms) {
+  const DWORD start = ::GetTickCount();
+  for (;;) {
+    std::vector<RecordedRequest> reports;
+    bool complete = true;
+    for (RecordedRequest& request : Requests(since)) {
+      if (!request.crash.present)
+        continue;
+      complete = complete && request.crash.complete;
+      reports.push_back(std::move(request));
+    }
+    if (complete || ::GetTickCount() - start >= timeout_ms)
+      return reports;
+    ::Sleep(20);
+  }
+}
+
 std::vector<RecordedRequest> FakeServices::Requests(int since) {
   std::vector<RecordedRequest> result;
   std::string response;
@@ -320,17 +388,9 @@ std::vector<RecordedRequest> FakeServices::Requests(int since) {
     r.status = item.value("status", 0);
     r.bytes = item.value("bytes", uint64_t{0});
     r.complete = item.value("complete", false);
-    std::string b64 = item.value("request_body_b64", "");
-    DWORD size = 0;
-    if (!b64.empty() &&
-        ::CryptStringToBinaryA(b64.c_str(), 0, CRYPT_STRING_BASE64, nullptr,
-                               &size, nullptr, nullptr)) {
-      r.body.resize(size);
-      ::CryptStringToBinaryA(b64.c_str(), 0, CRYPT_STRING_BASE64,
-                             reinterpret_cast<BYTE*>(r.body.data()), &size,
-                             nullptr, nullptr);
-      r.body.resize(size);
-    }
+    r.body = DecodeBase64(item.value("request_body_b64", ""));
+    if (item.contains("crash"))
+      r.crash = ToCrashReport(item["crash"]);
     result.push_back(std::move(r));
   }
   return result;

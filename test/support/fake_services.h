@@ -15,6 +15,22 @@
 
 namespace test {
 
+// What the crash collector made of a report ("/submit").
+struct CrashReport {
+  struct Attachment {
+    std::string name;
+    std::string file_name;
+    std::string type;
+    std::string bytes;
+  };
+  bool present = false;  // the request went to the collector
+  bool complete = false;  // its body was read (it may follow the answer)
+  std::string error;  // why the body could not be decoded
+  std::vector<std::pair<std::string, std::string>> query;
+  std::vector<std::pair<std::string, std::string>> fields;  // body order
+  std::vector<Attachment> attachments;
+};
+
 // One request the loopback services received.
 struct RecordedRequest {
   int seq = 0;
@@ -27,6 +43,7 @@ struct RecordedRequest {
   int status = 0;
   uint64_t bytes = 0;     // response body bytes sent
   bool complete = false;  // the whole response body went out
+  CrashReport crash;
 
   // Value of a request header (name compared without case), or empty.
   std::string Header(const std::string& name) const;
@@ -81,6 +98,12 @@ class FakeServices {
   std::vector<RecordedRequest> WaitForRequests(size_t count,
                                                DWORD timeout_ms,
                                                int since = 0);
+
+  // The requests to the crash collector after `since`, once each has its
+  // body (a body sent after the answer may still be arriving); waits up to
+  // `timeout_ms` for that.
+  std::vector<RecordedRequest> CrashReports(int since = 0,
+                                            DWORD timeout_ms = 30000);
 
   // What the server logged (for failure messages).
   std::string ServerLog() const;

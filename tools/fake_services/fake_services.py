@@ -43,6 +43,17 @@ Control endpoints (never recorded):
                                when the last lease closes (the test process
                                exited or crashed)
 
+Crash collector: POST "/submit" takes a crash report. The body is
+de-chunked, gunzipped when its Content-Encoding says gzip, and parsed as
+multipart/form-data; the record gets "crash": {"query": [[k, v]...],
+"fields": [[name, value]...] in body order, "attachments": [{"name",
+"filename", "type", "data_b64"}]}. It answers 200 (or the status of a rule
+for "/submit"); an undecodable body gets 400 and {"error": REASON} in the
+record. A request that announces "Content-Length: 0" beside
+"Transfer-Encoding: chunked" (Wine 8's WinHTTP) gets its answer first (that
+of the rules) and its chunked body read after it, as that WinHTTP sends it
+only then; "crash" says "body_complete": true once it is decoded.
+
 Every other request is recorded when it arrives: method, path, headers,
 range, request body; then status, body bytes sent and whether the response
 went out whole as they happen.
@@ -63,6 +74,7 @@ import sys
 import threading
 import time
 import urllib.parse
+import zlib
 
 PATTERN_PERIOD = 251
 # Requests of the statistics service: recorded on arrival, answered 200.
@@ -98,6 +110,93 @@ class BytesBody:
             n = min(_CHUNK, end - pos)
             yield view[pos:pos + n]
             pos += n
+
+
+class CrashBodyError(Exception):
+    pass
+
+
+def dechunk(data):
+    """The body of a chunked transfer, strictly framed."""
+    body = b""
+    pos = 0
+    while True:
+        end = data.find(b"\r\n", pos)
+        if end < 0:
+            raise CrashBodyError("chunk size line without CRLF at %d" % pos)
+        line = data[pos:end].split(b";")[0]
+        try:
+            size = int(line, 16)
+        except ValueError:
+            raise CrashBodyError("bad chunk size %r at %d" % (line[:20], pos))
+        pos = end + 2
+        if size == 0:
+            if data[pos:] != b"\r\n":
+                raise CrashBodyError("bytes after the last chunk")
+            return body
+        if data[pos + size:pos + size + 2] != b"\r\n":
+            raise CrashBodyError("chunk of %d bytes not ended by CRLF" % size)
+        body += data[pos:pos + size]
+        pos += size + 2
+
+
+def parse_disposition(value):
+    if not value.startswith("form-data; name=\""):
+        raise CrashBodyError("bad Content-Disposition %r" % value)
+    rest = value[len("form-data; name=\""):]
+    name, quote, rest = rest.partition("\"")
+    if not quote:
+        raise CrashBodyError("unterminated name in %r" % value)
+    filename = None
+    if rest.startswith("; filename=\"") and rest.endswith("\""):
+        filename = rest[len("; filename=\""):-1]
+    elif rest:
+        raise CrashBodyError("bad Content-Disposition %r" % value)
+    return name, filename
+
+
+def decode_crash_body(content_type, content_encoding, body):
+    """Fields (in body order) and attachments of a crash report body."""
+    prefix = "multipart/form-data; boundary="
+    if not content_type.startswith(prefix):
+        raise CrashBodyError("Content-Type is %r" % content_type)
+    delimiter = b"--" + content_type[len(prefix):].encode("latin-1")
+    if content_encoding == "gzip":
+        try:
+            decompressor = zlib.decompressobj(31)
+            body = decompressor.decompress(body) + decompressor.flush()
+        except zlib.error as e:
+            raise CrashBodyError("gzip: %s" % e)
+        if not decompressor.eof or decompressor.unused_data:
+            raise CrashBodyError("gzip: stream incomplete or followed by bytes")
+    elif content_encoding:
+        raise CrashBodyError("Content-Encoding is %r" % content_encoding)
+    fields, attachments = [], []
+    if body == delimiter + b"--\r\n":
+        return fields, attachments
+    closing = b"\r\n" + delimiter + b"--\r\n"
+    if not body.startswith(delimiter + b"\r\n") or not body.endswith(closing):
+        raise CrashBodyError("multipart body not framed by the boundary")
+    inner = body[len(delimiter) + 2:len(body) - len(closing)]
+    for part in inner.split(b"\r\n" + delimiter + b"\r\n"):
+        head, blank, content = part.partition(b"\r\n\r\n")
+        if not blank:
+            raise CrashBodyError("part without a blank line")
+        headers = {}
+        for line in head.decode("latin-1").split("\r\n"):
+            key, colon, value = line.partition(": ")
+            if not colon:
+                raise CrashBodyError("bad part header %r" % line)
+            headers[key] = value
+        name, filename = parse_disposition(headers.get("Content-Disposition", ""))
+        if filename is None:
+            fields.append([name, content.decode("utf-8", "replace")])
+        else:
+            attachments.append({
+                "name": name, "filename": filename,
+                "type": headers.get("Content-Type", ""),
+                "data_b64": base64.b64encode(content).decode("ascii")})
+    return fields, attachments
 
 
 class State:
@@ -221,6 +320,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.control(parsed)
             return
         body = self.read_request_body()
+        crash = None
+        if parsed.path == "/submit" and self.command == "POST":
+            crash = self.collect_crash(parsed, body)
         entry = {
             "scheme": self.server.scheme,
             "method": self.command,
@@ -235,6 +337,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
             "time": time.time(),
         }
         behaviour = self.state.match(parsed.path)
+        if crash is not None:
+            entry["crash"] = crash
+            if "error" in crash:
+                behaviour = {"status": 400, "text": crash["error"]}
+            elif behaviour is None:
+                behaviour = {"text": "ok"}
         if behaviour is None and parsed.path.startswith("/content/"):
             behaviour = behaviour_from_query(parsed.query)
         if behaviour is None and parsed.path.startswith(STATISTICS_PREFIX):
@@ -245,6 +353,69 @@ class Handler(http.server.BaseHTTPRequestHandler):
         # (status 0 until the headers went out, "complete" once all of it).
         self.state.record(entry)
         self.respond(behaviour, entry)
+        if crash is not None and crash.get("body_after_response"):
+            self.read_late_body(entry)
+
+    def read_late_body(self, entry):
+        """The chunked body of a request that announced "Content-Length: 0"
+        beside "Transfer-Encoding: chunked": Wine 8's WinHTTP sends it only
+        once the answer has come. Read up to the last chunk (or until the
+        client is quiet for 10 s), decoded like any report; the record holds
+        the framed bytes as its body."""
+        self.close_connection = True
+        raw = b""
+        try:
+            self.request.settimeout(10)
+            while True:
+                line = self.rfile.readline(100)
+                if not line:
+                    break
+                raw += line
+                size = int(line.strip().split(b";")[0] or b"x", 16)
+                if size == 0:
+                    raw += self.rfile.readline(100)
+                    break
+                data = self.rfile.read(size + 2)
+                raw += data
+                if len(data) < size + 2:
+                    break
+        except (OSError, ValueError):
+            pass
+        crash = entry["crash"]
+        try:
+            fields, attachments = decode_crash_body(
+                self.headers.get("Content-Type", ""),
+                self.headers.get("Content-Encoding", ""), dechunk(raw))
+            crash["fields"] = fields
+            crash["attachments"] = attachments
+        except CrashBodyError as e:
+            crash["error"] = str(e)
+        with self.state.lock:
+            entry["request_body_size"] = len(raw)
+            entry["request_body_b64"] = base64.b64encode(raw).decode("ascii")
+            crash["body_after_response"] = False
+            crash["body_complete"] = True
+
+    def collect_crash(self, parsed, body):
+        crash = {"query": urllib.parse.parse_qsl(parsed.query,
+                                                 keep_blank_values=True)}
+        chunked = self.headers.get("Transfer-Encoding", "").lower() == "chunked"
+        if chunked and self.headers.get("Content-Length") == "0":
+            # Read after the answer (see read_late_body).
+            crash["body_after_response"] = True
+            return crash
+        try:
+            fields, attachments = decode_crash_body(
+                self.headers.get("Content-Type", ""),
+                self.headers.get("Content-Encoding", ""), body)
+        except CrashBodyError as e:
+            crash["error"] = str(e)
+            crash["body_complete"] = True
+            return crash
+        crash["fields"] = fields
+        crash["attachments"] = attachments
+        crash["body_complete"] = True
+        return crash
 
     # --- control ------------------------------------------------------
     def send_json(self, value, status=200):

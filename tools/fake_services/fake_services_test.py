@@ -1,5 +1,6 @@
 #!/usr/bin/python3
 """Self-test of the loopback fake services, run on the Linux side."""
+import base64
 import http.client
 import json
 import os
@@ -9,6 +10,7 @@ import sys
 import tempfile
 import time
 import unittest
+import zlib
 
 SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "fake_services.py")
 
@@ -135,6 +137,102 @@ class FakeServicesTest(unittest.TestCase):
             time.sleep(0.05)
         self.assertIn(path + "_2", [r["path"] for r in s.requests()])
         self.assertEqual(404, s.request("GET", "/installstats/other")[0].status)
+
+
+BOUNDARY = "---MultipartBoundary-0123456789abcdefghijABCDEFGHIJ01---"
+
+
+def crash_body(parts):
+    """A multipart body as the crash upload writes it, gzip-compressed."""
+    body = b""
+    for name, value, filename in parts:
+        body += b"--" + BOUNDARY.encode() + b"\r\n"
+        body += b'Content-Disposition: form-data; name="' + name.encode() + b'"'
+        if filename is None:
+            body += b"\r\n\r\n" + value + b"\r\n"
+        else:
+            body += (b'; filename="' + filename.encode() +
+                     b'"\r\nContent-Type: application/octet-stream\r\n\r\n' +
+                     value + b"\r\n")
+    body += b"--" + BOUNDARY.encode() + b"--\r\n"
+    compressor = zlib.compressobj(wbits=31)
+    return compressor.compress(body) + compressor.flush()
+
+
+class CrashCollectorTest(unittest.TestCase):
+    HEADERS = {"Content-Type": "multipart/form-data; boundary=" + BOUNDARY,
+               "Content-Encoding": "gzip"}
+
+    @classmethod
+    def setUpClass(cls):
+        cls.server = Server("--no-lease", "--max-seconds", "120")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.stop()
+
+    def post_chunked(self, body, path="/submit?product=Norvel&guid=a%20b"):
+        conn = http.client.HTTPConnection("127.0.0.1", self.server.port, timeout=10)
+        # Pieces of 1000 bytes, each its own chunk.
+        pieces = (body[i:i + 1000] for i in range(0, len(body), 1000))
+        conn.request("POST", path, body=pieces, headers=self.HEADERS,
+                     encode_chunked=True)
+        response = conn.getresponse()
+        data = response.read()
+        conn.close()
+        return response.status, data, self.server.requests()[-1]
+
+    def test_chunked_gzip_multipart_report(self):
+        dump = bytes(range(256)) * 20 + b"\r\n--" + b"x" * 10
+        status, _, record = self.post_chunked(crash_body([
+            ("ver", b"24.7.1.1076", None), ("prod", b"Norvel", None),
+            ("upload_file_minidump", dump, "U.dmp")]))
+        self.assertEqual(200, status)
+        crash = record["crash"]
+        self.assertEqual([["product", "Norvel"], ["guid", "a b"]], crash["query"])
+        # Body order, not sorted here.
+        self.assertEqual([["ver", "24.7.1.1076"], ["prod", "Norvel"]], crash["fields"])
+        [attachment] = crash["attachments"]
+        self.assertEqual(("upload_file_minidump", "U.dmp", "application/octet-stream"),
+                         (attachment["name"], attachment["filename"], attachment["type"]))
+        self.assertEqual(dump, base64.b64decode(attachment["data_b64"]))
+        self.assertTrue(crash["body_complete"])
+
+    def test_body_after_the_answer(self):
+        # As Wine 8's WinHTTP sends it: "Content-Length: 0" beside chunking,
+        # and the chunks only once the answer has come.
+        body = crash_body([("k", b"v", None)])
+        sock = socket.create_connection(("127.0.0.1", self.server.port), timeout=10)
+        head = ("POST /submit HTTP/1.1\r\nHost: x\r\nContent-Length: 0\r\n"
+                "Transfer-Encoding: chunked\r\nContent-Encoding: gzip\r\n"
+                "Content-Type: %s\r\n\r\n" % self.HEADERS["Content-Type"])
+        sock.sendall(head.encode())
+        answer = b""
+        while not answer.endswith(b"\r\n\r\nok"):
+            answer += sock.recv(1000)
+        self.assertTrue(answer.startswith(b"HTTP/1.1 200"))
+        framed = b"%x\r\n" % len(body) + body + b"\r\n0\r\n\r\n"
+        sock.sendall(framed)
+        self.assertEqual(b"", sock.recv(1000))  # closed after the body
+        sock.close()
+        record = self.server.requests()[-1]
+        self.assertEqual([["k", "v"]], record["crash"]["fields"])
+        self.assertEqual(framed, base64.b64decode(record["request_body_b64"]))
+
+    def test_rule_status_and_undecodable_bodies(self):
+        s = self.server
+        s.request("POST", "/_control/rules", json.dumps(
+            {"path": "/submit", "behaviour": {"status": 500}, "times": 1}))
+        status, _, record = self.post_chunked(crash_body([]))
+        self.assertEqual((500, []), (status, record["crash"]["fields"]))
+        status, data, record = self.post_chunked(b"not gzip at all")
+        self.assertEqual(400, status)
+        self.assertIn(b"gzip: ", data)
+        self.assertEqual(data.decode(), record["crash"]["error"])
+        # A gzip stream cut short.
+        status, data, _ = self.post_chunked(crash_body([])[:-8])
+        self.assertEqual((400, b"gzip: stream incomplete or followed by bytes"),
+                         (status, data))
 
 
 class LeaseTest(unittest.TestCase):

@@ -18,6 +18,7 @@
 #include "chrome/installer/lite_installer/lite_main_window.h"
 #include "chrome/installer/lite_installer/pending_subsystems.h"
 #include "chrome/installer/lite_installer/secure_environment.h"
+#include "chrome/installer/lite_installer/service_origins.h"
 #include "chrome/installer/lite_installer/shared_data.h"
 #include "chrome/installer/lite_installer/single_instance.h"
 #include "chrome/installer/lite_installer/startup.h"
@@ -26,6 +27,7 @@
 #endif
 #include "chrome/installer/norvel/util/application_association_registration_internal.h"
 #include "chrome/installer/norvel/util/disk_space.h"
+#include "crash/scoped_crash_reporter.h"
 #include "logging/file_logger.h"
 
 using lite_installer::SecureEnvironmentResult;
@@ -77,7 +79,7 @@ Configuration LoadConfiguration(const lite_installer::InstallerOptions& options,
   return config;
 }
 
-void AnnotateCrashReports(lite_installer::PendingCrashReporter* crash_reporter,
+void AnnotateCrashReports(crashpad::ScopedCrashReporter* crash_reporter,
                           const Configuration& config) {
   for (const auto& [key, value] : config.distrib_info->params())
     crash_reporter->SetAnnotation(key, value);
@@ -87,9 +89,9 @@ void AnnotateCrashReports(lite_installer::PendingCrashReporter* crash_reporter,
 }
 
 // The crash reporter of this run, armed before the log exists.
-std::unique_ptr<lite_installer::PendingCrashReporter> ArmCrashReporter() {
-  auto crash_reporter =
-      std::make_unique<lite_installer::PendingCrashReporter>();
+std::unique_ptr<crashpad::ScopedCrashReporter> ArmCrashReporter() {
+  auto crash_reporter = std::make_unique<crashpad::ScopedCrashReporter>(
+      lite_installer::kServiceOrigins.crash);
   crash_reporter->SetAnnotation("ptype", "installer");
   return crash_reporter;
 }
@@ -161,7 +163,7 @@ extern "C" int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
   int secure_exit_code = 0;
   const SecureEnvironmentResult secure_result =
       EnsureSecureEnvironment(&secure_exit_code);
-  const std::unique_ptr<PendingCrashReporter> crash_reporter =
+  const std::unique_ptr<crashpad::ScopedCrashReporter> crash_reporter =
       ArmCrashReporter();
   InstallFileLogger();
   LOG(INFO) << "-------------------------------------- Start install.";
@@ -206,6 +208,8 @@ extern "C" int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
   const Configuration config = LoadConfiguration(options, temp_dir);
   const int windows_version = base::GetWindowsVersionClass();
   AnnotateCrashReports(crash_reporter.get(), config);
+  if (g_after_crash_annotations_for_testing)
+    g_after_crash_annotations_for_testing();
   if (deployment::IsFullInstaller && windows_version < base::kWin7)
     return kExitWindowsTooOld;
 

@@ -5,11 +5,6 @@
 
 namespace lite_installer {
 
-void PendingCrashReporter::SetAnnotation(const std::string& key,
-                                         const std::string& value) {
-  LOG(INFO) << "Crash reporter is not built yet; annotation dropped: " << key;
-}
-
 int PendingExecuteAsAdmin() {
   LOG(INFO) << "Elevated installation is not built yet; nothing was run.";
   return kExitElevatedFailure;

@@ -12,12 +12,6 @@
 
 namespace lite_installer {
 
-// The crash reporter is not built: annotations are dropped with a line.
-class PendingCrashReporter {
- public:
-  void SetAnnotation(const std::string& key, const std::string& value);
-};
-
 // The elevated copy is not built: fails.
 int PendingExecuteAsAdmin();
 

@@ -15,6 +15,8 @@ struct ServiceOrigins {
   const char* browser_api;
   // The statistics service ("/installstats/send/...").
   const char* statistics;
+  // The crash collector ("/submit").
+  const char* crash;
 };
 
 extern const ServiceOrigins kServiceOrigins;

@@ -56,4 +56,6 @@ ScopedUiLibraries::~ScopedUiLibraries() {
     ::CoUninitialize();
 }
 
+void (*g_after_crash_annotations_for_testing)() = nullptr;
+
 }  // namespace lite_installer

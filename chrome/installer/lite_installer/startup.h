@@ -39,6 +39,10 @@ class ScopedUiLibraries {
   ULONG_PTR gdiplus_token_ = 0;
 };
 
+// Test programs only: run by the start-up sequence right after the crash
+// annotations are set (null in the product).
+extern void (*g_after_crash_annotations_for_testing)();
+
 }  // namespace lite_installer
 
 // The process entry; also called by tests in-process.

@@ -94,10 +94,6 @@ TEST_F(StartupTest, SilentRunWalksTheSequenceInOrder) {
       "INFO: Fetching default package",
       "WARNING: Brand package is empty.",
       "INFO: Brand id: norvel",
-      "INFO: Crash reporter is not built yet; annotation dropped: brand_id",
-      "INFO: Crash reporter is not built yet; annotation dropped: brand_name",
-      "INFO: Crash reporter is not built yet; annotation dropped: "
-      "default_language",
       "INFO: Installing in silent mode.",
       "INFO: Install Browser.",
       "ERROR: Offline test installer: no download.",
