@@ -22,6 +22,13 @@ function(lite_delay_load target)
       list(GET fields 0 dll)
       list(GET fields 1 function)
       list(GET fields 2 bytes)
+      # A function that only the 64-bit headers call (GetWindowLongW is
+      # GetWindowLongPtrW there, for one).
+      if(bytes STREQUAL "x64")
+        if(LITE_ARCH STREQUAL "x86")
+          continue()
+        endif()
+      endif()
       string(TOLOWER "${dll}" dll)
       string(MAKE_C_IDENTIFIER "${dll}" key)
       if(NOT key IN_LIST dlls)
