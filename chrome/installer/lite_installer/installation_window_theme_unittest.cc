@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <ostream>
 #include <string>
 #include <tuple>
 
@@ -10,25 +11,27 @@
 #include "test/support/brand_test.h"
 #include "test/support/fixed_distrib_params.h"
 
-namespace lite_installer {
-namespace {
-
-bool operator==(const RECT& a, const RECT& b) {
+// Global, so that the test's comparisons of RECT find them.
+inline bool operator==(const RECT& a, const RECT& b) {
   return std::tie(a.left, a.top, a.right, a.bottom) ==
          std::tie(b.left, b.top, b.right, b.bottom);
 }
 
-bool operator==(const ImagePair& a, const ImagePair& b) {
-  return a.scale1 == b.scale1 && a.scale2 == b.scale2;
-}
-
-std::ostream& operator<<(std::ostream& out, const RECT& r) {
+inline std::ostream& operator<<(std::ostream& out, const RECT& r) {
   return out << "(" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << ")";
 }
 
-std::ostream& operator<<(std::ostream& out, const ImagePair& p) {
+namespace lite_installer {
+
+inline bool operator==(const ImagePair& a, const ImagePair& b) {
+  return a.scale1 == b.scale1 && a.scale2 == b.scale2;
+}
+
+inline std::ostream& operator<<(std::ostream& out, const ImagePair& p) {
   return out << "(" << p.scale1 << ", " << p.scale2 << ")";
 }
+
+namespace {
 
 constexpr RECT kEmpty = {0, 0, 0, 0};
 
