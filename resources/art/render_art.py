@@ -104,7 +104,7 @@ def render(svg, width, height, out, fmt, convert):
                     "-f", "png", "-o", png, svg], check=True)
     if fmt == "jpg":
         subprocess.run([convert, png, "-background", "white", "-flatten",
-                        "-quality", "92", out], check=True)
+                        "-strip", "-quality", "80", out], check=True)
         os.remove(png)
 
 

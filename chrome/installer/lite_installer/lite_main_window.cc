@@ -9,6 +9,7 @@
 #include "brand/distrib_info_params.h"
 #include "chrome/installer/lite_installer/image_button.h"
 #include "chrome/installer/lite_installer/image_checkbox.h"
+#include "chrome/installer/lite_installer/installation_window_theme.h"
 #include "chrome/installer/lite_installer/installer_options.h"
 #include "chrome/installer/lite_installer/lite_installer_helpers.h"
 #include "chrome/installer/lite_installer/localized_strings.h"
@@ -53,9 +54,11 @@ bool LiteMainWindow::welcome_skipped() const {
 }
 
 void LiteMainWindow::CreateThemeAndLayout() {
-  const uint32_t kind = distrib_params_ ? LayoutKind(*distrib_params_) : 3;
-  layout_ = std::make_shared<WindowLayout>(windows_version_, kind, welcome_skipped());
-  theme_ = std::make_unique<WindowTheme>(windows_version_, welcome_skipped());
+  const uint32_t kind = distrib_params_ ? ComputeLayoutKind(*distrib_params_) : 3;
+  layout_.reset();
+  layout_ = CreateInstallationWindowLayout(brand_, distrib_params_, kind);
+  theme_.reset();
+  theme_ = CreateInstallationWindowTheme(brand_, distrib_params_, layout_, GetDeviceScaleFactor());
 }
 
 std::wstring LiteMainWindow::StatisticsLabel() const {
@@ -116,8 +119,8 @@ std::unique_ptr<LinkCheckbox> LiteMainWindow::MakeCheckbox(int id, bool checked)
   const auto images = theme_->GetCheckboxImages();
   look.strip_id1 = images.scale1;
   look.strip_id2 = images.scale2;
-  look.label_colour = theme_->GetTextColor();
-  look.label_opacity = theme_->GetTextOpacity();
+  look.label_colour = theme_->GetCheckboxTextColor();
+  look.label_opacity = theme_->GetCheckboxTextOpacity();
   look.label_font = checkbox_font_.get();
   look.label_left = ScaleValue(layout_->GetCheckboxSpacing());
   return std::make_unique<LinkCheckbox>(control, look, welcome_background_, Origin(place), checked);
@@ -140,8 +143,8 @@ void LiteMainWindow::CreateControls() {
       nullptr, welcome_background_, POINT{0, 0});
   collapse_button_->SetAccessibleProperties(kPushButtonRole, LoadLocalizedString(417, language));
   if (HWND link = ::GetDlgItem(hwnd_, kLicenseLinkId)) {
-    license_link_ = std::make_unique<TextLink>(link, theme_->GetTextColor(),
-                                               theme_->GetTextOpacity(), link_font_.get(),
+    license_link_ = std::make_unique<TextLink>(link, theme_->GetLinkTextColor(),
+                                               theme_->GetLinkTextOpacity(), link_font_.get(),
                                                welcome_background_);
     std::wstring name = LoadLocalizedString(462, language);
     name.erase(std::remove_if(name.begin(), name.end(),
@@ -162,7 +165,8 @@ void LiteMainWindow::CreateControls() {
   const bool statistics_fixed = distrib_params_ && GetStatisticsOverride(*distrib_params_, &fixed);
   if (!statistics_fixed) {
     privacy_link_ = std::make_unique<TextLink>(::GetDlgItem(hwnd_, kPrivacyLinkId),
-                                               theme_->GetTextColor(), 255,
+                                               theme_->GetLinkTextColor(),
+                                               theme_->GetPrivacyLinkOpacity(),
                                                privacy_link_font_.get(), welcome_background_);
     privacy_link_->SetAccessibleProperties(kLinkRole, LoadLocalizedString(431, language));
   } else {

@@ -12,6 +12,7 @@
 #include "chrome/installer/lite_installer/custom_progress_bar.h"
 #include "chrome/installer/lite_installer/image_button.h"
 #include "chrome/installer/lite_installer/image_checkbox.h"
+#include "chrome/installer/lite_installer/installation_window_theme.h"
 #include "chrome/installer/lite_installer/installer_options.h"
 #include "chrome/installer/lite_installer/lite_installer_helpers.h"
 #include "chrome/installer/lite_installer/main_window_stand_ins.h"
@@ -353,7 +354,7 @@ bool MainWindow::OnInitDialog() {
 
   FitWindowToBackground();
   CreatePieceControls(hwnd_, ScaledRect(layout_->GetLicenseRect()), text_font_.get(),
-                      /*center=*/true, kLicensePieceId, kLicenseLinkId, GetLicenseText(),
+                      theme_->IsLicenseLineCentered(), kLicensePieceId, kLicenseLinkId, GetLicenseText(),
                       theme_->GetTextLineGap());
   CreateControls();
 

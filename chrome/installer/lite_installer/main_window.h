@@ -26,8 +26,8 @@ class LinkCheckbox;
 class NoticeDialog;
 class TaskbarProgress;
 class TextLink;
-class WindowLayout;
-class WindowTheme;
+class InstallationWindowLayout;
+class InstallationWindowTheme;
 
 // The installation window's dialog template and icon group.
 inline constexpr int kMainWindowTemplateId = 901;
@@ -253,8 +253,8 @@ class MainWindow : public WindowObject, public Installer::Delegate {
   ResourceBitmap progress_background_;
   HWND shadow_window_ = nullptr;
   std::unique_ptr<NoticeDialog> cancel_confirmation_;
-  std::shared_ptr<WindowLayout> layout_;
-  std::unique_ptr<WindowTheme> theme_;
+  std::shared_ptr<InstallationWindowLayout> layout_;
+  std::unique_ptr<InstallationWindowTheme> theme_;
   uint8_t interactive_;
   // The window's icons (WM_SETICON leaves them to their owner).
   HICON big_icon_ = nullptr;

@@ -16,15 +16,6 @@ namespace lite_installer {
 
 namespace {
 
-// The face every stand-in font uses: one that every Windows (and Wine) has.
-constexpr wchar_t kSystemFontFace[] = L"Tahoma";
-
-HFONT CreateSystemFont(int size, int weight) {
-  return ::CreateFontW(-ScaleValue(size), 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
-                       kSystemFontFace);
-}
-
 // Title and text of the stand-in dialogs, by family and kind.
 struct DialogTexts {
   UINT title;
@@ -65,74 +56,6 @@ void LogProvisionalOnce(const char* what) {
   ::ReleaseSRWLockExclusive(&lock);
   if (first)
     LOG(INFO) << what << " is provisional";
-}
-
-RECT MakeLayoutRect(int left, int top, int right, int bottom) {
-  return {left + 1, top + 1, right + 1 < 801 ? right + 1 : right,
-          bottom + 1 < 428 ? bottom + 1 : bottom};
-}
-
-WindowLayout::WindowLayout(int windows_version, uint32_t kind, bool welcome_skipped)
-    : windows_version_(windows_version), kind_(kind & 3), welcome_skipped_(welcome_skipped) {
-  LogProvisionalOnce("The installation window's layout");
-}
-
-RECT WindowLayout::GetTitleRect() const {
-  const int bar_top = MakeLayoutRect(60, 357, 453, 362).top;
-  return MakeLayoutRect(60, welcome_skipped_ ? 146 : 98, 472, bar_top - 1);
-}
-
-RECT WindowLayout::GetStatisticsCheckboxRect() const {
-  if (kind_ & 2)
-    return MakeLayoutRect(58, 206, 453, 428);
-  return {0, 0, 0, 0};
-}
-
-RECT WindowLayout::GetDefaultBrowserCheckboxRect() const {
-  if (kind_ == 1)
-    return MakeLayoutRect(58, 206, 453, 428);
-  if (kind_ == 3)
-    return MakeLayoutRect(58, 266, 453, 428);
-  return {0, 0, 0, 0};
-}
-
-uint32_t LayoutKind(const DistribInfoParams& params) {
-  bool ignored = false;
-  const uint32_t default_offered = GetMakeDefaultOverride(params, &ignored) ? 0 : 1;
-  const uint32_t statistics_offered = GetStatisticsOverride(params, &ignored) ? 0 : 1;
-  return default_offered + 2 * statistics_offered;
-}
-
-WindowTheme::WindowTheme(int windows_version, bool welcome_skipped)
-    : windows_version_(windows_version), welcome_skipped_(welcome_skipped) {
-  LogProvisionalOnce("The installation window's theme");
-}
-
-WindowTheme::ImagePair WindowTheme::GetWelcomeBackgroundImages() const {
-  // One plain picture serves with and without the welcome screen.
-  return {2068, 2069};
-}
-
-HFONT WindowTheme::CreateTitleFont() const {
-  return CreateSystemFont(34, 500);
-}
-
-HFONT WindowTheme::CreateTextFont() const {
-  return CreateSystemFont(13, 400);
-}
-
-HFONT WindowTheme::CreateButtonFont() const {
-  return CreateSystemFont(18, 400);
-}
-
-HFONT WindowTheme::CreateCheckboxFont() const {
-  return CreateSystemFont(12, 400);
-}
-
-ResourceBitmap WindowTheme::LoadProgressBackground() const {
-  LogProvisionalOnce("The progress screen's background without slides");
-  const ImagePair pair = GetProgressBackgroundImages();
-  return ResourceBitmap(pair.scale1, pair.scale2);
 }
 
 NoticeDialog::NoticeDialog(Family family, int kind, LANGID language_id)

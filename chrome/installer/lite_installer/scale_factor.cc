@@ -50,8 +50,12 @@ int ScaleValue(int value) {
 }
 
 RECT ScaleRect(const RECT& rect) {
-  return RECT{ScaleValue(rect.left), ScaleValue(rect.top),
-              ScaleValue(rect.right), ScaleValue(rect.bottom)};
+  return ScaleRectBy(rect, GetDeviceScaleFactor());
+}
+
+RECT ScaleRectBy(const RECT& rect, double factor) {
+  auto scale = [factor](LONG value) { return static_cast<LONG>(value * factor); };
+  return RECT{scale(rect.left), scale(rect.top), scale(rect.right), scale(rect.bottom)};
 }
 
 }  // namespace lite_installer

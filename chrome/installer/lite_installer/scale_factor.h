@@ -22,6 +22,8 @@ double GetDeviceScaleFactor();
 int ScaleValue(int value);
 // Each edge of `rect` scaled on its own.
 RECT ScaleRect(const RECT& rect);
+// Each edge times `factor`, truncated toward zero.
+RECT ScaleRectBy(const RECT& rect, double factor);
 
 // The factor a "force-device-scale-factor" text asks for: what strtod reads
 // from it, when that is a finite number in (0, kMaxDeviceScaleFactor].
