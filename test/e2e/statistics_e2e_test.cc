@@ -166,6 +166,28 @@ TEST_F(StatisticsE2ETest, FailingStages) {
   EXPECT_FALSE(stats.back().Has("error"));
 }
 
+// The statistics choice decides only what setup is told: a brand that says
+// no sends the installer's own events all the same.
+TEST_F(StatisticsE2ETest, ABrandThatDisallowsStatisticsSendsTheSameEvents) {
+  std::vector<std::string> events[2];
+  bool told[2] = {};
+  const wchar_t* const kRuns[2] = {L"--silent", L"--silent --brand-name=nostats"};
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_TRUE(services_->Reset());
+    ASSERT_TRUE(services_->AddRule(kReportPath, R"({"text": "ok"})"));
+    ServeArchive(L"fake_setup_signed.exe");
+    ASSERT_EQ(0u, Run(kRuns[i]));
+    std::optional<base::Json> report = SetupReport();
+    ASSERT_TRUE(report.has_value()) << Log();
+    told[i] = (*report)["switches"].contains("send-statistics");
+    events[i] = Events(Stats(6));
+  }
+  EXPECT_TRUE(told[0]);
+  EXPECT_FALSE(told[1]);
+  EXPECT_EQ(6u, events[1].size());
+  EXPECT_EQ(events[0], events[1]);
+}
+
 // Setup finds the common parameters under "install_stat"; they are gone
 // when the installer has exited. One left by an earlier run is inherited.
 TEST_F(StatisticsE2ETest, HandOverValueWhileSetupRuns) {

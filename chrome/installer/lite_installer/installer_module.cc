@@ -241,8 +241,9 @@ int Installer::DownloadModule(HANDLE file,
       base::ExceptionRecord exception;
       if (DownloadUrl(url, &sink, &error, &final_url, &total_size, &observer,
                       &exception)) {
-        SendDownloadAttemptEvent(true, base::UTF8ToWide(entry.url), attempt, sink.bytes_written(),
-                                 total_size, error, final_url, architecture);
+        SendDownloadAttemptEvent(true, base::UTF8ToWide(entry.url), attempt,
+                                 sink.bytes_written(), total_size, error,
+                                 final_url, architecture);
         return 0;
       }
       if (exception.code != 0) {
@@ -258,8 +259,9 @@ int Installer::DownloadModule(HANDLE file,
         if (!sink.Reset())
           PLOG(ERROR) << "Cannot truncate the module file after " << entry.url;
       }
-      SendDownloadAttemptEvent(false, base::UTF8ToWide(entry.url), attempt, received, total_size, error,
-                               final_url, architecture);
+      SendDownloadAttemptEvent(false, base::UTF8ToWide(entry.url), attempt,
+                               received, total_size, error, final_url,
+                               architecture);
       // Also after the last attempt of a URL: a server that just failed is
       // given time before the next one is asked.
       ::WaitForSingleObject(stop_event_.get(), GetRetryDelayMs());

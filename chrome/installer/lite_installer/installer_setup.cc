@@ -109,9 +109,10 @@ int Installer::InstallBrowser() {
   const int64_t t2 = lite_installer::MonotonicNowUs();
   base::ScopedFileHandle lock;
   if (!LockArchive(lock_file.get(), permanent_lock, &lock)) {
+    // Logged first: sending the event may change the last error.
+    PLOG(ERROR) << "Cannot lock file: " << module_path_;
     if (permanent_lock)
       SendSetupArcLockErrorEvent();
-    PLOG(ERROR) << "Cannot lock file: " << module_path_;
     return kInstallErrorGeneric;
   }
 

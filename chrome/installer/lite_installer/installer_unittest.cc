@@ -23,8 +23,6 @@
 #include "test/support/fake_system_facts.h"
 #include "test/support/fixed_distrib_params.h"
 #include "test/support/matchers.h"
-#include "chrome/installer/norvel/util/registry.h"
-#include "chrome/installer/norvel/util/statistics/install_stat_sender.h"
 #include "test/support/recording_delegate.h"
 #include "test/support/recording_stat_sender.h"
 #include "test/support/registry_override.h"
@@ -83,7 +81,6 @@ class TestInstaller : public Installer {
   bool RunModule(const std::wstring& path,
                  const base::CommandLine& command_line) override {
     setup_line = command_line.GetCommandLineString();
-    hand_over_during_setup = installer::ReadProductValue(L"install_stat");
     if (!archive_source.empty())
       return Installer::RunModule(path, command_line);
     if (setup_exit_code < 0)
@@ -134,9 +131,8 @@ class TestInstaller : public Installer {
   std::wstring setup_line;
   std::vector<std::string> reports;
   test::FakeServices* report_server = nullptr;
-  // The statistics it sent, and the hand-over value setup found.
+  // The statistics it sent.
   std::shared_ptr<test::StatRecord> stats = std::make_shared<test::StatRecord>();
-  std::wstring hand_over_during_setup;
 
  private:
   base::ScopedKernelHandle module_requested_{
@@ -458,28 +454,6 @@ TEST_F(InstallerTest, StatisticsChoiceChangesSetupsLineNotTheEvents) {
                                      "setup/setup_exe_launched",
                                      "setup/setup_exe_exited"));
   EXPECT_EQ(events[0], events[1]);
-}
-
-// Setup (or the elevated copy) finds the parameters under "install_stat";
-// they are gone once the installer ends. A value an earlier run left
-// behind is inherited, then removed as well.
-TEST_F(InstallerTest, HandOverValueLivesWhileSetupRuns) {
-  ASSERT_TRUE(installer::StoreProductValue(L"install_stat",
-                                           L"stale_key\nleft\n"));
-  {
-    TestInstaller installer(nullptr, &brand_, nullptr, false);
-    installer.SetBrowserPresent("user");
-    installer.InstallSync();
-    const std::string text =
-        base::WideToUTF8(installer.hand_over_during_setup);
-    EXPECT_THAT(text, HasSubstr("browser_present\nuser\n"));
-    EXPECT_THAT(text, HasSubstr("stale_key\nleft\n"));
-    EXPECT_THAT(text, HasSubstr("installer_type\nlite\n"));
-    EXPECT_EQ(installer.stat_reporter()->GetHandOverText(),
-              installer.hand_over_during_setup);
-    EXPECT_EQ("left", installer.stats->Requests().at(0).Get("stale_key"));
-  }
-  EXPECT_EQ(L"", installer::ReadProductValue(L"install_stat"));
 }
 
 TEST_F(InstallerTest, MakeDefaultIsIgnoredOnWindows8) {
