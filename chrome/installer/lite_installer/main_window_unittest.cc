@@ -168,6 +168,13 @@ class MainWindowTest : public test::TestWithLog {
     return control && ::IsWindowVisible(control);
   }
   bool Exists(int id) { return ::GetDlgItem(driver_.window(), id) != nullptr; }
+  // Close on the progress screen, confirmed with Cancel.
+  void CancelInstallation() {
+    ASSERT_TRUE(driver_.ClickControl(kCloseButtonId));
+    HWND confirmation = driver_.WaitForOtherDialog();
+    ASSERT_TRUE(confirmation);
+    ASSERT_TRUE(driver_.ClickControl(kCancelButtonId, confirmation));
+  }
   // Posts `percent` and waits until the window handled it: the status
   // line shows the last valid percent posted after it.
   void ShowPercent(int percent, int then = -1) {
@@ -323,10 +330,7 @@ TEST_F(MainWindowTest, RightAfterInstallTheStatusSaysZeroPercent) {
   ASSERT_TRUE(driver_.WaitForControl(kProgressBarId));
   ASSERT_TRUE(test::PumpUntil([&] { return !driver_.StatusText().empty(); }));
   EXPECT_EQ(L"Downloading... 0%", driver_.StatusText());
-  driver_.ClickControl(kCloseButtonId);
-  HWND confirmation = driver_.WaitForOtherDialog();
-  ASSERT_TRUE(confirmation);
-  ASSERT_TRUE(driver_.ClickControl(kCancelButtonId, confirmation));
+  CancelInstallation();
   EXPECT_EQ(kCloseButtonId, Result());
 }
 
@@ -472,7 +476,7 @@ TEST_F(MainWindowTest, TheShortcutCheckboxIsNeverShownAndPinsOnlyInTrialStatesZe
     EXPECT_FALSE(Visible(kShortcutCheckboxId)) << state;
     ASSERT_TRUE(driver_.ClickControl(kInstallButtonId));
     ASSERT_TRUE(driver_.WaitForControl(kProgressBarId));
-    driver_.ClickControl(kCloseButtonId);
+    CancelInstallation();
     EXPECT_EQ(kCloseButtonId, Result());
     EXPECT_EQ(state == 0 || state == 2 ? 1 : 0, installer_nrpin_) << state;
   }
