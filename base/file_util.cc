@@ -78,4 +78,30 @@ std::optional<uint64_t> GetReadableFileSize(const std::wstring& path) {
   return static_cast<uint64_t>(size.QuadPart);
 }
 
+bool DeleteDirectoryTree(const std::wstring& path) {
+  bool all_deleted = true;
+  WIN32_FIND_DATAW found;
+  ScopedFindHandle find(::FindFirstFileW((path + L"\\*").c_str(), &found));
+  if (find) {
+    do {
+      const std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..")
+        continue;
+      const std::wstring child = path + L"\\" + name;
+      // A link to a directory is removed, not followed.
+      const bool is_directory =
+          (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+          !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+      if (is_directory) {
+        all_deleted &= DeleteDirectoryTree(child);
+      } else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        all_deleted &= ::RemoveDirectoryW(child.c_str()) != FALSE;
+      } else {
+        all_deleted &= ::DeleteFileW(child.c_str()) != FALSE;
+      }
+    } while (::FindNextFileW(find.get(), &found));
+  }
+  return ::RemoveDirectoryW(path.c_str()) != FALSE && all_deleted;
+}
+
 }  // namespace base

@@ -50,6 +50,10 @@ DWORD WriteFileContents(const std::wstring& path, std::string_view bytes);
 // cannot.
 std::optional<uint64_t> GetReadableFileSize(const std::wstring& path);
 
+// Deletes `path`, a directory, with everything in it. False when anything
+// could not be deleted (the rest is deleted all the same).
+bool DeleteDirectoryTree(const std::wstring& path);
+
 }  // namespace base
 
 #endif  // BASE_FILE_UTIL_H_

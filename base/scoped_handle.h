@@ -94,7 +94,7 @@ struct KernelHandleTraits {
 };
 using ScopedKernelHandle = ScopedGeneric<KernelHandleTraits>;
 
-// Files and find handles: CreateFileW returns INVALID_HANDLE_VALUE.
+// Files: CreateFileW returns INVALID_HANDLE_VALUE.
 struct FileHandleTraits {
   using Handle = HANDLE;
   static constexpr char kCloseFunction[] = "CloseHandle";
@@ -103,6 +103,16 @@ struct FileHandleTraits {
   static bool Close(HANDLE h) { return ::CloseHandle(h) != FALSE; }
 };
 using ScopedFileHandle = ScopedGeneric<FileHandleTraits>;
+
+// Directory searches: FindFirstFileW returns INVALID_HANDLE_VALUE and its
+// handle is closed with FindClose.
+struct FindHandleTraits {
+  using Handle = HANDLE;
+  static constexpr char kCloseFunction[] = "FindClose";
+  static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+  static bool Close(HANDLE h) { return ::FindClose(h) != FALSE; }
+};
+using ScopedFindHandle = ScopedGeneric<FindHandleTraits>;
 
 struct RegKeyTraits {
   using Handle = HKEY;

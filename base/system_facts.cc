@@ -42,4 +42,9 @@ LANGID SystemFacts::GetUserDefaultUILanguage() const {
   return ::GetUserDefaultUILanguage();
 }
 
+FARPROC SystemFacts::GetKernel32Function(const char* name) const {
+  HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
+  return kernel32 ? ::GetProcAddress(kernel32, name) : nullptr;
+}
+
 }  // namespace base

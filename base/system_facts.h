@@ -32,6 +32,9 @@ class SystemFacts : public OverridableInstance<SystemFacts> {
   virtual std::string GetUserRegion() const;
   // GetUserDefaultUILanguage.
   virtual LANGID GetUserDefaultUILanguage() const;
+  // A function of the loaded kernel32.dll, null when this Windows lacks it
+  // (the safe DLL search functions came with an update of Windows 7).
+  virtual FARPROC GetKernel32Function(const char* name) const;
 };
 
 // Makes `facts` the current facts until destruction.

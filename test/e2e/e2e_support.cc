@@ -10,20 +10,27 @@
 
 namespace e2e {
 
-test::ChildProcess StartInstaller(const std::wstring& exe,
-                                  const std::wstring& switches,
-                                  const std::wstring& temp_dir) {
+test::ChildProcess StartInstaller(
+    const std::wstring& exe,
+    const std::wstring& switches,
+    const std::wstring& temp_dir,
+    const std::map<std::wstring, std::wstring>& env) {
+  std::map<std::wstring, std::wstring> variables = env;
+  variables[L"TMP"] = temp_dir;
+  variables[L"TEMP"] = temp_dir;
+  const std::wstring path = exe.find(L':') != std::wstring::npos
+                                ? exe
+                                : test::ExecutableDir() + L"\\" + exe;
   test::ChildProcess process;
-  EXPECT_TRUE(process.Start(
-      L"\"" + test::ExecutableDir() + L"\\" + exe + L"\" " + switches,
-      {{L"TMP", temp_dir}, {L"TEMP", temp_dir}}));
+  EXPECT_TRUE(process.Start(L"\"" + path + L"\" " + switches, variables));
   return process;
 }
 
 DWORD RunInstaller(const std::wstring& exe,
                    const std::wstring& switches,
-                   const std::wstring& temp_dir) {
-  test::ChildProcess process = StartInstaller(exe, switches, temp_dir);
+                   const std::wstring& temp_dir,
+                   const std::map<std::wstring, std::wstring>& env) {
+  test::ChildProcess process = StartInstaller(exe, switches, temp_dir, env);
   const bool ended = process.Wait(kRunTimeoutMs);
   EXPECT_TRUE(ended);
   return ended ? process.exit_code() : 0xDEAD;
@@ -75,10 +82,12 @@ void LocalInstallTest::ServeArchive(const std::wstring& file,
           (extra.empty() ? "" : ", " + extra) + "}"));
 }
 
-DWORD LocalInstallTest::Run(const std::wstring& switches) {
-  return RunInstaller(L"lite_installer_local.exe",
+DWORD LocalInstallTest::Run(const std::wstring& switches,
+                            const std::map<std::wstring, std::wstring>& env,
+                            const std::wstring& exe) {
+  return RunInstaller(exe,
                       switches + L" \"--fake-setup-report=" + Report() + L"\"",
-                      dir_.path());
+                      dir_.path(), env);
 }
 
 std::optional<base::Json> LocalInstallTest::SetupReport() const {

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,17 +19,21 @@ namespace e2e {
 
 inline constexpr DWORD kRunTimeoutMs = 120000;
 
-// Starts `exe` (a path relative to the test binary's folder) with
-// `switches`, its temporary directory (and so its log) in `temp_dir`.
-test::ChildProcess StartInstaller(const std::wstring& exe,
-                                  const std::wstring& switches,
-                                  const std::wstring& temp_dir);
+// Starts `exe` (a path relative to the test binary's folder, or a full
+// one) with `switches`, its temporary directory (and so its log) in
+// `temp_dir`, and the environment variables `env` besides.
+test::ChildProcess StartInstaller(
+    const std::wstring& exe,
+    const std::wstring& switches,
+    const std::wstring& temp_dir,
+    const std::map<std::wstring, std::wstring>& env = {});
 
 // Runs it to the end and returns its full exit code (0xDEAD on time-out,
 // which fails the test).
 DWORD RunInstaller(const std::wstring& exe,
                    const std::wstring& switches,
-                   const std::wstring& temp_dir);
+                   const std::wstring& temp_dir,
+                   const std::map<std::wstring, std::wstring>& env = {});
 
 // Runs it until its log holds `text`, then ends it: for checks of start-up
 // that need not wait for a download. False when the text never appeared.
@@ -68,7 +73,9 @@ class LocalInstallTest : public InstallerRunTest {
   // Serves the program `file` beside the test binary as the archive, with
   // extra behaviour keys (a JSON fragment such as "\"trickle\": 1000").
   void ServeArchive(const std::wstring& file, const std::string& extra = "");
-  DWORD Run(const std::wstring& switches);
+  DWORD Run(const std::wstring& switches,
+            const std::map<std::wstring, std::wstring>& env = {},
+            const std::wstring& exe = L"lite_installer_local.exe");
   std::wstring Report() const { return dir_.Append(L"setup_report.json"); }
   std::optional<base::Json> SetupReport() const;
   // An archive file ("nb*.tmp") left in the temporary directory.

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "base/system_facts.h"
@@ -40,6 +41,11 @@ class FakeSystemFacts : public base::SystemFacts {
   void SetUserRegion(std::string region) { region_ = std::move(region); }
   void SetUserDefaultUILanguage(LANGID language) { ui_language_ = language; }
 
+  // kernel32.dll's `name` answers as missing.
+  void SetKernel32FunctionMissing(std::string name) {
+    missing_kernel32_functions_.insert(std::move(name));
+  }
+
   // The folder named by the last question about free space.
   const std::wstring& last_free_space_folder() const { return last_folder_; }
 
@@ -61,6 +67,11 @@ class FakeSystemFacts : public base::SystemFacts {
   std::string GetUserRegion() const override {
     return region_ ? *region_ : SystemFacts::GetUserRegion();
   }
+  FARPROC GetKernel32Function(const char* name) const override {
+    return missing_kernel32_functions_.count(name)
+               ? nullptr
+               : SystemFacts::GetKernel32Function(name);
+  }
   LANGID GetUserDefaultUILanguage() const override {
     return ui_language_ ? *ui_language_
                         : SystemFacts::GetUserDefaultUILanguage();
@@ -73,6 +84,7 @@ class FakeSystemFacts : public base::SystemFacts {
   std::map<DWORD, bool> processor_features_;
   std::optional<std::string> region_;
   std::optional<LANGID> ui_language_;
+  std::set<std::string> missing_kernel32_functions_;
   mutable std::wstring last_folder_;
   base::ScopedSystemFactsForTesting installed_{this};
 };

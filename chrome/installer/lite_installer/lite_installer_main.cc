@@ -17,9 +17,13 @@
 #include "chrome/installer/lite_installer/lite_installer_helpers.h"
 #include "chrome/installer/lite_installer/lite_main_window.h"
 #include "chrome/installer/lite_installer/pending_subsystems.h"
+#include "chrome/installer/lite_installer/secure_environment.h"
 #include "chrome/installer/lite_installer/shared_data.h"
 #include "chrome/installer/lite_installer/single_instance.h"
 #include "chrome/installer/lite_installer/startup.h"
+#if defined(LITE_TEST_TRIGGERS)
+#include "chrome/installer/lite_installer/test_triggers.h"
+#endif
 #include "chrome/installer/norvel/util/application_association_registration_internal.h"
 #include "chrome/installer/norvel/util/disk_space.h"
 #include "logging/file_logger.h"
@@ -150,9 +154,13 @@ int RunInteractiveInstallation(bool enough_disk_space, const Configuration& conf
 extern "C" int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
   using namespace lite_installer;
 
+#if defined(LITE_TEST_TRIGGERS)
+  ArmTestTriggers();
+  FireTestTriggers(TriggerPoint::kStart);
+#endif
   int secure_exit_code = 0;
   const SecureEnvironmentResult secure_result =
-      PendingEnsureSecureEnvironment(&secure_exit_code);
+      EnsureSecureEnvironment(&secure_exit_code);
   const std::unique_ptr<PendingCrashReporter> crash_reporter =
       ArmCrashReporter();
   InstallFileLogger();
@@ -177,6 +185,9 @@ extern "C" int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
     return PendingExecuteAsAdmin();
 
   ScopedUiLibraries ui_libraries;
+#if defined(LITE_TEST_TRIGGERS)
+  FireTestTriggers(TriggerPoint::kAfterUiLibraries);
+#endif
   LOG(INFO) << (deployment::IsFullInstaller ? "Full installer mode."
                                             : "Lite installer mode.");
   SingleInstanceMutex single_instance;

@@ -162,7 +162,7 @@ class MainWindow : public WindowObject, public Installer::Delegate {
   // a pending error was shown instead (or recorded, before Install).
   bool LayoutProgressDialog();
 
-  // The parts the input handlers use.
+  // What the input handlers use.
   Installer* installer() const { return installer_.get(); }
   LinkCheckbox* default_checkbox() const { return default_checkbox_.get(); }
   LinkCheckbox* stats_checkbox() const { return stats_checkbox_.get(); }

@@ -5,10 +5,6 @@
 
 namespace lite_installer {
 
-SecureEnvironmentResult PendingEnsureSecureEnvironment(int* exit_code) {
-  return SecureEnvironmentResult::kCantFindSecure;
-}
-
 void PendingCrashReporter::SetAnnotation(const std::string& key,
                                          const std::string& value) {
   LOG(INFO) << "Crash reporter is not built yet; annotation dropped: " << key;

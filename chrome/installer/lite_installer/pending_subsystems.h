@@ -12,19 +12,6 @@
 
 namespace lite_installer {
 
-// Outcome of hardening the DLL search path.
-enum class SecureEnvironmentResult : int {
-  kInsecure = 0,         // exit with the code filled in
-  kCantFindSecure = 1,   // continue
-  kSecure = 2,           // continue
-  kDllFilesFound = 3,    // exit with -200
-  kDelegatedToCopy = 4,  // a relaunched copy ran; exit with its code
-};
-
-// DLL search-path hardening is not built: reports that no secure
-// environment was found. Runs before the logger exists, so it logs nothing.
-SecureEnvironmentResult PendingEnsureSecureEnvironment(int* exit_code);
-
 // The crash reporter is not built: annotations are dropped with a line.
 class PendingCrashReporter {
  public:

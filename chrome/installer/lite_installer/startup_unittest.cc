@@ -84,7 +84,7 @@ TEST_F(StartupTest, SilentRunWalksTheSequenceInOrder) {
   // These lines appear in this order, with other lines between them.
   const std::vector<std::string> expected_prefixes = {
       "INFO: -------------------------------------- Start install.",
-      "INFO: Can't find secure environment.",
+      "INFO: Runned in secure environment.",
       "INFO: Lite installer mode.",
       "INFO: Installer process id: " + std::to_string(::GetCurrentProcessId()),
       "INFO: Temporary path is: ",
@@ -228,6 +228,31 @@ TEST_F(StartupTest, ElevatedCopySkipsTheMutex) {
   EXPECT_EQ(-1, Run(L"--run-as-admin"));
   EXPECT_THAT(log_.Read(), Not(HasSubstr("Another installer instance")));
   EXPECT_THAT(log_.Read(), Not(HasSubstr("Lite installer mode.")));
+}
+
+// Without the safe search functions the run happens in a relaunched copy,
+// here this test binary (secure_environment_unittest.cc), whose exit code
+// decides.
+TEST_F(StartupTest, RelaunchedCopysVerdictEndsTheRun) {
+  facts_.SetKernel32FunctionMissing("SetSearchPathMode");
+  {
+    test::ScopedEnvironmentVariable copy_exit(L"LITE_TEST_COPY_EXIT", L"-200");
+    EXPECT_EQ(-200, Run(L"--lite-test-child=RelaunchedCopy"));
+    EXPECT_THAT(log_.Messages(),
+                ::testing::Contains(
+                    "INFO: Exiting, because of insecure environment."));
+  }
+  log_.Clear();
+  test::ScopedEnvironmentVariable copy_exit(L"LITE_TEST_COPY_EXIT", L"401");
+  EXPECT_EQ(401, Run(L"--lite-test-child=RelaunchedCopy"));
+  // The copy's code is handed on without a line of the parent's own.
+  EXPECT_THAT(log_.Read(), Not(HasSubstr("environment")));
+  EXPECT_THAT(log_.Read(), Not(HasSubstr("Installer exit with code")));
+
+  // The elevated copy does not relaunch; with no DLL beside it the run
+  // goes on.
+  EXPECT_EQ(-1, Run(L"--run-as-admin"));
+  EXPECT_THAT(log_.Read(), HasSubstr("INFO: Runned in secure environment."));
 }
 
 }  // namespace
