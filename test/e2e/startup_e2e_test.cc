@@ -111,8 +111,9 @@ TEST_F(StartupE2ETest, SecondInteractiveInstanceRaisesTheFirstAndExits600) {
   EXPECT_EQ(first_window, ::GetForegroundWindow());
   ::DestroyWindow(other);
 
-  // Closing its window without an installation is a cancellation.
-  ::PostMessageW(first_window, WM_CLOSE, 0, 0);
+  // Closing its window (Close, 213) without an installation is a
+  // cancellation.
+  ::PostMessageW(first_window, WM_COMMAND, MAKEWPARAM(213, BN_CLICKED), 0);
   ASSERT_TRUE(first.Wait(kRunTimeoutMs));
   EXPECT_EQ(500u, first.exit_code());
   const std::string first_lines = LinesOf(first.pid());

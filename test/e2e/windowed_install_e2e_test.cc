@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "base/json.h"
 #include "gmock/gmock.h"
@@ -25,6 +26,8 @@ constexpr int kInstallButtonId = 1;
 constexpr int kCloseButtonId = 213;
 constexpr int kProgressBarId = 215;
 constexpr int kStatusLineId = 224;
+constexpr int kStatisticsCheckboxId = 110;
+constexpr int kCancelButtonId = 212;
 
 class WindowedInstallE2ETest : public e2e::LocalInstallTest {
  protected:
@@ -177,9 +180,42 @@ TEST_F(WindowedInstallE2ETest, ScreensAtOneAndTwoTimesScale) {
     // The bar's empty part at its right end.
     EXPECT_EQ(RGB(0xc9, 0xcf, 0xe0),
               test::ToColorRef(progress.At(bar.right - 2, (bar.top + bar.bottom) / 2)));
+    // Close asks first during the installation; Cancel ends it.
     ASSERT_TRUE(driver_.ClickControl(kCloseButtonId));
+    HWND confirmation = driver_.WaitForOtherDialog();
+    ASSERT_TRUE(confirmation) << Log();
+    ASSERT_TRUE(driver_.ClickControl(kCancelButtonId, confirmation));
     EXPECT_EQ(500u, ExitCode());
   }
+}
+
+TEST_F(WindowedInstallE2ETest, InstallCountsTheCheckboxesAsTheUserLeftThemOnce) {
+  ServeArchive(L"fake_setup_signed.exe");
+  Start(L"--do-not-launch-browser");
+  HWND statistics = ::GetDlgItem(driver_.window(), kStatisticsCheckboxId);
+  ASSERT_TRUE(statistics);
+  ::SendMessageW(statistics, BM_CLICK, 0, 0);
+  ASSERT_TRUE(driver_.ClickControl(kInstallButtonId));
+  // A second Install (the dialog manager's Enter) does nothing.
+  ::PostMessageW(driver_.window(), WM_COMMAND, kInstallButtonId, 0);
+  EXPECT_EQ(0u, ExitCode()) << Log();
+  int install_clicks = 0;
+  std::vector<std::string> actions;
+  for (const test::StatRequest& request : test::WaitForStatRequests(*services_, 64, 3000)) {
+    if (request.Get("action") == "install_browser_button_clicked") {
+      ++install_clicks;
+      EXPECT_EQ("0", request.Get("checkbox_sendstat"));
+    }
+    for (const char* name : {"clicked_button", "chosen_checkbox"}) {
+      if (request.Has(name))
+        actions.push_back(name + std::string("=") + request.Get(name));
+    }
+  }
+  EXPECT_EQ(1, install_clicks);
+  EXPECT_THAT(actions, ::testing::ElementsAre("chosen_checkbox=sendstat", "clicked_button=install"));
+  std::optional<base::Json> report = SetupReport();
+  ASSERT_TRUE(report.has_value()) << Log();
+  EXPECT_FALSE((*report)["switches"].contains("send-statistics"));
 }
 
 }  // namespace

@@ -207,6 +207,7 @@ class Installer {
   void set_uac_declined(bool declined) { uac_declined_ = declined; }
   void SetElevatedProcessHolder(std::unique_ptr<ElevatedProcessHolder> holder);
   void IncrementCancelCount() { cancel_count_.fetch_add(1); }
+  int32_t cancel_count() const { return cancel_count_.load(); }
 
   // Statistics of the user's actions in the window (installer_stat_events.cc).
   // The install button with the states of the default-browser and the

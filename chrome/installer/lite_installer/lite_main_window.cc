@@ -196,9 +196,21 @@ void LiteMainWindow::AllowExtraMessages() {
 }
 
 void LiteMainWindow::SetTabOrder() {
-  LogProvisionalOnce("The tab order without the arrow keys");
-  // The dialog manager's first stop would be a link; the user starts on
-  // Install (or on the progress bar, where the welcome screen is skipped).
+  // Install first, then each control after its predecessor. Where the
+  // welcome controls are gone, Close has no predecessor and goes first.
+  const int order[] = {kInstallButtonId,      kLicenseLinkId,      kPrivacyLinkId, kStatisticsCheckboxId,
+                       kShortcutCheckboxId, kDefaultBrowserCheckboxId, kCloseButtonId};
+  HWND previous = HWND_TOP;
+  for (int id : order) {
+    HWND control = ::GetDlgItem(hwnd_, id);
+    if (control) {
+      ::SetWindowPos(control, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+    previous = control;
+  }
+  SetArrowKeyHook(hwnd_);
+  // The user starts on Install (or on the progress bar, where the welcome
+  // screen is skipped).
   HWND first = ::GetDlgItem(hwnd_, kInstallButtonId);
   ::SetFocus(first ? first : ::GetDlgItem(hwnd_, kProgressBarId));
 }
@@ -223,11 +235,15 @@ std::vector<int> LiteMainWindow::GetWelcomeControlIds() {
 }
 
 void LiteMainWindow::OnCloseCommand(int command) {
-  HandleCloseCommand(this, command);
+  if (!ConfirmClose(command))
+    return;
+  HideShadow();
+  EndOnce(kCloseButtonId);
 }
 
 void LiteMainWindow::OnTimer() {
-  HandleTimer(this);
+  LogProvisionalOnce("The progress screen's tick without slides");
+  ::InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
 void LiteMainWindow::OnPaint() {

@@ -133,6 +133,7 @@ MainWindow::~MainWindow() {
   stats_checkbox_.reset();
   shortcut_checkbox_.reset();
   taskbar_.reset();
+  RemoveArrowKeyHook();
   Detach();
   for (HICON icon : {big_icon_, small_icon_}) {
     if (icon)
@@ -159,7 +160,7 @@ void MainWindow::EndFromAnyThread(INT_PTR result) {
   if (!hwnd_ || ended_)
     return;
   if (::GetWindowThreadProcessId(hwnd_, nullptr) == ::GetCurrentThreadId()) {
-    ::EndDialog(hwnd_, result);
+    EndOnce(result);
     return;
   }
   if (!::PostMessageW(hwnd_, kEndDialogMessage, static_cast<WPARAM>(result), 0))
@@ -262,30 +263,30 @@ bool MainWindow::ProcessWindowMessage(HWND window,
       return true;
   }
   if (message == set_install_progress_message_) {
-    HandleInstallProgress(this, wparam);
+    OnInstallProgress(wparam);
   } else if (message == set_import_progress_message_) {
-    HandleImportProgress(this, wparam);
+    OnImportProgress(wparam);
   } else if (message == close_window_message_) {
     OnCloseWindow();
   } else if (message == higher_version_exist_message_) {
     if (ShowSetupNotice(0, /*hide_window=*/true) != -1)
-      ::EndDialog(hwnd_, 1);
+      EndOnce(1);
   } else if (message == move_window_registered_message_) {
-    RefreshShadow();
+    OnMoveWindow();
   } else if (message == corp_higher_version_exist_message_) {
     if (ShowSetupNotice(3, /*hide_window=*/true) != -1)
-      ::EndDialog(hwnd_, 1);
+      EndOnce(1);
   } else if (message == corp_browser_exists_message_) {
     // Declined unless the primary button closed the notice.
     const INT_PTR answer = ShowSetupNotice(4, /*hide_window=*/false);
     *result = (answer == -1 || answer == kCancelButtonId || answer == kCloseButtonId) ? 0 : 1;
     return true;
   } else if (message == WM_SYSCOMMAND) {
-    HandleSystemCommand(this, wparam);
+    OnSystemCommand(wparam);
   } else if (message == kProgressUpdateMessage) {
     OnProgressUpdate(static_cast<int>(wparam));
   } else if (message == kEndDialogMessage) {
-    ::EndDialog(hwnd_, static_cast<INT_PTR>(wparam));
+    EndOnce(static_cast<INT_PTR>(wparam));
   } else if (message == kDisableCancelMessage) {
     while (HWND cancel = ::GetDlgItem(hwnd_, kCancelButtonId))
       if (!::DestroyWindow(cancel))
@@ -296,22 +297,23 @@ bool MainWindow::ProcessWindowMessage(HWND window,
     // The whole wParam: only clicks and the dialog manager's commands act.
     switch (wparam) {
       case kInstallButtonId:
-        HandleInstallCommand(this);
+        OnInstallCommand();
         break;
       case kEscapeCommandId:
       case kCloseButtonId:
         OnCloseCommand(static_cast<int>(wparam));
         break;
       case kCollapseButtonId:
-        HandleCollapseCommand(this);
+        OnCollapseCommand();
         break;
       case kPrivacyLinkId:
       case kLicenseLinkId:
+        OnLinkCommand(static_cast<int>(wparam));
         break;
       case kDefaultBrowserCheckboxId:
       case kStatisticsCheckboxId:
       case kShortcutCheckboxId:
-        HandleCheckboxCommand(this, static_cast<int>(wparam));
+        OnCheckboxCommand(static_cast<int>(wparam));
         break;
     }
   } else {
@@ -562,9 +564,7 @@ void MainWindow::OnCloseWindow() {
   LOG(INFO) << "--> Installer > MainWindow::OnCloseWindow";
   if (installer_ && !installer_->WaitForInstallAsync())
     PLOG(ERROR) << "--> Installer > MainWindow::OnCloseWindow: WaitForInstallAsync timeout";
-  if (cancel_confirmation_)
-    cancel_confirmation_->End(1);
-  ::EndDialog(hwnd_, 1);
+  EndOnce(1);
   ::KillTimer(hwnd_, kProgressTimerId);
 }
 

@@ -82,6 +82,27 @@ std::wstring FormatProgressStatus(int percent,
 // done, computed in single precision and truncated.
 int DownloadPercent(float fraction);
 
+// The address a link opens: `base`, "?lang=" and `language` with every
+// byte but letters, digits, "-" and "_" percent-escaped; an address with
+// bytes above 0x7F is read as UTF-8.
+std::wstring MakeLinkAddress(const std::string& base, const std::string& language);
+
+// The percent that setup's stage report `stage` gives (0: no change).
+int InstallStagePercent(WPARAM stage);
+// The percent that setup's import report `imported` gives; false above 100.
+bool ImportProgressPercent(WPARAM imported, int* percent);
+
+// Lets `message` reach `window` from processes of lower integrity, as far
+// as Windows version class `windows_version` has a filter (below 3: none,
+// true).
+bool AllowMessageThroughFilter(HWND window, UINT message, int windows_version);
+
+// The arrow keys between Install and the licence link: a keyboard hook of
+// the calling thread, one per process, working on `window`. Left or Up on
+// Install focuses the link, Right or Down there focuses Install.
+void SetArrowKeyHook(HWND window);
+void RemoveArrowKeyHook();
+
 // Who shows the dialog of an installation error. The install thread
 // reports the error, the window's thread the user's Install request; the
 // first to see both shows the dialog, the other stays silent, so an error
@@ -154,6 +175,24 @@ class MainWindow : public WindowObject, public Installer::Delegate {
   const DistribInfoParams* distrib_params() const { return distrib_params_; }
   // The dialog's result, ended from the window's own thread or handed to it.
   void EndFromAnyThread(INT_PTR result);
+  // Ends the dialog with `result` unless it was already ended; closes the
+  // cancel confirmation if it is open.
+  void EndOnce(INT_PTR result);
+
+  // The user's input.
+  void OnInstallCommand();
+  // Esc (2) or Close (213): true when the window is to end with 213; on the
+  // progress screen Close asks first.
+  bool ConfirmClose(int command);
+  void OnSystemCommand(WPARAM command);
+  void OnCollapseCommand();
+  void OnLinkCommand(int id);
+  void OnCheckboxCommand(int id);
+  // The drop shadow follows the dragged window.
+  void OnMoveWindow();
+  // Setup's reports.
+  void OnInstallProgress(WPARAM stage);
+  void OnImportProgress(WPARAM imported);
   // Hides the window, shows the dialog of error `kind` and ends with 1.
   void ShowErrorDialogAndEnd(int32_t kind);
 
@@ -250,6 +289,8 @@ class MainWindow : public WindowObject, public Installer::Delegate {
   // A notice from setup is open (its modal loop still delivers setup's
   // messages to this window).
   uint8_t notice_open_ = 0;
+  // The dialog was ended; its first result stands.
+  uint8_t end_result_set_ = 0;
   ResourceBitmap progress_background_;
   HWND shadow_window_ = nullptr;
   std::unique_ptr<NoticeDialog> cancel_confirmation_;

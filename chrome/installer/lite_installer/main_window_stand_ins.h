@@ -2,9 +2,8 @@
 #define CHROME_INSTALLER_LITE_INSTALLER_MAIN_WINDOW_STAND_INS_H_
 
 // Provisional pieces of the installation window, kept together so that
-// each is replaced in one place when its subsystem is built: the light
-// input handlers, the handlers of setup's progress messages, the message
-// filter, a plain error and notice dialog, and the elevation question.
+// each is replaced in one place when its subsystem is built: a plain
+// error and notice dialog, and the elevation question.
 // Each logs once per process that it is provisional.
 
 #include <windows.h>
@@ -63,22 +62,6 @@ std::unique_ptr<NoticeDialog> CreateCancelConfirmation(LANGID language_id);
 
 // The dialog template of the stand-in dialogs.
 inline constexpr int kNoticeDialogTemplateId = 100;
-
-// Input handlers of the installation window, with the statistics events of
-// the user's actions (links open nothing yet and send nothing).
-void HandleInstallCommand(MainWindow* window);
-void HandleCloseCommand(MainWindow* window, int command);
-void HandleSystemCommand(MainWindow* window, WPARAM command);
-void HandleCheckboxCommand(MainWindow* window, int id);
-void HandleCollapseCommand(MainWindow* window);
-void HandleTimer(MainWindow* window);
-
-// Setup's progress reports: stage codes and import percent.
-void HandleInstallProgress(MainWindow* window, WPARAM stage);
-void HandleImportProgress(MainWindow* window, WPARAM percent);
-
-// Lets `message` reach `window` from processes of lower integrity.
-bool AllowMessageThroughFilter(HWND window, UINT message, int windows_version);
 
 // Whether the installation must run in an elevated copy, and starting it.
 bool NeedStartThisProcessAsAdmin(const Installer* installer);

@@ -34,6 +34,7 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::Not;
 using ::testing::StartsWith;
 
 // What the taskbar was told, as text: "state N" and "value C/T".
@@ -148,6 +149,7 @@ class MainWindowTest : public test::TestWithLog {
       window_ = &window;
       result_ = window.Run();
       installer_nrpin_ = window.installer() ? window.installer()->install_nrpin() : -1;
+      cancel_count_ = window.installer() ? window.installer()->cancel_count() : -1;
       window_ = nullptr;
       ended_ = true;
     });
@@ -166,6 +168,13 @@ class MainWindowTest : public test::TestWithLog {
     return control && ::IsWindowVisible(control);
   }
   bool Exists(int id) { return ::GetDlgItem(driver_.window(), id) != nullptr; }
+  // Close on the progress screen, confirmed with Cancel.
+  void CancelInstallation() {
+    ASSERT_TRUE(driver_.ClickControl(kCloseButtonId));
+    HWND confirmation = driver_.WaitForOtherDialog();
+    ASSERT_TRUE(confirmation);
+    ASSERT_TRUE(driver_.ClickControl(kCancelButtonId, confirmation));
+  }
   // Posts `percent` and waits until the window handled it: the status
   // line shows the last valid percent posted after it.
   void ShowPercent(int percent, int then = -1) {
@@ -190,7 +199,24 @@ class MainWindowTest : public test::TestWithLog {
   std::atomic<bool> ended_{false};
   INT_PTR result_ = -1;
   int installer_nrpin_ = -1;
+  int cancel_count_ = -1;
 };
+
+// An installer that waits for Install and then for the test's `finish`.
+ScriptedInstaller::Script FinishOn(HANDLE finish) {
+  return [finish](const ScriptedInstaller::Context& context) {
+    if (WaitFor(context.release, context.stop) && WaitFor(finish, context.stop))
+      context.delegate->OnInstallFinished(true);
+  };
+}
+
+// The control that has the focus on `window`'s thread (0: none).
+int FocusedId(HWND window) {
+  GUITHREADINFO info = {sizeof(info)};
+  if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info) || !info.hwndFocus)
+    return 0;
+  return ::GetDlgCtrlID(info.hwndFocus);
+}
 
 TEST(MainWindowProgressTextTest, PrefixesChangeAfterFortyAndNinety) {
   auto format = [](int percent) {
@@ -304,7 +330,7 @@ TEST_F(MainWindowTest, RightAfterInstallTheStatusSaysZeroPercent) {
   ASSERT_TRUE(driver_.WaitForControl(kProgressBarId));
   ASSERT_TRUE(test::PumpUntil([&] { return !driver_.StatusText().empty(); }));
   EXPECT_EQ(L"Downloading... 0%", driver_.StatusText());
-  driver_.ClickControl(kCloseButtonId);
+  CancelInstallation();
   EXPECT_EQ(kCloseButtonId, Result());
 }
 
@@ -403,7 +429,10 @@ TEST_F(MainWindowTest, CloseAndSystemCloseOnTheWelcomeScreen) {
   EXPECT_EQ(2, Result());
   ended_ = false;
   Open([](const ScriptedInstaller::Context& context) { WaitFor(context.stop, context.stop); });
+  // Esc only counts; the window stays.
   ASSERT_TRUE(driver_.PressKey(VK_ESCAPE));
+  EXPECT_EQ(-100, Result(500));
+  ASSERT_TRUE(driver_.ClickControl(kCloseButtonId));
   EXPECT_EQ(kCloseButtonId, Result());
 }
 
@@ -447,7 +476,7 @@ TEST_F(MainWindowTest, TheShortcutCheckboxIsNeverShownAndPinsOnlyInTrialStatesZe
     EXPECT_FALSE(Visible(kShortcutCheckboxId)) << state;
     ASSERT_TRUE(driver_.ClickControl(kInstallButtonId));
     ASSERT_TRUE(driver_.WaitForControl(kProgressBarId));
-    driver_.ClickControl(kCloseButtonId);
+    CancelInstallation();
     EXPECT_EQ(kCloseButtonId, Result());
     EXPECT_EQ(state == 0 || state == 2 ? 1 : 0, installer_nrpin_) << state;
   }
@@ -476,6 +505,180 @@ TEST_F(MainWindowTest, WithTheWelcomeScreenSkippedAnErrorWaitsForEnter) {
   ASSERT_TRUE(driver_.ClickControl(IDOK, dialog));
   EXPECT_EQ(1, Result());
   ::CloseHandle(reported);
+}
+
+TEST(LinkAddressTest, TheLanguageIsAppendedEscapedToAnyAddress) {
+  EXPECT_EQ(L"https://x.test/privacy?lang=pt-BR_1",
+            MakeLinkAddress("https://x.test/privacy", "pt-BR_1"));
+  // An address with a query still gets its own "?lang=".
+  EXPECT_EQ(L"https://x.test/eula?v=2?lang=ru", MakeLinkAddress("https://x.test/eula?v=2", "ru"));
+  // A hostile language cannot end the address or add arguments.
+  EXPECT_EQ(L"https://x.test/?lang=%22%20--x%26a%3D%C3%A9%00",
+            MakeLinkAddress("https://x.test/", std::string("\" --x&a=\xC3\xA9\0", 11)));
+  // Brand addresses beyond ASCII are UTF-8.
+  EXPECT_EQ(L"https://x.test/\u00E9t\u00E9?lang=fr",
+            MakeLinkAddress("https://x.test/\xC3\xA9t\xC3\xA9", "fr"));
+}
+
+TEST(SetupReportTest, StagesAndImportsGiveTheirBands) {
+  std::vector<int> stages;
+  for (WPARAM stage : {0, 5, 6, 7, 8, 0x10005})
+    stages.push_back(InstallStagePercent(stage));
+  EXPECT_THAT(stages, ElementsAre(0, 75, 0, 79, 0, 0));
+  std::vector<int> imports;
+  for (WPARAM imported : {0, 1, 50, 99, 100}) {
+    int percent = -1;
+    EXPECT_TRUE(ImportProgressPercent(imported, &percent)) << imported;
+    imports.push_back(percent);
+  }
+  EXPECT_THAT(imports, ElementsAre(80, 80, 90, 99, 100));
+  int percent = -1;
+  EXPECT_FALSE(ImportProgressPercent(101, &percent));
+  EXPECT_FALSE(ImportProgressPercent(static_cast<WPARAM>(-1), &percent));
+  EXPECT_EQ(-1, percent);
+}
+
+TEST(MessageFilterTest, VistaAndLaterOpenTheFilterEarlierNeedNone) {
+  HWND window = ::CreateWindowExW(0, L"STATIC", nullptr, 0, 0, 0, 1, 1, nullptr, nullptr, nullptr,
+                                  nullptr);
+  ASSERT_TRUE(window);
+  const UINT message = ::RegisterWindowMessageW(kSetInstallProgressMessageName);
+  for (int windows_version : {1, 2, 3, 4, 7})
+    EXPECT_TRUE(AllowMessageThroughFilter(window, message, windows_version)) << windows_version;
+  ::DestroyWindow(window);
+}
+
+TEST_F(MainWindowTest, SetupReportsMoveTheBarByBandsAndNothingElseDoes) {
+  HANDLE finish = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  Open(FinishOn(finish));
+  ASSERT_TRUE(driver_.ClickControl(kInstallButtonId));
+  ASSERT_TRUE(driver_.WaitForControl(kProgressBarId));
+  auto shows = [&](const std::wstring& text) {
+    return test::PumpUntil([&] { return driver_.StatusText() == text; });
+  };
+  auto position = [&] {
+    return ::SendMessageW(::GetDlgItem(driver_.window(), kProgressBarId), PBM_GETPOS, 0, 0);
+  };
+  driver_.PostRegistered(kSetInstallProgressMessageName, 5);
+  EXPECT_TRUE(shows(L"Installing... 75%"));
+  EXPECT_EQ(75, position());
+  driver_.PostRegistered(kSetInstallProgressMessageName, 6);
+  driver_.PostRegistered(kSetInstallProgressMessageName, 7);
+  EXPECT_TRUE(shows(L"Installing... 79%"));
+  EXPECT_THAT(Log(), HasSubstr("INFO: --> Installer > MainWindow::OnInstallProgress: 0"));
+  const std::pair<int, const wchar_t*> imports[] = {
+      {0, L"Installing... 80%"}, {50, L"Installing... 90%"}, {100, L"Almost done... 100%"}};
+  for (const auto& [imported, text] : imports) {
+    driver_.PostRegistered(kSetImportProgressMessageName, imported);
+    EXPECT_TRUE(shows(text)) << imported;
+  }
+  EXPECT_EQ(100, position());
+  EXPECT_THAT(Log(), HasSubstr("INFO: --> Installer > MainWindow::OnImportProgress: 50"));
+  // The remaining-time estimate and an import above 100 change nothing; a
+  // later report shows they were handled.
+  ::PostMessageW(driver_.window(), WM_APP + 101, 30, 0);
+  driver_.PostRegistered(kSetImportProgressMessageName, 150);
+  driver_.PostRegistered(kSetImportProgressMessageName, 50);
+  EXPECT_TRUE(shows(L"Installing... 90%"));
+  EXPECT_THAT(Log(), HasSubstr("ERROR: Import progress out of range ignored: 150"));
+  EXPECT_THAT(Log(), Not(HasSubstr("Progress update out of range")));
+  ::SetEvent(finish);
+  EXPECT_EQ(1, Result());
+  ::CloseHandle(finish);
+}
+
+TEST_F(MainWindowTest, CloseDuringTheInstallationAsksAndOnlyCancelEndsIt) {
+  HANDLE finish = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  Open(FinishOn(finish));
+  ASSERT_TRUE(driver_.ClickControl(kInstallButtonId));
+  ASSERT_TRUE(driver_.WaitForControl(kProgressBarId));
+  // Resume twice: the question can be asked again and the run goes on.
+  for (int round = 0; round < 2; ++round) {
+    ASSERT_TRUE(driver_.ClickControl(kCloseButtonId));
+    HWND confirmation = driver_.WaitForOtherDialog();
+    ASSERT_TRUE(confirmation) << round;
+    ASSERT_TRUE(driver_.ClickControl(IDOK, confirmation));
+    EXPECT_EQ(-100, Result(300));
+  }
+  // Esc on the progress screen only counts.
+  ASSERT_TRUE(driver_.PressKey(VK_ESCAPE));
+  EXPECT_EQ(-100, Result(300));
+  // The confirmation's own close cross counts as Cancel.
+  ASSERT_TRUE(driver_.ClickControl(kCloseButtonId));
+  HWND confirmation = driver_.WaitForOtherDialog();
+  ASSERT_TRUE(confirmation);
+  ASSERT_TRUE(driver_.PressKey(VK_ESCAPE, confirmation));
+  EXPECT_EQ(kCloseButtonId, Result());
+  EXPECT_EQ(1, cancel_count_);
+  ::CloseHandle(finish);
+}
+
+TEST_F(MainWindowTest, AnInstallationThatEndsDuringTheQuestionKeepsItsResult) {
+  HANDLE finish = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  Open(FinishOn(finish));
+  ASSERT_TRUE(driver_.ClickControl(kInstallButtonId));
+  ASSERT_TRUE(driver_.WaitForControl(kProgressBarId));
+  ASSERT_TRUE(driver_.ClickControl(kCloseButtonId));
+  ASSERT_TRUE(driver_.WaitForOtherDialog());
+  ::SetEvent(finish);
+  EXPECT_EQ(1, Result());
+  EXPECT_EQ(0, cancel_count_);
+  ::CloseHandle(finish);
+}
+
+TEST_F(MainWindowTest, OnlyRestoreAndCloseOfTheSystemMenuAct) {
+  Open([](const ScriptedInstaller::Context& context) { WaitFor(context.stop, context.stop); });
+  HWND window = driver_.window();
+  RECT before;
+  ::GetWindowRect(window, &before);
+  for (WPARAM command : {SC_MOVE, SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE, SC_CLOSE | 2})
+    ::SendMessageW(window, WM_SYSCOMMAND, command, 0);
+  RECT after;
+  ::GetWindowRect(window, &after);
+  EXPECT_TRUE(::EqualRect(&before, &after));
+  EXPECT_FALSE(::IsIconic(window));
+  EXPECT_EQ(-100, Result(200));
+  // Collapse minimises, the taskbar's restore brings the window back.
+  ::SendMessageW(window, WM_COMMAND, kCollapseButtonId, 0);
+  EXPECT_TRUE(::IsIconic(window));
+  ::SendMessageW(window, WM_SYSCOMMAND, SC_RESTORE, 0);
+  EXPECT_FALSE(::IsIconic(window));
+  ::PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_EQ(2, Result());
+}
+
+TEST_F(MainWindowTest, TabWalksTheControlsAndArrowsMoveOnlyBetweenInstallAndLicence) {
+  Open([](const ScriptedInstaller::Context& context) { WaitFor(context.stop, context.stop); });
+  ASSERT_TRUE(test::PumpUntil([&] { return FocusedId(driver_.window()) == kInstallButtonId; }));
+  std::vector<int> walk;
+  for (int i = 0; i < 6; ++i) {
+    ASSERT_TRUE(driver_.PressKey(VK_TAB));
+    test::PumpUntil([&] { return FocusedId(driver_.window()) != (walk.empty() ? 1 : walk.back()); },
+                    1000);
+    walk.push_back(FocusedId(driver_.window()));
+  }
+  EXPECT_THAT(walk, ElementsAre(kLicenseLinkId, kPrivacyLinkId, kStatisticsCheckboxId,
+                                kDefaultBrowserCheckboxId, kCloseButtonId, kInstallButtonId));
+  // Arrows elsewhere move nothing.
+  ASSERT_TRUE(driver_.PressKey(VK_TAB));
+  ASSERT_TRUE(test::PumpUntil([&] { return FocusedId(driver_.window()) == kLicenseLinkId; }));
+  ASSERT_TRUE(driver_.PressKey(VK_TAB));
+  ASSERT_TRUE(test::PumpUntil([&] { return FocusedId(driver_.window()) == kPrivacyLinkId; }));
+  ASSERT_TRUE(driver_.PressKey(VK_LEFT));
+  ASSERT_TRUE(driver_.PressKey(VK_DOWN));
+  test::PumpUntil([] { return false; }, 200);
+  EXPECT_EQ(kPrivacyLinkId, FocusedId(driver_.window()));
+  ::SendMessageW(driver_.window(), WM_NEXTDLGCTL,
+                 reinterpret_cast<WPARAM>(::GetDlgItem(driver_.window(), kInstallButtonId)), TRUE);
+  // One press each way.
+  ASSERT_TRUE(driver_.PressKey(VK_LEFT));
+  EXPECT_TRUE(test::PumpUntil([&] { return FocusedId(driver_.window()) == kLicenseLinkId; }));
+  ASSERT_TRUE(driver_.PressKey(VK_RIGHT));
+  EXPECT_TRUE(test::PumpUntil([&] { return FocusedId(driver_.window()) == kInstallButtonId; }));
+  ASSERT_TRUE(driver_.PressKey(VK_UP));
+  EXPECT_TRUE(test::PumpUntil([&] { return FocusedId(driver_.window()) == kLicenseLinkId; }));
+  driver_.ClickControl(kCloseButtonId);
+  EXPECT_EQ(kCloseButtonId, Result());
 }
 
 }  // namespace

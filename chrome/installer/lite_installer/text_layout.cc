@@ -182,8 +182,8 @@ std::vector<HWND> CreatePieceControls(HWND parent,
     const int id = piece.link ? link_id : static_id;
     HWND window = ::CreateWindowExW(
         0, piece.link ? L"Button" : L"Static", piece.text.c_str(),
-        piece.link ? WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW
-                   : WS_CHILD | WS_VISIBLE | SS_OWNERDRAW,
+        piece.link ? WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_OWNERDRAW
+                   : WS_CHILD | WS_VISIBLE | WS_GROUP | SS_OWNERDRAW,
         place.left, place.top, place.right - place.left, place.bottom - place.top, parent,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
     if (!window) {
