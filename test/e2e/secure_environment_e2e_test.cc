@@ -1,8 +1,8 @@
 // The DLL search-path hardening and the delay-load failures, seen from
 // outside: DLLs planted beside the real installer, the relaunch from a fresh
 // directory on a Windows without the safe search functions (pretended by
-// lite_installer_local.exe's test trigger), and the message box and trap
-// when a delay-loaded function cannot be bound.
+// lite_installer_local.exe's test trigger), and the message box, trap and
+// crash report when a delay-loaded function cannot be bound.
 
 #include <windows.h>
 
@@ -13,6 +13,7 @@
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
 #include "test/e2e/e2e_support.h"
+#include "test/support/minidump_file.h"
 #include "test/support/pending_renames.h"
 #include "test/support/screen_capture.h"
 #include "test/support/test_support.h"
@@ -200,8 +201,8 @@ TEST_F(FallbackTest, DllFilesBesideACopyThatMustNotRelaunchEndTheRun) {
 }
 
 // A delay-loaded function that cannot be bound, called by the installer's
-// test trigger.
-class DelayLoadFailureTest : public e2e::InstallerRunTest {
+// test trigger; the loopback collector takes the crash report of the trap.
+class DelayLoadFailureTest : public e2e::LocalInstallTest {
  protected:
   test::ChildProcess Start(const std::wstring& kind,
                            const std::wstring& switches,
@@ -239,10 +240,34 @@ class DelayLoadFailureTest : public e2e::InstallerRunTest {
     ::SendMessageW(::GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
     return text;
   }
-  // Runs to the trap without any box.
+  // The stack of the trapping thread in the dump of the one crash report
+  // taken after the first `earlier` ones (empty, with a failure, if there is
+  // no such report or it is no breakpoint's).
+  std::string TrapStackOfNewReport(size_t earlier) {
+    const std::vector<test::RecordedRequest> reports =
+        services_->CrashReports();
+    if (reports.size() != earlier + 1 ||
+        reports.back().crash.attachments.empty()) {
+      ADD_FAILURE() << reports.size() - earlier
+                    << " new crash reports, or one without its dump";
+      return "";
+    }
+    const test::MinidumpFile dump(reports.back().crash.attachments[0].bytes);
+    const MINIDUMP_EXCEPTION_STREAM* exception = dump.Exception();
+    if (!exception) {
+      ADD_FAILURE() << "the dump has no exception";
+      return "";
+    }
+    EXPECT_EQ(kBreakpointExit, exception->ExceptionRecord.ExceptionCode);
+    return dump.ThreadStack(exception->ThreadId);
+  }
+  // Runs to the trap without any box; `reported`: the crash reporter is
+  // armed by then and sends the trap's report.
   void ExpectTrapWithoutBox(const std::wstring& kind,
                             const std::wstring& switches,
-                            const std::wstring& at = L"") {
+                            const std::wstring& at = L"",
+                            bool reported = true) {
+    const size_t earlier = services_->CrashReports().size();
     test::ChildProcess process = Start(kind, switches, at);
     HWND box = WaitForBox(process);
     EXPECT_EQ(nullptr, box) << kind << " " << switches;
@@ -250,6 +275,9 @@ class DelayLoadFailureTest : public e2e::InstallerRunTest {
       ReadAndClose(box, "unexpected");
     ASSERT_TRUE(process.Wait(e2e::kRunTimeoutMs));
     EXPECT_EQ(kBreakpointExit, process.exit_code()) << kind << " " << switches;
+    if (reported) {
+      EXPECT_FALSE(TrapStackOfNewReport(earlier).empty()) << kind;
+    }
   }
 };
 
@@ -277,12 +305,19 @@ TEST_F(DelayLoadFailureTest, InteractiveRunShowsTheFailureThenTraps) {
   };
   int index = 0;
   for (const auto& c : cases) {
+    const size_t earlier = services_->CrashReports().size();
     test::ChildProcess process = Start(c.kind, c.switches);
     HWND box = WaitForBox(process);
     ASSERT_TRUE(box) << c.kind << " " << c.switches;
     EXPECT_EQ(c.text, ReadAndClose(box, "box" + std::to_string(index++)));
     ASSERT_TRUE(process.Wait(e2e::kRunTimeoutMs));
     EXPECT_EQ(kBreakpointExit, process.exit_code());
+    // The text, with its terminator, on the stack of the trap: the long
+    // name's text ends after 127 characters.
+    const std::string stack = TrapStackOfNewReport(earlier);
+    EXPECT_NE(std::string::npos, stack.find(c.text + '\0'))
+        << c.kind << " " << c.switches << ": not in the " << stack.size()
+        << " stack bytes of the dump";
   }
 }
 
@@ -292,8 +327,9 @@ TEST_F(DelayLoadFailureTest, NoBoxWhenSilentOrWithoutUser32) {
   // USER32 itself failing: the library, or one of its functions.
   ExpectTrapWithoutBox(L"user32-named-library", L"");
   ExpectTrapWithoutBox(L"missing-user32-function", L"");
-  // Before anything of USER32 was bound.
-  ExpectTrapWithoutBox(L"missing-function", L"", L"start");
+  // Before anything of USER32 was bound, and before the crash reporter is
+  // armed: the system ends the process.
+  ExpectTrapWithoutBox(L"missing-function", L"", L"start", false);
 }
 
 }  // namespace

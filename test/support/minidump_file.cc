@@ -88,6 +88,24 @@ std::vector<ULONG32> MinidumpFile::ThreadIds() const {
   return ids;
 }
 
+std::string MinidumpFile::ThreadStack(ULONG32 thread_id) const {
+  ULONG size = 0;
+  const auto* list =
+      static_cast<const MINIDUMP_THREAD_LIST*>(Stream(ThreadListStream, &size));
+  if (!list || size < sizeof(ULONG32))
+    return "";
+  for (ULONG32 i = 0; i < list->NumberOfThreads &&
+                     sizeof(ULONG32) + (i + 1) * sizeof(MINIDUMP_THREAD) <= size;
+       ++i) {
+    const MINIDUMP_LOCATION_DESCRIPTOR& stack = list->Threads[i].Stack.Memory;
+    if (list->Threads[i].ThreadId == thread_id &&
+        uint64_t{stack.Rva} + stack.DataSize <= bytes_.size()) {
+      return bytes_.substr(stack.Rva, stack.DataSize);
+    }
+  }
+  return "";
+}
+
 bool MinidumpFile::ReadCrashInfo(CrashInfo* info, std::string* error) const {
   ULONG size = 0;
   const char* stream = static_cast<const char*>(Stream(0x43500001, &size));

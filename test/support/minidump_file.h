@@ -22,6 +22,9 @@ class MinidumpFile {
   std::vector<ULONG> StreamTypes() const;
   const MINIDUMP_EXCEPTION_STREAM* Exception() const;
   std::vector<ULONG32> ThreadIds() const;
+  // The stack memory saved for the thread `thread_id`: empty when the dump
+  // has no such thread or its range lies outside the file.
+  std::string ThreadStack(ULONG32 thread_id) const;
 
   // The crash information stream (type 0x43500001), each RVA followed to
   // its bytes in the file. False, with `error` set, when any RVA or length

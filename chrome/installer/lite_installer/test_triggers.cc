@@ -30,16 +30,6 @@ class NoSafeDllSearchFacts : public base::SystemFacts {
   }
 };
 
-// Ends the process with the exception's code, as a machine without a
-// debugger does. Until the crash reporter takes the trap of a binding
-// failure, Wine would otherwise ask in a box of its own whether to start a
-// debugger, once USER32 is loaded.
-LONG WINAPI EndWithExceptionCode(EXCEPTION_POINTERS* exception) {
-  ::TerminateProcess(::GetCurrentProcess(),
-                     exception->ExceptionRecord->ExceptionCode);
-  return EXCEPTION_EXECUTE_HANDLER;
-}
-
 }  // namespace
 
 }  // namespace lite_installer
@@ -57,8 +47,6 @@ LiteFunctionNamedAtLength200_029_033_037_041_045_049_053_057_061_065_069_073_077
 namespace lite_installer {
 
 void ArmTestTriggers() {
-  if (!GetVariable(L"LITE_TEST_DELAY_LOAD_FAILURE").empty())
-    ::SetUnhandledExceptionFilter(EndWithExceptionCode);
   if (GetVariable(L"LITE_TEST_NO_SAFE_DLL_SEARCH") == L"1") {
     // Lives to the end of the process, as the facts it stands for.
     static NoSafeDllSearchFacts facts;
@@ -76,7 +64,9 @@ void FireTestTriggers(TriggerPoint point) {
                                : TriggerPoint::kAfterUiLibraries;
   if (point != due)
     return;
-  // None of these returns: the delay-load hook ends the process.
+  // None of these returns: the delay-load hook traps. After the
+  // user-interface libraries the crash reporter takes the trap; at the start
+  // it is not armed yet and the system ends the process.
   if (kind == L"missing-library")
     LiteFunctionOfAMissingLibrary();
   else if (kind == L"missing-function")
