@@ -97,16 +97,7 @@ TEST_F(WindowedInstallE2ETest, CloseOrAltF4OnTheWelcomeScreenCancels) {
 
   Start(L"");
   ASSERT_TRUE(test::BringToForeground(driver_.window()));
-  INPUT keys[4] = {};
-  for (INPUT& key : keys)
-    key.type = INPUT_KEYBOARD;
-  keys[0].ki.wVk = VK_MENU;
-  keys[1].ki.wVk = VK_F4;
-  keys[2].ki.wVk = VK_F4;
-  keys[2].ki.dwFlags = KEYEVENTF_KEYUP;
-  keys[3].ki.wVk = VK_MENU;
-  keys[3].ki.dwFlags = KEYEVENTF_KEYUP;
-  ASSERT_EQ(4u, ::SendInput(4, keys, sizeof(INPUT)));
+  ASSERT_TRUE(test::KeyChord(VK_MENU, VK_F4));
   EXPECT_EQ(500u, ExitCode());
 }
 
