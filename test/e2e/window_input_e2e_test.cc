@@ -330,9 +330,20 @@ TEST_F(WindowInputE2ETest, TabWalksTheControlsAndArrowsJumpBetweenInstallAndTheL
   EXPECT_EQ(kInstallButtonId, press(VK_RIGHT, kInstallButtonId));
   EXPECT_EQ(kLicenseLinkId, press(VK_UP, kLicenseLinkId));
   EXPECT_EQ(kPrivacyLinkId, press(VK_TAB, kPrivacyLinkId));
-  // Elsewhere the arrows move nothing.
+  // Elsewhere the arrows move nothing, and leave Install's flag alone: a
+  // lone key-down there, then back on Install, the next key-down only arms
+  // the flag and the key-up moves.
   for (WORD key : {VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN})
     EXPECT_EQ(kPrivacyLinkId, press(key, 0, 700)) << key;
+  ASSERT_TRUE(test::KeyEvent(VK_LEFT, /*up=*/false));
+  ASSERT_TRUE(test::KeyChord(VK_SHIFT, VK_TAB));
+  ASSERT_TRUE(test::KeyChord(VK_SHIFT, VK_TAB));
+  ASSERT_TRUE(test::PumpUntil([&] { return driver_.FocusedId() == kInstallButtonId; }, 3000));
+  ASSERT_TRUE(test::KeyEvent(VK_LEFT, /*up=*/false));
+  test::PumpUntil([&] { return driver_.FocusedId() != kInstallButtonId; }, 700);
+  EXPECT_EQ(kInstallButtonId, driver_.FocusedId());
+  ASSERT_TRUE(test::KeyEvent(VK_LEFT, /*up=*/true));
+  EXPECT_TRUE(test::PumpUntil([&] { return driver_.FocusedId() == kLicenseLinkId; }, 3000));
   ASSERT_TRUE(driver_.ClickControl(kCloseButtonId));
   EXPECT_EQ(500u, ExitCode()) << Log();
 }
