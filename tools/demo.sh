@@ -16,7 +16,7 @@ build="$LITE_BUILD"
 echo "Demo on the $LITE_ARCH_TITLE: $LITE_ARCH_REASON"
 lite_configure "$LITE_ARCH" "$build"
 cmake --build "$build" --target lite_installer lite_installer_local fake_setup \
-  run_process drive_window >/dev/null
+  run_process drive_window lite_test_slides >/dev/null
 port="$(grep -m1 '^LITE_LOCAL_HTTPS_PORT:' "$build/CMakeCache.txt" | cut -d= -f2)"
 
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -28,7 +28,7 @@ demo_dir="$(mktemp -d /tmp/lite_installer_demo.XXXXXX)"
 server_log="$demo_dir/fake_services.log"
 /usr/bin/python3 "$root/tools/fake_services/fake_services.py" \
   --tls-dir "$LITE_TEST_CA_DIR" --https-port "$port" --no-lease \
-  --max-seconds 300 >"$server_log" 2>&1 &
+  --max-seconds 300 --slides "$build/test_slides" >"$server_log" 2>&1 &
 server_pid=$!
 trap 'kill $server_pid 2>/dev/null || true' EXIT
 for _ in $(seq 100); do
