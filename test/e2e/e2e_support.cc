@@ -15,7 +15,12 @@ test::ChildProcess StartInstaller(
     const std::wstring& switches,
     const std::wstring& temp_dir,
     const std::map<std::wstring, std::wstring>& env) {
-  std::map<std::wstring, std::wstring> variables = env;
+  // Runs install as a user outside the Administrators group unless a test
+  // asks for Wine's own answer (every user an administrator) with an empty
+  // value: only the elevation tests want the elevated copy.
+  std::map<std::wstring, std::wstring> variables = {{L"LITE_TEST_ADMIN_GROUP", L"0"}};
+  for (const auto& [name, value] : env)
+    variables[name] = value;
   variables[L"TMP"] = temp_dir;
   variables[L"TEMP"] = temp_dir;
   const std::wstring path = exe.find(L':') != std::wstring::npos

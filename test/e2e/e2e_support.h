@@ -21,7 +21,9 @@ inline constexpr DWORD kRunTimeoutMs = 120000;
 
 // Starts `exe` (a path relative to the test binary's folder, or a full
 // one) with `switches`, its temporary directory (and so its log) in
-// `temp_dir`, and the environment variables `env` besides.
+// `temp_dir`, and the environment variables `env` besides. The user is
+// outside the Administrators group (LITE_TEST_ADMIN_GROUP=0), so that no
+// elevated copy runs, unless `env` gives that variable another value.
 test::ChildProcess StartInstaller(
     const std::wstring& exe,
     const std::wstring& switches,

@@ -128,6 +128,8 @@ class MainWindowTest : public test::TestWithLog {
     brand_.has_install_pin_ = true;
     // A Windows 10 build that lets setup make the browser the default.
     facts_.SetWindowsVersion(10, 0, 19045);
+    // No elevated copy unless a test asks for one.
+    facts_.SetAdminGroupMembership(false);
   }
   void TearDown() override {
     if (thread_.joinable()) {
