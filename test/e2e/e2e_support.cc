@@ -129,6 +129,23 @@ std::vector<test::RecordedRequest> LocalInstallTest::RequestsButStatistics() {
   return requests;
 }
 
+std::string ProgramResource(const wchar_t* exe, const wchar_t* name) {
+  const std::wstring path = test::ExecutableDir() + L"\\" + exe;
+  HMODULE module = ::LoadLibraryExW(
+      path.c_str(), nullptr,
+      LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  if (!module)
+    return std::string();
+  std::string bytes;
+  if (HRSRC resource = ::FindResourceW(module, name, L"BIN")) {
+    const char* data = static_cast<const char*>(
+        ::LockResource(::LoadResource(module, resource)));
+    bytes.assign(data, ::SizeofResource(module, resource));
+  }
+  ::FreeLibrary(module);
+  return bytes;
+}
+
 std::string Sha256Hex(const std::string& bytes) {
   uint8_t digest[base::kSha256Length];
   base::Sha256(bytes.data(), bytes.size(), digest);

@@ -92,6 +92,10 @@ class LocalInstallTest : public InstallerRunTest {
   static bool started_;
 };
 
+// The "BIN" resource `name` of the program `exe` beside the test binary
+// (empty when it has none).
+std::string ProgramResource(const wchar_t* exe, const wchar_t* name);
+
 // Lower-case hexadecimal SHA-256 of `bytes`, as the fake setup records it.
 std::string Sha256Hex(const std::string& bytes);
 

@@ -230,6 +230,7 @@ bool Installer::RestartAsAdmin() {
                      ElevatedProcessHolder::kCancelEventName));
   elevated_process_holder_ = std::move(holder);
 
+  LOG(INFO) << "Start the elevated installer: " << program << arguments;
   if (lite_installer::GetShellExecuteEx()(&info)) {
     elevated_process_holder_->SetProcess(info.hProcess, owner);
     return true;

@@ -62,8 +62,9 @@ void ArmTestTriggers() {
   const std::wstring admin_group = GetVariable(L"LITE_TEST_ADMIN_GROUP");
   if (admin_group == L"0" || admin_group == L"1")
     facts.admin_group = admin_group == L"1";
-  if (facts.no_safe_dll_search || facts.admin_group)
+  if (facts.no_safe_dll_search || facts.admin_group) {
     static base::ScopedSystemFactsForTesting installed(&facts);
+  }
 }
 
 void FireTestTriggers(TriggerPoint point) {
