@@ -532,8 +532,8 @@ class HandStartedCopyTest : public ElevatedCopyTest {
  protected:
   test::ChildProcess StartCopy(const std::wstring& parent_id, const std::wstring& setup_switches) {
     base::CommandLine setup(Installer::kPreparedArchivePath);
+    // No window to report to: the copy only loses its progress posts.
     setup.AppendSwitch("fake-setup-report", Report());
-    setup.AppendSwitch("progress-window", L"0");
     const base::CommandLine extra = base::CommandLine::FromString(L"x " + setup_switches);
     for (const auto& [name, value] : extra.switches())
       setup.AppendSwitch(name, value);
