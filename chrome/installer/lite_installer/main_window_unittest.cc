@@ -25,6 +25,7 @@
 #include "test/support/fake_system_facts.h"
 #include "test/support/fixed_distrib_params.h"
 #include "test/support/installer_window_driver.h"
+#include "test/support/recording_stat_sender.h"
 #include "test/support/registry_override.h"
 #include "test/support/scoped_test_log.h"
 #include "test/support/screen_capture.h"
@@ -88,9 +89,15 @@ class ScriptedInstaller : public Installer {
     set_thread_wait_ms_for_testing(500);
     // The script writes no data files for an elevated copy's line.
     set_data_files_wait_ms_for_testing(0);
+    test::StatRecord::InstallInto(stat_reporter(), stats());
   }
   ~ScriptedInstaller() override { WaitForInstallAsync(); }
 
+  // The statistics URLs of the window's installers.
+  static std::shared_ptr<test::StatRecord>& stats() {
+    static auto* record = new std::shared_ptr<test::StatRecord>(std::make_shared<test::StatRecord>());
+    return *record;
+  }
   static Script& script() {
     static Script* current = new Script();
     return *current;
@@ -725,6 +732,7 @@ TEST_F(MainWindowTest, TheWindowStartsTheElevatedCopyByItsMode) {
     params_.values["uac"] = c.mode;
     g_launches = 0;
     g_launch_answer = c.answer;
+    ScriptedInstaller::stats() = std::make_shared<test::StatRecord>();
     std::atomic<bool> disable_uac{false};
     std::atomic<bool> holder{true};
     base::ScopedKernelHandle checked(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
@@ -743,6 +751,10 @@ TEST_F(MainWindowTest, TheWindowStartsTheElevatedCopyByItsMode) {
     EXPECT_EQ(c.launches, g_launches.load());
     EXPECT_EQ(c.disable_uac, disable_uac.load());
     EXPECT_FALSE(holder.load());
+    int declined_events = 0;
+    for (const std::string& url : ScriptedInstaller::stats()->urls())
+      declined_events += url.find("clicked_button=uac_declined") != std::string::npos;
+    EXPECT_EQ(c.launches, declined_events);
     CancelInstallation();
     EXPECT_EQ(kCloseButtonId, Result());
     ended_ = false;
