@@ -11,6 +11,7 @@
 #include "base/windows_version.h"
 #include "brand/brand_package_info.h"
 #include "brand/distrib_info_params.h"
+#include "chrome/installer/lite_installer/elevated_restart.h"
 #include "chrome/installer/lite_installer/exit_codes.h"
 #include "chrome/installer/lite_installer/installer.h"
 #include "chrome/installer/lite_installer/installer_options.h"
@@ -184,7 +185,7 @@ extern "C" int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
   // The elevated copy of an interactive installer takes no mutex and shows
   // no window.
   if (options.run_as_admin)
-    return PendingExecuteAsAdmin();
+    return ExecuteAsAdmin();
 
   ScopedUiLibraries ui_libraries;
 #if defined(LITE_TEST_TRIGGERS)

@@ -332,7 +332,7 @@ bool MainWindow::OnInitDialog() {
   const InstallerOptions& options = InstallerOptions::ForCurrentProcess();
   if (installer_ && distrib_params_ &&
       GetElevationMode(brand_, *distrib_params_, options.command_line) == 1 &&
-      NeedStartThisProcessAsAdmin(installer_.get()) && !RestartAsAdmin(installer_.get())) {
+      installer_->NeedStartThisProcessAsAdmin() && !installer_->RestartAsAdmin()) {
     LOG(INFO) << "Declined running the installer as admin";
   }
   LoadTextsAndImages();
@@ -399,7 +399,7 @@ bool MainWindow::LayoutProgressDialog() {
     const InstallerOptions& options = InstallerOptions::ForCurrentProcess();
     if (distrib_params_ &&
         GetElevationMode(brand_, *distrib_params_, options.command_line) == 0 &&
-        NeedStartThisProcessAsAdmin(installer_.get()) && !RestartAsAdmin(installer_.get())) {
+        installer_->NeedStartThisProcessAsAdmin() && !installer_->RestartAsAdmin()) {
       LOG(INFO) << "Declined running the installer as admin";
     }
   }

@@ -132,13 +132,4 @@ std::unique_ptr<NoticeDialog> CreateCancelConfirmation(LANGID language_id) {
                                         language_id);
 }
 
-bool NeedStartThisProcessAsAdmin(const Installer* installer) {
-  LogProvisionalOnce("Running without the elevated copy");
-  return false;
-}
-
-bool RestartAsAdmin(Installer* installer) {
-  return false;
-}
-
 }  // namespace lite_installer

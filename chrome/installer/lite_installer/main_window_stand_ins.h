@@ -3,7 +3,7 @@
 
 // Provisional pieces of the installation window, kept together so that
 // each is replaced in one place when its subsystem is built: a plain
-// error and notice dialog, and the elevation question.
+// error and notice dialog.
 // Each logs once per process that it is provisional.
 
 #include <windows.h>
@@ -62,10 +62,6 @@ std::unique_ptr<NoticeDialog> CreateCancelConfirmation(LANGID language_id);
 
 // The dialog template of the stand-in dialogs.
 inline constexpr int kNoticeDialogTemplateId = 100;
-
-// Whether the installation must run in an elevated copy, and starting it.
-bool NeedStartThisProcessAsAdmin(const Installer* installer);
-bool RestartAsAdmin(Installer* installer);
 
 }  // namespace lite_installer
 

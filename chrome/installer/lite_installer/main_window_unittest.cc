@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "brand/brand_package_info.h"
+#include "chrome/installer/lite_installer/elevated_restart.h"
 #include "chrome/installer/lite_installer/lite_main_window.h"
 #include "chrome/installer/lite_installer/startup.h"
 #include "chrome/installer/lite_installer/taskbar_progress.h"
@@ -24,6 +25,7 @@
 #include "test/support/fake_system_facts.h"
 #include "test/support/fixed_distrib_params.h"
 #include "test/support/installer_window_driver.h"
+#include "test/support/recording_stat_sender.h"
 #include "test/support/registry_override.h"
 #include "test/support/scoped_test_log.h"
 #include "test/support/screen_capture.h"
@@ -75,6 +77,7 @@ std::vector<std::string> RecordingTaskbar::calls_;
 class ScriptedInstaller : public Installer {
  public:
   struct Context {
+    Installer* installer;
     Installer::Delegate* delegate;
     HANDLE release;  // set by Install
     HANDLE stop;     // set when the window stops the installer
@@ -84,9 +87,17 @@ class ScriptedInstaller : public Installer {
   ScriptedInstaller(Delegate* delegate, BrandPackageInfo* brand, DistribInfoParams* params)
       : Installer(delegate, brand, params, /*with_async_tasks=*/false) {
     set_thread_wait_ms_for_testing(500);
+    // The script writes no data files for an elevated copy's line.
+    set_data_files_wait_ms_for_testing(0);
+    test::StatRecord::InstallInto(stat_reporter(), stats());
   }
   ~ScriptedInstaller() override { WaitForInstallAsync(); }
 
+  // The statistics URLs of the window's installers.
+  static std::shared_ptr<test::StatRecord>& stats() {
+    static auto* record = new std::shared_ptr<test::StatRecord>(std::make_shared<test::StatRecord>());
+    return *record;
+  }
   static Script& script() {
     static Script* current = new Script();
     return *current;
@@ -107,7 +118,7 @@ class ScriptedInstaller : public Installer {
   static unsigned __stdcall ThreadProc(void* param) {
     auto* self = static_cast<ScriptedInstaller*>(param);
     if (script())
-      script()({self->delegate(), self->install_after_download_event(), self->stop_event()});
+      script()({self, self->delegate(), self->install_after_download_event(), self->stop_event()});
     return 0;
   }
 };
@@ -128,6 +139,8 @@ class MainWindowTest : public test::TestWithLog {
     brand_.has_install_pin_ = true;
     // A Windows 10 build that lets setup make the browser the default.
     facts_.SetWindowsVersion(10, 0, 19045);
+    // No elevated copy unless a test asks for one.
+    facts_.SetAdminGroupMembership(false);
   }
   void TearDown() override {
     if (thread_.joinable()) {
@@ -679,6 +692,76 @@ TEST_F(MainWindowTest, TabWalksTheControlsAndArrowsMoveOnlyBetweenInstallAndLice
   EXPECT_TRUE(test::PumpUntil([&] { return FocusedId(driver_.window()) == kLicenseLinkId; }));
   driver_.ClickControl(kCloseButtonId);
   EXPECT_EQ(kCloseButtonId, Result());
+}
+
+// The prompt as a user who declines it (hInstApp 5) or as a launch that
+// failed otherwise (2) answers; counts the launches.
+std::atomic<int> g_launches{0};
+INT_PTR g_launch_answer = SE_ERR_ACCESSDENIED;
+BOOL WINAPI FailedLaunch(SHELLEXECUTEINFOW* info) {
+  ++g_launches;
+  info->hInstApp = reinterpret_cast<HINSTANCE>(g_launch_answer);
+  ::SetLastError(ERROR_CANCELLED);
+  return FALSE;
+}
+
+// An administrator is asked for the elevated copy when Install is pressed
+// (mode 0) or as the window opens (mode 1); a user outside the group never
+// is. A failed prompt lets the installation go on in this process, and
+// setup is told of a refusal only.
+TEST_F(MainWindowTest, TheWindowStartsTheElevatedCopyByItsMode) {
+  struct Case {
+    bool admin;
+    const char* mode;
+    INT_PTR answer;
+    int launches_at_open;
+    int launches;
+    bool disable_uac;
+  };
+  const Case cases[] = {
+      {true, "0", SE_ERR_ACCESSDENIED, 0, 1, true},
+      {true, "0", 2, 0, 1, false},
+      {false, "0", SE_ERR_ACCESSDENIED, 0, 0, false},
+      {true, "1", SE_ERR_ACCESSDENIED, 1, 1, true},
+  };
+  SetShellExecuteExForTesting(&FailedLaunch);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "admin " << c.admin << ", mode " << c.mode << ", answer "
+                                    << c.answer);
+    facts_.SetAdminGroupMembership(c.admin);
+    params_.values["uac"] = c.mode;
+    g_launches = 0;
+    g_launch_answer = c.answer;
+    ScriptedInstaller::stats() = std::make_shared<test::StatRecord>();
+    std::atomic<bool> disable_uac{false};
+    std::atomic<bool> holder{true};
+    base::ScopedKernelHandle checked(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    Open([&](const ScriptedInstaller::Context& context) {
+      if (!WaitFor(context.release, context.stop))
+        return;
+      disable_uac = context.installer->BuildSetupCommandLine(L"C:\\a.exe", true)
+                        .HasSwitch("disable-uac");
+      holder = context.installer->elevated_process_holder() != nullptr;
+      ::SetEvent(checked.get());
+      WaitFor(context.stop, context.stop);
+    });
+    EXPECT_EQ(c.launches_at_open, g_launches.load());
+    ASSERT_TRUE(driver_.ClickControl(kInstallButtonId));
+    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(checked.get(), 30000));
+    EXPECT_EQ(c.launches, g_launches.load());
+    EXPECT_EQ(c.disable_uac, disable_uac.load());
+    EXPECT_FALSE(holder.load());
+    int declined_events = 0;
+    for (const std::string& url : ScriptedInstaller::stats()->urls())
+      declined_events += url.find("clicked_button=uac_declined") != std::string::npos;
+    EXPECT_EQ(c.launches, declined_events);
+    CancelInstallation();
+    EXPECT_EQ(kCloseButtonId, Result());
+    ended_ = false;
+  }
+  SetShellExecuteExForTesting(nullptr);
+  EXPECT_THAT(Log(), HasSubstr("INFO: Declined running the installer as admin"));
+  EXPECT_THAT(Log(), HasSubstr("INFO: User is not in admin group."));
 }
 
 }  // namespace

@@ -1,14 +1,8 @@
 #include "chrome/installer/lite_installer/pending_subsystems.h"
 
-#include "chrome/installer/lite_installer/exit_codes.h"
 #include "logging/file_logger.h"
 
 namespace lite_installer {
-
-int PendingExecuteAsAdmin() {
-  LOG(INFO) << "Elevated installation is not built yet; nothing was run.";
-  return kExitElevatedFailure;
-}
 
 void PendingShowProcessorUnsupported(LANGID language_id, int reason_id) {
   LOG(INFO) << "Processor refusal dialog is not built yet (language "
