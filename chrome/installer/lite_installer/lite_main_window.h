@@ -38,13 +38,21 @@ class LiteMainWindow : public MainWindow {
   void LayoutCheckboxes() override;
   void LayoutProgressControls() override;
   std::wstring FormatProgressText(int percent) override;
+  void CreateSlidesPack() override;
   void ShowCollapseButton() override;
+  void ShowShadow() override;
+  void HideShadow() override;
+  void RefreshShadow(const ResourceBitmap& background) override;
+  void UpdateShadow(const ResourceBitmap& background) override;
 
  private:
   bool welcome_skipped() const;
   // The statistics label: string 427 ending in ".", then the privacy link.
   std::wstring StatisticsLabel() const;
   std::unique_ptr<LinkCheckbox> MakeCheckbox(int id, bool checked);
+  // Lays out the label of checkbox `id` at `rect`; the height it needs.
+  int LayoutCheckboxLabel(int id, const RECT& rect);
+  void PaintWelcomeScreen(HDC dc, const RECT& client);
   LANGID language_id() const;
 
   base::ScopedFont checkbox_font_;
