@@ -21,9 +21,11 @@
 #include "chrome/installer/lite_installer/taskbar_progress.h"
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
+#include "test/support/backdrop_window.h"
 #include "test/support/fake_system_facts.h"
 #include "test/support/fixed_distrib_params.h"
 #include "test/support/installer_window_driver.h"
+#include "test/support/rect_ops.h"
 #include "test/support/registry_override.h"
 #include "test/support/scoped_test_log.h"
 #include "test/support/screen_capture.h"
@@ -679,6 +681,212 @@ TEST_F(MainWindowTest, TabWalksTheControlsAndArrowsMoveOnlyBetweenInstallAndLice
   EXPECT_TRUE(test::PumpUntil([&] { return FocusedId(driver_.window()) == kLicenseLinkId; }));
   driver_.ClickControl(kCloseButtonId);
   EXPECT_EQ(kCloseButtonId, Result());
+}
+
+}  // namespace
+}  // namespace lite_installer
+
+namespace lite_installer {
+namespace {
+
+// The drop shadow of `window`: the layered window it owns (null when none).
+HWND ShadowOf(HWND window) {
+  struct Search {
+    HWND owner;
+    HWND found;
+  } search = {window, nullptr};
+  ::EnumThreadWindows(
+      ::GetWindowThreadProcessId(window, nullptr),
+      [](HWND candidate, LPARAM param) -> BOOL {
+        auto* search = reinterpret_cast<Search*>(param);
+        if (::GetWindow(candidate, GW_OWNER) == search->owner &&
+            (::GetWindowLongW(candidate, GWL_EXSTYLE) & WS_EX_LAYERED)) {
+          search->found = candidate;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+RECT Grown(RECT rect, int by) {
+  ::InflateRect(&rect, by, by);
+  return rect;
+}
+
+RECT WindowRect(HWND window) {
+  RECT rect = {};
+  ::GetWindowRect(window, &rect);
+  return rect;
+}
+
+int Brightness(uint32_t argb) {
+  return ((argb >> 16) & 0xFF) + ((argb >> 8) & 0xFF) + (argb & 0xFF);
+}
+
+// CPU time of `thread` in milliseconds.
+double ThreadCpuMs(HANDLE thread) {
+  FILETIME created, exited, kernel, user;
+  if (!::GetThreadTimes(thread, &created, &exited, &kernel, &user))
+    return -1;
+  auto ms = [](const FILETIME& t) {
+    return ((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000.0;
+  };
+  return ms(kernel) + ms(user);
+}
+
+class MainWindowPaintingTest : public MainWindowTest {
+ protected:
+  void OpenIdle() {
+    Open([](const ScriptedInstaller::Context& context) { WaitFor(context.stop, context.stop); });
+  }
+  void Close() {
+    driver_.ClickControl(kCloseButtonId);
+    if (Result() == -100)
+      ::PostMessageW(driver_.window(), kEndDialogMessage, 99, 0);
+  }
+};
+
+// Both offered: the default-browser checkbox starts 4 pixels under the
+// statistics label, whatever its height; alone it takes the upper place;
+// with both choices fixed neither shows. The privacy link sits inside the
+// statistics label.
+TEST_F(MainWindowPaintingTest, TheCheckboxesStackUnderTheStatisticsLabel) {
+  OpenIdle();
+  const RECT statistics = driver_.ControlRect(kStatisticsCheckboxId);
+  const RECT default_browser = driver_.ControlRect(kDefaultBrowserCheckboxId);
+  EXPECT_EQ(59, statistics.left);
+  EXPECT_EQ(207, statistics.top);
+  EXPECT_EQ(454, statistics.right);
+  EXPECT_GT(statistics.bottom, statistics.top + 12);
+  EXPECT_EQ(statistics.bottom + 4, default_browser.top);
+  EXPECT_GT(default_browser.bottom, default_browser.top);
+  const RECT link = driver_.ControlRect(kPrivacyLinkId);
+  EXPECT_GE(link.top, statistics.top);
+  EXPECT_LE(link.bottom, statistics.bottom);
+  EXPECT_GT(link.right, link.left);
+  Close();
+
+  params_.values = {{"stat", "1"}};
+  ended_ = false;
+  OpenIdle();
+  EXPECT_FALSE(Visible(kStatisticsCheckboxId));
+  EXPECT_EQ(207, driver_.ControlRect(kDefaultBrowserCheckboxId).top);
+  Close();
+
+  params_.values = {{"stat", "1"}, {"def", "1"}};
+  ended_ = false;
+  OpenIdle();
+  EXPECT_FALSE(Visible(kStatisticsCheckboxId));
+  EXPECT_FALSE(Visible(kDefaultBrowserCheckboxId));
+  Close();
+}
+
+// Windows 10: the rounded region, the shadow around the window, darker than
+// the backdrop at the window's edge and fading outward; it goes with
+// Collapse, stays away while the window is minimised and comes back with
+// the first paint after the restore.
+TEST_F(MainWindowPaintingTest, TheShadowSurroundsTheWindowAndLeavesWithCollapse) {
+  const COLORREF backdrop_colour = RGB(0xe0, 0xe8, 0xd0);
+  test::BackdropWindow backdrop({0, 0, ::GetSystemMetrics(SM_CXSCREEN),
+                                 ::GetSystemMetrics(SM_CYSCREEN)},
+                                backdrop_colour);
+  OpenIdle();
+  HWND window = driver_.window();
+  const RECT rect = WindowRect(window);
+  EXPECT_EQ(802, rect.right - rect.left);
+  EXPECT_EQ(430, rect.bottom - rect.top);
+
+  HRGN region = ::CreateRectRgn(0, 0, 0, 0);
+  EXPECT_EQ(COMPLEXREGION, ::GetWindowRgn(window, region));
+  EXPECT_FALSE(::PtInRegion(region, 0, 0));
+  EXPECT_FALSE(::PtInRegion(region, 801, 429));
+  EXPECT_TRUE(::PtInRegion(region, 9, 9));
+  EXPECT_TRUE(::PtInRegion(region, 400, 0));
+  ::DeleteObject(region);
+
+  HWND shadow = ShadowOf(window);
+  ASSERT_TRUE(shadow);
+  ASSERT_TRUE(test::PumpUntil([&] { return ::IsWindowVisible(shadow) != FALSE; }));
+  EXPECT_EQ(Grown(rect, 8), WindowRect(shadow));
+  const test::Pixels shot = test::CaptureScreenForCurrentTest(Grown(rect, 8), "welcome");
+  ASSERT_FALSE(shot.empty());
+  const int backdrop_brightness = Brightness(0xFF000000 | backdrop_colour);
+  // Middle of the left and the bottom margin, from the window outward.
+  for (const POINT step : {POINT{-1, 0}, POINT{0, 1}}) {
+    const POINT start = step.x ? POINT{8, 8 + 215} : POINT{8 + 401, 8 + 429};
+    int previous = 0;
+    for (int i = 1; i <= 8; ++i) {
+      const int value = Brightness(shot.At(start.x + step.x * i, start.y + step.y * i));
+      EXPECT_LT(value, backdrop_brightness) << i;
+      EXPECT_GE(value, previous) << i;
+      previous = value;
+    }
+  }
+  // The pixel at (r, r) belongs to the window, not to the backdrop.
+  EXPECT_NE(backdrop_colour, test::ToColorRef(shot.At(8 + 9, 8 + 9)));
+
+  ASSERT_TRUE(driver_.ClickControl(kInstallButtonId));
+  ASSERT_TRUE(driver_.WaitForControl(kCollapseButtonId));
+  ASSERT_TRUE(test::PumpUntil([&] { return ::IsWindowVisible(shadow) != FALSE; }));
+  ASSERT_TRUE(driver_.ClickControl(kCollapseButtonId));
+  ASSERT_TRUE(test::PumpUntil([&] { return ::IsIconic(window) != FALSE; }));
+  // Minimised, with the 20 ms timer still invalidating: no shadow, and the
+  // window's thread stays mostly idle.
+  HANDLE thread = ::OpenThread(THREAD_QUERY_INFORMATION, FALSE,
+                               ::GetWindowThreadProcessId(window, nullptr));
+  ASSERT_TRUE(thread);
+  const double cpu_before = ThreadCpuMs(thread);
+  const DWORD start = ::GetTickCount();
+  test::PumpUntil([] { return false; }, 1000);
+  const double busy = (ThreadCpuMs(thread) - cpu_before) / (::GetTickCount() - start);
+  ::CloseHandle(thread);
+  printf("window thread busy while minimised: %.1f %%\n", busy * 100);
+  EXPECT_LT(busy, 0.2);
+  EXPECT_FALSE(::IsWindowVisible(shadow));
+  ::PostMessageW(window, WM_SYSCOMMAND, SC_RESTORE, 0);
+  EXPECT_TRUE(test::PumpUntil([&] { return ::IsWindowVisible(shadow) != FALSE; }));
+  EXPECT_EQ(Grown(WindowRect(window), 8), WindowRect(shadow));
+  CancelInstallation();
+  EXPECT_EQ(kCloseButtonId, Result());
+}
+
+// The shadow follows a drag of the window step by step.
+TEST_F(MainWindowPaintingTest, TheShadowFollowsADrag) {
+  OpenIdle();
+  HWND window = driver_.window();
+  HWND shadow = ShadowOf(window);
+  ASSERT_TRUE(shadow);
+  ASSERT_TRUE(test::PumpUntil([&] { return test::BringToForeground(window); }, 2000));
+  const RECT before = WindowRect(window);
+  // A point of the background, away from every control.
+  const POINT from = test::ScreenPointOf(window, POINT{500, 60});
+  ASSERT_TRUE(test::Drag(from, POINT{-40, 30}, 4, [&](int) {
+    test::PumpUntil([] { return false; }, 50);
+    return true;
+  }));
+  test::PumpUntil([&] { return WindowRect(window).left != before.left; });
+  const RECT after = WindowRect(window);
+  EXPECT_EQ(before.left - 40, after.left);
+  EXPECT_EQ(before.top + 30, after.top);
+  EXPECT_TRUE(test::PumpUntil([&] { return WindowRect(shadow) == Grown(after, 8); }))
+      << WindowRect(shadow) << " around " << after;
+  Close();
+}
+
+// Before Windows 8 the window is rectangular and the shadow still comes.
+TEST_F(MainWindowPaintingTest, TheWindowsSevenWindowIsRectangularWithAShadow) {
+  facts_.SetWindowsVersion(6, 1, 7601);
+  OpenIdle();
+  HRGN region = ::CreateRectRgn(0, 0, 0, 0);
+  EXPECT_EQ(ERROR, ::GetWindowRgn(driver_.window(), region));
+  ::DeleteObject(region);
+  HWND shadow = ShadowOf(driver_.window());
+  ASSERT_TRUE(shadow);
+  EXPECT_TRUE(test::PumpUntil([&] { return ::IsWindowVisible(shadow) != FALSE; }));
+  EXPECT_EQ(Grown(WindowRect(driver_.window()), 8), WindowRect(shadow));
+  Close();
 }
 
 }  // namespace
