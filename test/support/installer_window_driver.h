@@ -34,6 +34,9 @@ class InstallerWindowDriver {
   // area (empty when the control is missing).
   std::wstring StatusText();
   RECT ControlRect(int id);
+  // The window's drop shadow: the layered window of the process that the
+  // installation window owns (null when none).
+  HWND ShadowWindow();
   HWND window() const { return window_; }
 
   // The message registered under `name`, posted or sent to the window.

@@ -17,6 +17,7 @@
 
 #include "brand/brand_package_info.h"
 #include "chrome/installer/lite_installer/lite_main_window.h"
+#include "chrome/installer/lite_installer/localized_strings.h"
 #include "chrome/installer/lite_installer/startup.h"
 #include "chrome/installer/lite_installer/taskbar_progress.h"
 #include "gmock/gmock.h"
@@ -29,6 +30,7 @@
 #include "test/support/registry_override.h"
 #include "test/support/scoped_test_log.h"
 #include "test/support/screen_capture.h"
+#include "test/support/shadow_pixels.h"
 #include "test/support/ui_input.h"
 
 namespace lite_installer {
@@ -689,40 +691,10 @@ TEST_F(MainWindowTest, TabWalksTheControlsAndArrowsMoveOnlyBetweenInstallAndLice
 namespace lite_installer {
 namespace {
 
-// The drop shadow of `window`: the layered window it owns (null when none).
-HWND ShadowOf(HWND window) {
-  struct Search {
-    HWND owner;
-    HWND found;
-  } search = {window, nullptr};
-  ::EnumThreadWindows(
-      ::GetWindowThreadProcessId(window, nullptr),
-      [](HWND candidate, LPARAM param) -> BOOL {
-        auto* search = reinterpret_cast<Search*>(param);
-        if (::GetWindow(candidate, GW_OWNER) == search->owner &&
-            (::GetWindowLongW(candidate, GWL_EXSTYLE) & WS_EX_LAYERED)) {
-          search->found = candidate;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-RECT Grown(RECT rect, int by) {
-  ::InflateRect(&rect, by, by);
-  return rect;
-}
-
 RECT WindowRect(HWND window) {
   RECT rect = {};
   ::GetWindowRect(window, &rect);
   return rect;
-}
-
-int Brightness(uint32_t argb) {
-  return ((argb >> 16) & 0xFF) + ((argb >> 8) & 0xFF) + (argb & 0xFF);
 }
 
 // CPU time of `thread` in milliseconds.
@@ -806,24 +778,15 @@ TEST_F(MainWindowPaintingTest, TheShadowSurroundsTheWindowAndLeavesWithCollapse)
   EXPECT_TRUE(::PtInRegion(region, 400, 0));
   ::DeleteObject(region);
 
-  HWND shadow = ShadowOf(window);
+  HWND shadow = driver_.ShadowWindow();
   ASSERT_TRUE(shadow);
   ASSERT_TRUE(test::PumpUntil([&] { return ::IsWindowVisible(shadow) != FALSE; }));
-  EXPECT_EQ(Grown(rect, 8), WindowRect(shadow));
-  const test::Pixels shot = test::CaptureScreenForCurrentTest(Grown(rect, 8), "welcome");
+  EXPECT_EQ(test::Grown(rect, 8), WindowRect(shadow));
+  const test::Pixels shot = test::CaptureScreenForCurrentTest(test::Grown(rect, 8), "welcome");
   ASSERT_FALSE(shot.empty());
-  const int backdrop_brightness = Brightness(0xFF000000 | backdrop_colour);
   // Middle of the left and the bottom margin, from the window outward.
-  for (const POINT step : {POINT{-1, 0}, POINT{0, 1}}) {
-    const POINT start = step.x ? POINT{8, 8 + 215} : POINT{8 + 401, 8 + 429};
-    int previous = 0;
-    for (int i = 1; i <= 8; ++i) {
-      const int value = Brightness(shot.At(start.x + step.x * i, start.y + step.y * i));
-      EXPECT_LT(value, backdrop_brightness) << i;
-      EXPECT_GE(value, previous) << i;
-      previous = value;
-    }
-  }
+  EXPECT_TRUE(test::FadesOutward(shot, {8, 8 + 215}, {-1, 0}, 8, backdrop_colour));
+  EXPECT_TRUE(test::FadesOutward(shot, {8 + 401, 8 + 429}, {0, 1}, 8, backdrop_colour));
   // The pixel at (r, r) belongs to the window, not to the backdrop.
   EXPECT_NE(backdrop_colour, test::ToColorRef(shot.At(8 + 9, 8 + 9)));
 
@@ -847,7 +810,7 @@ TEST_F(MainWindowPaintingTest, TheShadowSurroundsTheWindowAndLeavesWithCollapse)
   EXPECT_FALSE(::IsWindowVisible(shadow));
   ::PostMessageW(window, WM_SYSCOMMAND, SC_RESTORE, 0);
   EXPECT_TRUE(test::PumpUntil([&] { return ::IsWindowVisible(shadow) != FALSE; }));
-  EXPECT_EQ(Grown(WindowRect(window), 8), WindowRect(shadow));
+  EXPECT_EQ(test::Grown(WindowRect(window), 8), WindowRect(shadow));
   CancelInstallation();
   EXPECT_EQ(kCloseButtonId, Result());
 }
@@ -856,7 +819,7 @@ TEST_F(MainWindowPaintingTest, TheShadowSurroundsTheWindowAndLeavesWithCollapse)
 TEST_F(MainWindowPaintingTest, TheShadowFollowsADrag) {
   OpenIdle();
   HWND window = driver_.window();
-  HWND shadow = ShadowOf(window);
+  HWND shadow = driver_.ShadowWindow();
   ASSERT_TRUE(shadow);
   ASSERT_TRUE(test::PumpUntil([&] { return test::BringToForeground(window); }, 2000));
   const RECT before = WindowRect(window);
@@ -870,23 +833,109 @@ TEST_F(MainWindowPaintingTest, TheShadowFollowsADrag) {
   const RECT after = WindowRect(window);
   EXPECT_EQ(before.left - 40, after.left);
   EXPECT_EQ(before.top + 30, after.top);
-  EXPECT_TRUE(test::PumpUntil([&] { return WindowRect(shadow) == Grown(after, 8); }))
+  EXPECT_TRUE(test::PumpUntil([&] { return WindowRect(shadow) == test::Grown(after, 8); }))
       << WindowRect(shadow) << " around " << after;
   Close();
 }
 
-// Before Windows 8 the window is rectangular and the shadow still comes.
-TEST_F(MainWindowPaintingTest, TheWindowsSevenWindowIsRectangularWithAShadow) {
-  facts_.SetWindowsVersion(6, 1, 7601);
+// Benchmark, not a test (tools/bench/progress_paint_cpu.sh runs it): the
+// share of one core that the window's thread uses on the progress screen,
+// repainted 50 times a second with the shadow recomposed each time.
+TEST_F(MainWindowPaintingTest, DISABLED_ProgressScreenCpuShare) {
   OpenIdle();
-  HRGN region = ::CreateRectRgn(0, 0, 0, 0);
-  EXPECT_EQ(ERROR, ::GetWindowRgn(driver_.window(), region));
-  ::DeleteObject(region);
-  HWND shadow = ShadowOf(driver_.window());
-  ASSERT_TRUE(shadow);
-  EXPECT_TRUE(test::PumpUntil([&] { return ::IsWindowVisible(shadow) != FALSE; }));
-  EXPECT_EQ(Grown(WindowRect(driver_.window()), 8), WindowRect(shadow));
-  Close();
+  ASSERT_TRUE(driver_.ClickControl(kInstallButtonId));
+  ASSERT_TRUE(driver_.WaitForControl(kProgressBarId));
+  HANDLE thread = ::OpenThread(THREAD_QUERY_INFORMATION, FALSE,
+                               ::GetWindowThreadProcessId(driver_.window(), nullptr));
+  ASSERT_TRUE(thread);
+  test::PumpUntil([] { return false; }, 1000);
+  FILETIME created, exited, kernel, user;
+  auto process_ms = [&] {
+    ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user);
+    auto ms = [](const FILETIME& t) {
+      return ((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000.0;
+    };
+    return ms(kernel) + ms(user);
+  };
+  const double thread_before = ThreadCpuMs(thread);
+  const double process_before = process_ms();
+  const DWORD start = ::GetTickCount();
+  test::PumpUntil([] { return false; }, 10000);
+  const double elapsed = ::GetTickCount() - start;
+  printf("progress screen, %.0f ms: window thread %.1f %%, whole process %.1f %% of one core\n",
+         elapsed, 100 * (ThreadCpuMs(thread) - thread_before) / elapsed,
+         100 * (process_ms() - process_before) / elapsed);
+  ::CloseHandle(thread);
+  CancelInstallation();
+  EXPECT_EQ(kCloseButtonId, Result());
+}
+
+// In the light and dark themes and with the Windows 7 pieces, the shadow's
+// margin is darker than the backdrop next to the window and fades outward.
+// Before Windows 8 the window is rectangular.
+TEST_F(MainWindowPaintingTest, TheShadowFadesOutwardInEveryTheme) {
+  const COLORREF backdrop_colour = RGB(0xe0, 0xe8, 0xd0);
+  test::BackdropWindow backdrop({0, 0, ::GetSystemMetrics(SM_CXSCREEN),
+                                 ::GetSystemMetrics(SM_CYSCREEN)},
+                                backdrop_colour);
+  struct Case {
+    const char* name;
+    bool dark;
+    DWORD major, minor, build;
+  };
+  for (const Case& c : {Case{"light", false, 10, 0, 19045}, Case{"dark", true, 10, 0, 19045},
+                        Case{"windows7", false, 6, 1, 7601}}) {
+    SCOPED_TRACE(c.name);
+    facts_.SetWindowsVersion(c.major, c.minor, c.build);
+    brand_.dark_theme_enabled_ = c.dark;
+    params_.values = {{"darktheme", c.dark ? "1" : "0"}};
+    ended_ = false;
+    OpenIdle();
+    HWND window = driver_.window();
+    HRGN region = ::CreateRectRgn(0, 0, 0, 0);
+    EXPECT_EQ(c.major < 10 ? ERROR : COMPLEXREGION, ::GetWindowRgn(window, region));
+    ::DeleteObject(region);
+    HWND shadow = driver_.ShadowWindow();
+    ASSERT_TRUE(shadow);
+    ASSERT_TRUE(test::PumpUntil([&] { return ::IsWindowVisible(shadow) != FALSE; }));
+    const RECT rect = WindowRect(window);
+    EXPECT_EQ(test::Grown(rect, 8), WindowRect(shadow));
+    const test::Pixels shot = test::CaptureScreenForCurrentTest(test::Grown(rect, 8), c.name);
+    ASSERT_FALSE(shot.empty());
+    // Middle of the right and the top margin, from the window outward.
+    EXPECT_TRUE(test::FadesOutward(shot, {8 + 801, 8 + 215}, {1, 0}, 8, backdrop_colour));
+    EXPECT_TRUE(test::FadesOutward(shot, {8 + 401, 8}, {0, -1}, 8, backdrop_colour));
+    Close();
+  }
+}
+
+// With the welcome screen skipped the progress screen keeps the title, with
+// string 411, and shows the logo over the first built-in slide, the
+// skipped-welcome background, whose colour the transparent pixels of Close
+// and Collapse show too.
+TEST_F(MainWindowPaintingTest, TheSkippedWelcomeKeepsItsTitleAndLogoOnTheFirstSlide) {
+  params_.values = {{"first", "1"}, {"def", "2"}, {"stat", "1"}};
+  OpenIdle();
+  ASSERT_TRUE(driver_.WaitForControl(kCollapseButtonId));
+  wchar_t title[256] = {};
+  ::GetDlgItemTextW(driver_.window(), kTitleId, title, 256);
+  EXPECT_EQ(LoadLocalizedString(411, 1033), title);
+  EXPECT_TRUE(Visible(kTitleId));
+  EXPECT_EQ(61, driver_.ControlRect(kTitleId).left);
+  test::PumpUntil([] { return false; }, 200);
+  const RECT rect = WindowRect(driver_.window());
+  const test::Pixels shot = test::CaptureScreenForCurrentTest(rect);
+  ASSERT_FALSE(shot.empty());
+  // The logo's tile, and the slide's band at (700, 60).
+  EXPECT_EQ(RGB(0x3b, 0x4b, 0xd8), test::ToColorRef(shot.At(61 + 3, 41 + 11)));
+  const COLORREF band = RGB(0xe2, 0xee, 0xf8);
+  EXPECT_EQ(band, test::ToColorRef(shot.At(700, 60)));
+  for (int id : {kCloseButtonId, kCollapseButtonId}) {
+    const RECT button = driver_.ControlRect(id);
+    EXPECT_EQ(band, test::ToColorRef(shot.At(button.left + 1, button.top + 1))) << id;
+  }
+  CancelInstallation();
+  EXPECT_EQ(kCloseButtonId, Result());
 }
 
 }  // namespace
