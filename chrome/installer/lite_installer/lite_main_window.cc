@@ -418,15 +418,21 @@ void LiteMainWindow::UpdateShadow(const ResourceBitmap& background) {
     return;
   }
   base::ScopedSelectObject select(memory.get(), picture.get());
-  const ImagePair pieces[] = {
-      theme_->GetShadowTopLeftImages(),     theme_->GetShadowTopImages(),
-      theme_->GetShadowTopRightImages(),    theme_->GetShadowRightImages(),
-      theme_->GetShadowBottomRightImages(), theme_->GetShadowBottomImages(),
-      theme_->GetShadowBottomLeftImages(),  theme_->GetShadowLeftImages(),
-  };
+  if (!shadow_pieces_loaded_) {
+    const ImagePair pieces[] = {
+        theme_->GetShadowTopLeftImages(),     theme_->GetShadowTopImages(),
+        theme_->GetShadowTopRightImages(),    theme_->GetShadowRightImages(),
+        theme_->GetShadowBottomRightImages(), theme_->GetShadowBottomImages(),
+        theme_->GetShadowBottomLeftImages(),  theme_->GetShadowLeftImages(),
+    };
+    // One that cannot be loaded stays empty and draws nothing.
+    for (size_t i = 0; i < shadow_pieces_.size(); ++i)
+      shadow_pieces_[i].Load(pieces[i].scale1, pieces[i].scale2);
+    shadow_pieces_loaded_ = true;
+  }
   const std::array<RECT, 8> rects = ShadowPieceRects(w, h, m, a);
   for (size_t i = 0; i < rects.size(); ++i) {
-    const ResourceBitmap piece(pieces[i].scale1, pieces[i].scale2);
+    const ResourceBitmap& piece = shadow_pieces_[i];
     const RECT& rect = rects[i];
     piece.Draw(memory.get(), rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
                0, 0, piece.Width(), piece.Height());

@@ -1,6 +1,7 @@
 #ifndef CHROME_INSTALLER_LITE_INSTALLER_LITE_MAIN_WINDOW_H_
 #define CHROME_INSTALLER_LITE_INSTALLER_LITE_MAIN_WINDOW_H_
 
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -63,6 +64,10 @@ class LiteMainWindow : public MainWindow {
   std::wstring installing_prefix_;
   std::wstring almost_done_prefix_;
   uint8_t progress_title_shown_ = 0;
+  // The eight drop-shadow pictures in drawing order, decoded once: the
+  // progress screen recomposes the shadow with every paint.
+  std::array<ResourceBitmap, 8> shadow_pieces_;
+  bool shadow_pieces_loaded_ = false;
 };
 
 }  // namespace lite_installer
