@@ -37,6 +37,9 @@ class InstallerWindowDriver {
   // The window's drop shadow: the layered window of the process that the
   // installation window owns (null when none).
   HWND ShadowWindow();
+  // The id of the control that has the keyboard focus on the window's
+  // thread; 0 when none of the window's controls has it.
+  int FocusedId();
   HWND window() const { return window_; }
 
   // The message registered under `name`, posted or sent to the window.
