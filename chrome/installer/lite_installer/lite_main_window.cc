@@ -381,8 +381,14 @@ void LiteMainWindow::ShowShadow() {
 }
 
 void LiteMainWindow::HideShadow() {
-  if (shadow_window_ && ::IsWindow(shadow_window_))
+  if (!shadow_window_ || !::IsWindow(shadow_window_))
+    return;
+  // The install thread hides the window before an error dialog; it must not
+  // wait for the window's thread, which may be waiting for it.
+  if (::GetWindowThreadProcessId(shadow_window_, nullptr) == ::GetCurrentThreadId())
     ::ShowWindow(shadow_window_, SW_HIDE);
+  else
+    ::ShowWindowAsync(shadow_window_, SW_HIDE);
 }
 
 void LiteMainWindow::RefreshShadow(const ResourceBitmap& background) {
