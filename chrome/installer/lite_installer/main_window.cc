@@ -17,6 +17,7 @@
 #include "chrome/installer/lite_installer/lite_installer_helpers.h"
 #include "chrome/installer/lite_installer/main_window_stand_ins.h"
 #include "chrome/installer/lite_installer/owner_drawing.h"
+#include "chrome/installer/lite_installer/progress_slides.h"
 #include "chrome/installer/lite_installer/scale_factor.h"
 #include "chrome/installer/lite_installer/taskbar_progress.h"
 #include "chrome/installer/lite_installer/text_layout.h"

@@ -170,7 +170,7 @@ void MainWindow::OnInstallCommand() {
   }
   if (LayoutProgressDialog()) {
     ::InvalidateRect(hwnd_, nullptr, TRUE);
-    RefreshShadow();
+    RefreshShadow(progress_background_);
   }
 }
 
