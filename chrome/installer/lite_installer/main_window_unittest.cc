@@ -412,10 +412,15 @@ TEST_F(MainWindowTest, TheCorporateNoticeAnswersOneOnlyForItsPrimaryButton) {
     ASSERT_TRUE(notice);
     // The window stays as it is behind the notice.
     EXPECT_TRUE(::IsWindowVisible(driver_.window()));
-    if (button)
+    if (button) {
       EXPECT_TRUE(driver_.ClickControl(button, notice));
-    else
+    } else {
+      // Esc changes nothing; the secondary button answers.
       EXPECT_TRUE(driver_.PressKey(VK_ESCAPE, notice));
+      ::Sleep(300);
+      EXPECT_TRUE(::IsWindowVisible(notice));
+      EXPECT_TRUE(driver_.ClickControl(kCancelButtonId, notice));
+    }
     setup.join();
     EXPECT_EQ(button == IDOK ? 1 : 0, answer) << button;
   }
@@ -588,6 +593,8 @@ TEST_F(MainWindowTest, SetupReportsMoveTheBarByBandsAndNothingElseDoes) {
 }
 
 TEST_F(MainWindowTest, CloseDuringTheInstallationAsksAndOnlyCancelEndsIt) {
+  // The redesigned confirmation, which has a close cross.
+  brand_.new_identity_dialogs_redesign_ = true;
   HANDLE finish = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
   Open(FinishOn(finish));
   ASSERT_TRUE(driver_.ClickControl(kInstallButtonId));
@@ -603,11 +610,14 @@ TEST_F(MainWindowTest, CloseDuringTheInstallationAsksAndOnlyCancelEndsIt) {
   // Esc on the progress screen only counts.
   ASSERT_TRUE(driver_.PressKey(VK_ESCAPE));
   EXPECT_EQ(-100, Result(300));
-  // The confirmation's own close cross counts as Cancel.
+  // The confirmation's own close cross counts as Cancel; Esc there does
+  // nothing.
   ASSERT_TRUE(driver_.ClickControl(kCloseButtonId));
   HWND confirmation = driver_.WaitForOtherDialog();
   ASSERT_TRUE(confirmation);
   ASSERT_TRUE(driver_.PressKey(VK_ESCAPE, confirmation));
+  EXPECT_EQ(-100, Result(300));
+  ASSERT_TRUE(driver_.ClickControl(kCloseButtonId, confirmation));
   EXPECT_EQ(kCloseButtonId, Result());
   EXPECT_EQ(1, cancel_count_);
   ::CloseHandle(finish);
