@@ -24,7 +24,7 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using ::testing::Pair;
 
-constexpr DWORD kAccessViolation = 0xC0000005;
+constexpr DWORD kAccessViolation = EXCEPTION_ACCESS_VIOLATION;
 constexpr DWORD kReportedCode = 0xE0000029;
 constexpr char kZeroGuid[] = "00000000-0000-0000-0000-000000000000";
 

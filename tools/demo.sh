@@ -40,6 +40,9 @@ http_port="$(sed -n 's/^READY .*"http_port": \([0-9]*\).*/\1/p' "$server_log")"
 curl -sf -X POST "http://127.0.0.1:$http_port/_control/rules" \
   -d "{\"path\": \"/browser/local/browser-setup.arc\", \"behaviour\": {\"file\": \"$build/bin/fake_setup_signed.exe\"}}" \
   >/dev/null
+# The installation-finished report is answered like the real service does.
+curl -sf -X POST "http://127.0.0.1:$http_port/_control/rules" \
+  -d '{"path": "/get/browser/install", "behaviour": {"text": "ok"}}' >/dev/null
 
 win_demo_dir="$(lite_wine winepath -w "$demo_dir" 2>/dev/null)"
 echo "Loopback services on https://localhost:$port; running: lite_installer_local.exe --silent"
