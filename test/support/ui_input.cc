@@ -106,6 +106,12 @@ bool KeyPress(WORD key) {
   return ::SendInput(2, inputs, sizeof(INPUT)) == 2;
 }
 
+std::wstring WindowText(HWND window) {
+  wchar_t text[1024] = {};
+  ::SendMessageW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
 bool KeyChord(WORD modifier, WORD key) {
   INPUT inputs[4] = {};
   for (INPUT& input : inputs)

@@ -702,6 +702,11 @@ void NoticeDialog::SetTexts() {
     text += text_callback_();
   if (body_)
     ::SetWindowTextW(body_, text.c_str());
+  // The statics draw with their own font; WM_CTLCOLORSTATIC gives the same.
+  ::SendDlgItemMessageW(hwnd_, kDialogTitleId, WM_SETFONT,
+                        reinterpret_cast<WPARAM>(title_font_.get()), FALSE);
+  if (body_)
+    ::SendMessageW(body_, WM_SETFONT, reinterpret_cast<WPARAM>(text_font_.get()), FALSE);
   SetItemTextFromResource(kDialogPrimaryId, content_.primary, language_id_);
   if (content_.secondary)
     SetItemTextFromResource(kDialogSecondaryId, content_.secondary, language_id_);

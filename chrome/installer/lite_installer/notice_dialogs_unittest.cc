@@ -13,16 +13,20 @@
 #include "chrome/installer/lite_installer/localized_strings.h"
 #include "chrome/installer/lite_installer/scale_factor.h"
 #include "chrome/installer/lite_installer/startup.h"
+#include "chrome/installer/norvel/util/product_key.h"
+#include "deployment_config.h"
 #include "gtest/gtest.h"
 #include "logging/file_logger.h"
 #include "test/support/fake_system_facts.h"
 #include "test/support/fixed_distrib_params.h"
 #include "test/support/installer_window_driver.h"
 #include "test/support/rect_operators.h"
+#include "test/support/registry_override.h"
 #include "test/support/scoped_command_line.h"
 #include "test/support/scoped_test_log.h"
 #include "test/support/screen_capture.h"
 #include "test/support/ui_input.h"
+#include "test/support/url_recorder.h"
 
 namespace lite_installer {
 namespace {
@@ -45,12 +49,6 @@ RECT ItemRect(HWND control) {
   RECT rect = WindowRect(control);
   ::MapWindowPoints(nullptr, ::GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
   return rect;
-}
-
-std::wstring Text(HWND window) {
-  wchar_t text[1024] = {};
-  ::SendMessageW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
-  return text;
 }
 
 HWND Body(HWND dialog) {
@@ -140,13 +138,13 @@ class NoticeDialogWindowTest : public test::TestWithLog {
       HWND window = Show(std::move(dialog));
       ASSERT_TRUE(window);
       EXPECT_EQ(LoadLocalizedString(content.title, language),
-                Text(::GetDlgItem(window, kDialogTitleId)));
+                test::WindowText(::GetDlgItem(window, kDialogTitleId)));
       std::wstring body = content.text ? LoadLocalizedString(content.text, language) : L"";
       if (content.title == 435)
         body += L"\r\n" + broupdater::GetLogFilePath();
-      EXPECT_EQ(body, Text(Body(window)));
+      EXPECT_EQ(body, test::WindowText(Body(window)));
       EXPECT_EQ(LoadLocalizedString(content.primary, language),
-                Text(::GetDlgItem(window, kDialogPrimaryId)));
+                test::WindowText(::GetDlgItem(window, kDialogPrimaryId)));
       EXPECT_EQ(content.secondary != 0,
                 ::IsWindowVisible(::GetDlgItem(window, kDialogSecondaryId)) != FALSE);
       const RECT rect = WindowRect(window);
@@ -165,7 +163,7 @@ class NoticeDialogWindowTest : public test::TestWithLog {
         if (content.right_aligned) {
           const RECT secondary = ItemRect(::GetDlgItem(window, kDialogSecondaryId));
           EXPECT_EQ(primary.right + 10, secondary.left);
-          EXPECT_EQ(size.cx - Scaled(30) - 10, secondary.right);
+          EXPECT_EQ(size.cx - Scaled(30), secondary.right);
         } else {
           EXPECT_EQ(Scaled(40), primary.left);
         }
@@ -204,6 +202,8 @@ class NoticeDialogWindowTest : public test::TestWithLog {
     }
   }
 
+  test::ScopedRegistryOverride registry_{test::ScopedRegistryOverride::kCurrentUser |
+                                         test::ScopedRegistryOverride::kLocalMachine};
   test::FakeSystemFacts facts_;
   test::ScopedTempDir dir_;
   BrandPackageInfo brand_{dir_.path() + L"\\"};
@@ -259,6 +259,52 @@ TEST_F(NoticeDialogWindowTest, OnlyTheButtonsEndADialogAndEachGivesItsResult) {
       EXPECT_EQ(button, Result());
     }
   }
+}
+
+TEST_F(NoticeDialogWindowTest, PrimaryButtonsOpenTheirPagesOrStartTheInstalledBrowser) {
+  test::ScopedUrlRecorder recorder;
+  ASSERT_TRUE(recorder.ok());
+  // The installed browser at system level: the recorder as its browser.exe.
+  const std::wstring app = dir_.Append(L"Application");
+  ASSERT_TRUE(::CreateDirectoryW(app.c_str(), nullptr));
+  ASSERT_TRUE(::CopyFileW(test::ScopedUrlRecorder::RecorderPath().c_str(),
+                          (app + L"\\browser.exe").c_str(), FALSE));
+  ASSERT_TRUE(test::WriteRegistryValue(HKEY_LOCAL_MACHINE, installer::GetProductKey(), L"pv",
+                                       std::wstring(L"25.1.0.1")));
+  ASSERT_TRUE(test::WriteRegistryValue(HKEY_LOCAL_MACHINE, installer::GetProductKey(),
+                                       L"UninstallString",
+                                       app + L"\\25.1.0.1\\Installer\\setup.exe"));
+  brand_.brand_id_ = "ua";
+  brand_.new_identity_dialogs_redesign_ = true;
+  // A value from the tag with a quote and a space.
+  params_.values = {{"partner_id", "p1"}, {"zz", "x"}, {"banerid", "b"}, {"lang", "r\" u"}};
+  std::unique_ptr<DialogFactory> factory = CreateDialogFactory();
+  std::unique_ptr<ErrorDialogFactory> errors = factory->CreateErrorDialogFactory(&brand_, &params_);
+  std::vector<std::unique_ptr<NoticeDialog>> dialogs;
+  dialogs.push_back(errors->CreateForErrorKind(kInstallErrorDownload));
+  dialogs.push_back(errors->CreateForErrorKind(kInstallErrorMachineTypeMismatch));
+  dialogs.push_back(errors->CreateForErrorKind(kInstallErrorSetupExit8));
+  dialogs.push_back(factory->CreateUnsupportedSystemNotice(&brand_));
+  dialogs.push_back(errors->CreateForErrorKind(kInstallErrorSetupExit7));
+  for (size_t i = 0; i < dialogs.size(); ++i) {
+    HWND window = Show(std::move(dialogs[i]));
+    ASSERT_TRUE(window) << i;
+    ASSERT_TRUE(driver_.ClickControl(kDialogPrimaryId, window));
+    EXPECT_EQ(1, Result()) << i;
+    // One start at a time, so that their order is known.
+    ASSERT_EQ(i + 1, recorder.WaitForStarts(i + 1).size()) << i;
+  }
+  const std::string site = std::string("https://") + deployment::kBrowserSiteHostStem;
+  const std::vector<std::vector<std::string>> expected = {
+      {site + ".ua/download?banerid=b&lang=r%22%20u&partner_id=p1&full=1&code=lite_install_failed"},
+      {site + ".ru/?from=installer"},
+      {site + ".ru/feedback/?from=installer"},
+      {std::string("https://") + deployment::kPortalHostStem +
+       ".ru/support/browser/about/install.xml"},
+      // browser.exe, without arguments.
+      {},
+  };
+  EXPECT_EQ(expected, recorder.WaitForStarts(expected.size()));
 }
 
 TEST_F(NoticeDialogWindowTest, TheShadowFollowsADrag) {
