@@ -553,6 +553,8 @@ INT_PTR MainWindow::ShowSetupNotice(int kind, bool hide_window) {
     HideWindowAndShadow();
   std::unique_ptr<NoticeDialog> notice =
       CreateDialogFactory()->CreateSetupNotice(kind, brand_, distrib_params_);
+  if (!notice)
+    return -1;
   notice_open_ = 1;
   const INT_PTR result = notice->Run(hide_window ? nullptr : hwnd_);
   notice_open_ = 0;

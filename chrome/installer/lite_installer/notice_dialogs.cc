@@ -157,6 +157,8 @@ class ClassicNoticeDialog : public NoticeDialog {
     PlaceItem(secondary_button_->hwnd(), {x, bottom - second.cy, x + second.cx, bottom});
     if (!content_.secondary)
       ::ShowWindow(secondary_button_->hwnd(), SW_HIDE);
+    // No cross in this family: not even Tab and Space may reach it.
+    ::ShowWindow(::GetDlgItem(hwnd_, kDialogCrossId), SW_HIDE);
   }
 
   void LayoutTexts() override {

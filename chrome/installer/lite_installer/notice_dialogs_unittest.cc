@@ -167,6 +167,7 @@ class NoticeDialogWindowTest : public test::TestWithLog {
         } else {
           EXPECT_EQ(Scaled(40), primary.left);
         }
+        EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(window, kDialogCrossId)));
         shadow_margins = {Scaled(7), Scaled(4), Scaled(6), Scaled(8)};
       } else {
         // Sized to the content: title at (30, 30), the last button 40 from
