@@ -116,12 +116,9 @@ bool KeyChord(WORD modifier, WORD key) {
   INPUT inputs[4] = {};
   for (INPUT& input : inputs)
     input.type = INPUT_KEYBOARD;
-  inputs[0].ki.wVk = modifier;
-  inputs[1].ki.wVk = key;
-  inputs[2].ki.wVk = key;
-  inputs[2].ki.dwFlags = KEYEVENTF_KEYUP;
-  inputs[3].ki.wVk = modifier;
-  inputs[3].ki.dwFlags = KEYEVENTF_KEYUP;
+  inputs[0].ki.wVk = inputs[3].ki.wVk = modifier;
+  inputs[1].ki.wVk = inputs[2].ki.wVk = key;
+  inputs[2].ki.dwFlags = inputs[3].ki.dwFlags = KEYEVENTF_KEYUP;
   return ::SendInput(4, inputs, sizeof(INPUT)) == 4;
 }
 

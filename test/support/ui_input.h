@@ -28,7 +28,7 @@ bool Drag(POINT from, POINT delta, int steps, const std::function<bool(int step)
 bool KeyPress(WORD key);
 // The text of `window` (of any process) through WM_GETTEXT.
 std::wstring WindowText(HWND window);
-// Presses `key` while `modifier` is held (VK_MENU and VK_F4: Alt+F4).
+// Presses `key` while `modifier` (VK_MENU, VK_SHIFT...) is held.
 bool KeyChord(WORD modifier, WORD key);
 // Makes `window` the foreground window (keys go there); false when the
 // system refused.

@@ -30,7 +30,7 @@
 #include "test/support/scoped_test_log.h"
 #include "test/support/screen_capture.h"
 #include "test/support/ui_input.h"
-#include "test/support/url_recorder.h"
+#include "test/support/link_record.h"
 
 namespace lite_installer {
 namespace {
@@ -192,8 +192,8 @@ class MainWindowTest : public test::TestWithLog {
   }
 
   test::ScopedRegistryOverride registry_;
-  // Pages that error dialogs open go to the recorder, not to a browser.
-  test::ScopedUrlRecorder urls_;
+  // Pages that error dialogs open go to this record.
+  test::ScopedLinkRecord links_;
   test::FakeSystemFacts facts_;
   test::ScopedTempDir dir_;
   BrandPackageInfo brand_{dir_.path() + L"\\"};
@@ -385,12 +385,10 @@ TEST_F(MainWindowTest, AnErrorAfterInstallShowsItsDialogFromTheInstallThread) {
     EXPECT_EQ(1, Result());
   }
   // Both opened the feedback page.
-  const auto starts = urls_.WaitForStarts(2);
-  ASSERT_EQ(2u, starts.size());
-  for (const auto& start : starts) {
-    ASSERT_EQ(1u, start.size());
-    EXPECT_THAT(start[0], ::testing::EndsWith("/feedback/?from=installer"));
-  }
+  const std::vector<std::string> pages = links_.WaitForLines(2);
+  ASSERT_EQ(2u, pages.size());
+  for (const std::string& page : pages)
+    EXPECT_THAT(page, ::testing::EndsWith("/feedback/?from=installer"));
 }
 
 TEST_F(MainWindowTest, SetupNoticesFollowTheBrandValue) {

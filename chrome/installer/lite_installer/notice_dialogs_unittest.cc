@@ -26,7 +26,7 @@
 #include "test/support/scoped_test_log.h"
 #include "test/support/screen_capture.h"
 #include "test/support/ui_input.h"
-#include "test/support/url_recorder.h"
+#include "test/support/link_record.h"
 
 namespace lite_installer {
 namespace {
@@ -263,12 +263,11 @@ TEST_F(NoticeDialogWindowTest, OnlyTheButtonsEndADialogAndEachGivesItsResult) {
 }
 
 TEST_F(NoticeDialogWindowTest, PrimaryButtonsOpenTheirPagesOrStartTheInstalledBrowser) {
-  test::ScopedUrlRecorder recorder;
-  ASSERT_TRUE(recorder.ok());
+  test::ScopedLinkRecord links;
   // The installed browser at system level: the recorder as its browser.exe.
   const std::wstring app = dir_.Append(L"Application");
   ASSERT_TRUE(::CreateDirectoryW(app.c_str(), nullptr));
-  ASSERT_TRUE(::CopyFileW(test::ScopedUrlRecorder::RecorderPath().c_str(),
+  ASSERT_TRUE(::CopyFileW(test::ScopedLinkRecord::RecorderPath().c_str(),
                           (app + L"\\browser.exe").c_str(), FALSE));
   ASSERT_TRUE(test::WriteRegistryValue(HKEY_LOCAL_MACHINE, installer::GetProductKey(), L"pv",
                                        std::wstring(L"25.1.0.1")));
@@ -293,19 +292,19 @@ TEST_F(NoticeDialogWindowTest, PrimaryButtonsOpenTheirPagesOrStartTheInstalledBr
     ASSERT_TRUE(driver_.ClickControl(kDialogPrimaryId, window));
     EXPECT_EQ(1, Result()) << i;
     // One start at a time, so that their order is known.
-    ASSERT_EQ(i + 1, recorder.WaitForStarts(i + 1).size()) << i;
+    ASSERT_EQ(i + 1, links.WaitForLines(i + 1).size()) << i;
   }
   const std::string site = std::string("https://") + deployment::kBrowserSiteHostStem;
-  const std::vector<std::vector<std::string>> expected = {
-      {site + ".ua/download?banerid=b&lang=r%22%20u&partner_id=p1&full=1&code=lite_install_failed"},
-      {site + ".ru/?from=installer"},
-      {site + ".ru/feedback/?from=installer"},
-      {std::string("https://") + deployment::kPortalHostStem +
-       ".ru/support/browser/about/install.xml"},
+  const std::vector<std::string> expected = {
+      site + ".ua/download?banerid=b&lang=r%22%20u&partner_id=p1&full=1&code=lite_install_failed",
+      site + ".ru/?from=installer",
+      site + ".ru/feedback/?from=installer",
+      std::string("https://") + deployment::kPortalHostStem +
+          ".ru/support/browser/about/install.xml",
       // browser.exe, without arguments.
-      {},
+      "",
   };
-  EXPECT_EQ(expected, recorder.WaitForStarts(expected.size()));
+  EXPECT_EQ(expected, links.WaitForLines(expected.size()));
 }
 
 TEST_F(NoticeDialogWindowTest, TheShadowFollowsADrag) {
