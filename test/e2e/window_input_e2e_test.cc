@@ -123,7 +123,8 @@ TEST_F(WindowInputE2ETest, SetupReportsMoveTheBarAndTheStatusLine) {
 }
 
 // Setup asks whether the user keeps the installed browser; the notice's
-// primary button answers 1, its secondary button and its close cross 0.
+// primary button answers 1, its secondary button and (redesigned) its close
+// cross 0.
 // Then setup closes the window and fails: its error is shown and its exit
 // code ends the run.
 TEST_F(WindowInputE2ETest, BrowserExistsAnswersWithTheUsersChoice) {
@@ -136,10 +137,14 @@ TEST_F(WindowInputE2ETest, BrowserExistsAnswersWithTheUsersChoice) {
     ASSERT_TRUE(notice) << Log();
     // The window stays under its notice.
     EXPECT_TRUE(::IsWindowVisible(driver_.window()));
-    if (button != kCloseButtonId || ::GetDlgItem(notice, kCloseButtonId)) {
+    if (button != kCloseButtonId || ::IsWindowVisible(::GetDlgItem(notice, kCloseButtonId))) {
       ASSERT_TRUE(driver_.ClickControl(button, notice));
     } else {
+      // The classic notice has no cross and the system menu's Close changes
+      // nothing: its secondary button answers.
       ::PostMessageW(notice, WM_SYSCOMMAND, SC_CLOSE, 0);
+      EXPECT_FALSE(test::PumpUntil([&] { return !::IsWindow(notice); }, 500));
+      ASSERT_TRUE(driver_.ClickControl(kCancelButtonId, notice));
     }
     ASSERT_TRUE(test::PumpUntil([&] { return !::IsWindow(notice); }, 10000));
   }

@@ -114,6 +114,12 @@ bool KeyEvent(WORD key, bool up) {
   return ::SendInput(1, &input, sizeof(INPUT)) == 1;
 }
 
+std::wstring WindowText(HWND window) {
+  wchar_t text[1024] = {};
+  ::SendMessageW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
 bool KeyChord(WORD modifier, WORD key) {
   INPUT inputs[4] = {};
   for (INPUT& input : inputs)

@@ -19,6 +19,7 @@
 #include "chrome/installer/lite_installer/elevated_restart.h"
 #include "chrome/installer/lite_installer/lite_main_window.h"
 #include "chrome/installer/lite_installer/localized_strings.h"
+#include "chrome/installer/lite_installer/notice_dialogs.h"
 #include "chrome/installer/lite_installer/startup.h"
 #include "chrome/installer/lite_installer/taskbar_progress.h"
 #include "gmock/gmock.h"
@@ -34,6 +35,7 @@
 #include "test/support/screen_capture.h"
 #include "test/support/shadow_pixels.h"
 #include "test/support/ui_input.h"
+#include "test/support/link_record.h"
 
 namespace lite_installer {
 namespace {
@@ -206,6 +208,8 @@ class MainWindowTest : public test::TestWithLog {
   }
 
   test::ScopedRegistryOverride registry_;
+  // Pages that error dialogs open go to this record.
+  test::ScopedLinkRecord links_;
   test::FakeSystemFacts facts_;
   test::ScopedTempDir dir_;
   BrandPackageInfo brand_{dir_.path() + L"\\"};
@@ -374,15 +378,66 @@ TEST_F(MainWindowTest, AnErrorOnTheWelcomeScreenWaitsForInstall) {
 }
 
 TEST_F(MainWindowTest, AnErrorAfterInstallShowsItsDialogFromTheInstallThread) {
-  Open([](const ScriptedInstaller::Context& context) {
-    if (WaitFor(context.release, context.stop))
-      context.delegate->OnInstallError(kInstallErrorSetupExit8);
-  });
-  ASSERT_TRUE(driver_.ClickControl(kInstallButtonId));
-  HWND dialog = driver_.WaitForOtherDialog();
-  ASSERT_TRUE(dialog);
-  ASSERT_TRUE(driver_.ClickControl(IDOK, dialog));
-  EXPECT_EQ(1, Result());
+  // Errors are redesigned dialogs whatever the brand value says.
+  for (auto [kind, title] : {std::pair{kInstallErrorSetupExit8, 450u},
+                             std::pair{kInstallErrorElevatedAnotherInstance, 438u}}) {
+    ended_ = false;
+    Open([kind = kind](const ScriptedInstaller::Context& context) {
+      if (WaitFor(context.release, context.stop))
+        context.delegate->OnInstallError(kind);
+    });
+    ASSERT_TRUE(driver_.ClickControl(kInstallButtonId));
+    HWND dialog = driver_.WaitForOtherDialog();
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(LoadLocalizedString(title, 1033),
+              test::WindowText(::GetDlgItem(dialog, kDialogTitleId)));
+    EXPECT_EQ(LoadLocalizedString(507, 1033),
+              test::WindowText(::GetDlgItem(dialog, kDialogPrimaryId)));
+    // The window's own thread still answers while the dialog runs.
+    DWORD_PTR answer = 0;
+    EXPECT_TRUE(::SendMessageTimeoutW(driver_.window(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000,
+                                      &answer));
+    ASSERT_TRUE(driver_.ClickControl(IDOK, dialog));
+    EXPECT_EQ(1, Result());
+  }
+  // Both opened the feedback page.
+  const std::vector<std::string> pages = links_.WaitForLines(2);
+  ASSERT_EQ(2u, pages.size());
+  for (const std::string& page : pages)
+    EXPECT_THAT(page, ::testing::EndsWith("/feedback/?from=installer"));
+}
+
+TEST_F(MainWindowTest, SetupNoticesFollowTheBrandValue) {
+  for (bool redesigned : {false, true}) {
+    brand_.new_identity_dialogs_redesign_ = redesigned;
+    ended_ = false;
+    Open([](const ScriptedInstaller::Context& context) { WaitFor(context.stop, context.stop); });
+    // The corporate question: its answer goes back to setup.
+    for (int button : {IDOK, static_cast<int>(kCancelButtonId)}) {
+      LRESULT answer = -1;
+      std::thread setup([&] {
+        EXPECT_TRUE(driver_.SendRegistered(kCorpBrowserExistsMessageName, &answer));
+      });
+      HWND notice = driver_.WaitForOtherDialog();
+      ASSERT_TRUE(notice);
+      EXPECT_EQ(LoadLocalizedString(redesigned ? 493 : 491, 1033),
+                test::WindowText(::GetDlgItem(notice, kDialogTitleId)));
+      EXPECT_EQ(LoadLocalizedString(redesigned ? 509 : 495, 1033),
+                test::WindowText(::GetDlgItem(notice, kDialogPrimaryId)));
+      EXPECT_TRUE(driver_.ClickControl(button, notice));
+      setup.join();
+      EXPECT_EQ(button == IDOK ? 1 : 0, answer) << redesigned;
+    }
+    ASSERT_TRUE(driver_.PostRegistered(kCorpHigherVersionExistMessageName));
+    HWND notice = driver_.WaitForOtherDialog();
+    ASSERT_TRUE(notice);
+    EXPECT_EQ(LoadLocalizedString(redesigned ? 499 : 497, 1033),
+              test::WindowText(::GetDlgItem(notice, kDialogTitleId)));
+    EXPECT_EQ(LoadLocalizedString(redesigned ? 501 : 461, 1033),
+              test::WindowText(::GetDlgItem(notice, kDialogPrimaryId)));
+    ASSERT_TRUE(driver_.ClickControl(IDOK, notice));
+    EXPECT_EQ(1, Result()) << redesigned;
+  }
 }
 
 TEST_F(MainWindowTest, CloseWindowWithAHungInstallerLogsTheTimeOutAndEndsWithOne) {
@@ -429,10 +484,15 @@ TEST_F(MainWindowTest, TheCorporateNoticeAnswersOneOnlyForItsPrimaryButton) {
     ASSERT_TRUE(notice);
     // The window stays as it is behind the notice.
     EXPECT_TRUE(::IsWindowVisible(driver_.window()));
-    if (button)
+    if (button) {
       EXPECT_TRUE(driver_.ClickControl(button, notice));
-    else
+    } else {
+      // Esc changes nothing; the secondary button answers.
       EXPECT_TRUE(driver_.PressKey(VK_ESCAPE, notice));
+      ::Sleep(300);
+      EXPECT_TRUE(::IsWindowVisible(notice));
+      EXPECT_TRUE(driver_.ClickControl(kCancelButtonId, notice));
+    }
     setup.join();
     EXPECT_EQ(button == IDOK ? 1 : 0, answer) << button;
   }
@@ -605,6 +665,8 @@ TEST_F(MainWindowTest, SetupReportsMoveTheBarByBandsAndNothingElseDoes) {
 }
 
 TEST_F(MainWindowTest, CloseDuringTheInstallationAsksAndOnlyCancelEndsIt) {
+  // The redesigned confirmation, which has a close cross.
+  brand_.new_identity_dialogs_redesign_ = true;
   HANDLE finish = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
   Open(FinishOn(finish));
   ASSERT_TRUE(driver_.ClickControl(kInstallButtonId));
@@ -620,11 +682,14 @@ TEST_F(MainWindowTest, CloseDuringTheInstallationAsksAndOnlyCancelEndsIt) {
   // Esc on the progress screen only counts.
   ASSERT_TRUE(driver_.PressKey(VK_ESCAPE));
   EXPECT_EQ(-100, Result(300));
-  // The confirmation's own close cross counts as Cancel.
+  // The confirmation's own close cross counts as Cancel; Esc there does
+  // nothing.
   ASSERT_TRUE(driver_.ClickControl(kCloseButtonId));
   HWND confirmation = driver_.WaitForOtherDialog();
   ASSERT_TRUE(confirmation);
   ASSERT_TRUE(driver_.PressKey(VK_ESCAPE, confirmation));
+  EXPECT_EQ(-100, Result(300));
+  ASSERT_TRUE(driver_.ClickControl(kCloseButtonId, confirmation));
   EXPECT_EQ(kCloseButtonId, Result());
   EXPECT_EQ(1, cancel_count_);
   ::CloseHandle(finish);
