@@ -49,3 +49,26 @@ function(lite_art list out_dir rc_variable)
     VERBATIM)
   set(${rc_variable} "${rc}" PARENT_SCOPE)
 endfunction()
+
+# lite_fonts(<out dir>): makes the three private faces from Debian's Noto
+# fonts (resources/fonts/make_fonts.py), subset to the characters of the
+# string tables; a character no face can show fails the build with the
+# face, language and string id. Sets LITE_FONTS_RC (the RT_FONT lines) and
+# LITE_FONT_FILES.
+set(LITE_FONTS_SCRIPT "${PROJECT_SOURCE_DIR}/resources/fonts/make_fonts.py")
+function(lite_fonts out_dir)
+  file(GLOB sources CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/resources/strings/*.txt")
+  set(rc "${out_dir}/fonts.rc")
+  set(files "${out_dir}/ns_geo_regular.ttf" "${out_dir}/ns_geo_medium.ttf"
+            "${out_dir}/ns_text.ttf")
+  add_custom_command(
+    OUTPUT "${rc}" ${files} "${out_dir}/fonts.txt"
+    COMMAND "${LITE_PYTHON}" "${LITE_FONTS_SCRIPT}"
+            "${PROJECT_SOURCE_DIR}/resources/strings" "${out_dir}" "${rc}"
+            --report "${out_dir}/fonts.txt"
+    DEPENDS ${sources} "${LITE_FONTS_SCRIPT}" "${LITE_STRINGS_SCRIPT}"
+    COMMENT "Making the private font faces"
+    VERBATIM)
+  set(LITE_FONTS_RC "${rc}" PARENT_SCOPE)
+  set(LITE_FONT_FILES ${files} PARENT_SCOPE)
+endfunction()

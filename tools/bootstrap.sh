@@ -54,6 +54,9 @@ COMMON_PACKAGES=(
   clang-14 libclang-rt-14-dev  # native fuzzing of the byte parsers (tools/fuzz)
   curl  # download benchmark baseline
   xcompmgr  # blends semi-transparent layered windows in UI test screenshots
+  # The private font faces (resources/fonts): Noto Sans and Noto Sans CJK,
+  # Regular and Medium, subset and renamed with fontTools.
+  python3-fonttools fonts-noto-core fonts-noto-extra fonts-noto-cjk fonts-noto-cjk-extra
 )
 I386_PACKAGES=(wine32:i386)
 

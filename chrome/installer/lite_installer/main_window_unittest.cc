@@ -17,9 +17,11 @@
 
 #include "brand/brand_package_info.h"
 #include "chrome/installer/lite_installer/elevated_restart.h"
+#include "chrome/installer/lite_installer/installation_window_theme.h"
 #include "chrome/installer/lite_installer/lite_main_window.h"
 #include "chrome/installer/lite_installer/localized_strings.h"
 #include "chrome/installer/lite_installer/notice_dialogs.h"
+#include "chrome/installer/lite_installer/scale_factor.h"
 #include "chrome/installer/lite_installer/startup.h"
 #include "chrome/installer/lite_installer/taskbar_progress.h"
 #include "gmock/gmock.h"
@@ -1085,6 +1087,108 @@ TEST_F(MainWindowPaintingTest, TheSkippedWelcomeKeepsItsTitleAndLogoOnTheFirstSl
   CancelInstallation();
   EXPECT_EQ(kCloseButtonId, Result());
 }
+
+// The extent of `text` in `font`, laid out as the window draws it (with
+// DT_WORDBREAK at `width`, or on one line when `width` is 0).
+SIZE TextExtent(HFONT font, const std::wstring& text, int width) {
+  HDC dc = ::CreateCompatibleDC(nullptr);
+  HGDIOBJ old = ::SelectObject(dc, font);
+  RECT rect = {0, 0, width, 0};
+  ::DrawTextW(dc, text.c_str(), -1, &rect,
+              DT_CALCRECT | (width > 0 ? DT_WORDBREAK : DT_SINGLELINE));
+  ::SelectObject(dc, old);
+  ::DeleteDC(dc);
+  ::DeleteObject(font);
+  return {rect.right - rect.left, rect.bottom - rect.top};
+}
+
+std::wstring ControlText(HWND control) {
+  wchar_t text[512] = {};
+  ::GetWindowTextW(control, text, 512);
+  return text;
+}
+
+// Every language's texts fit their places in the product's own faces, at
+// the factor of this process: the suite runs these once at the screen's
+// factor and once more with "--force-device-scale-factor=1.5".
+class MainWindowTextFitTest : public MainWindowTest,
+                              public testing::WithParamInterface<LANGID> {};
+
+TEST_P(MainWindowTextFitTest, TextsStayInsideTheirPlaces) {
+  const LANGID language = GetParam();
+  brand_.language_id_ = language;
+  Open(nullptr);
+  HWND window = driver_.window();
+  const double factor = GetDeviceScaleFactor();
+  auto layout = CreateInstallationWindowLayout(&brand_, &params_, 3);
+  auto theme = CreateInstallationWindowTheme(&brand_, &params_, layout, factor);
+  SCOPED_TRACE(testing::Message() << "language " << language << " at " << factor);
+  auto fits = [&](SIZE text, const RECT& place, UINT id) {
+    EXPECT_LE(text.cx, place.right - place.left) << "id " << id << " too wide";
+    EXPECT_LE(text.cy, place.bottom - place.top) << "id " << id << " too high";
+  };
+
+  const RECT title = driver_.ControlRect(kTitleId);
+  ASSERT_EQ(ScaleRect(layout->GetTitleRect()).right, title.right);
+  fits(TextExtent(theme->CreateTitleFont(), ControlText(::GetDlgItem(window, kTitleId)),
+                  title.right - title.left),
+       title, theme->GetTitleStringId());
+  // The title the progress screen shows when the welcome screen is skipped.
+  const RECT skipped_title = ScaleRect(layout->GetTitleRect(true));
+  fits(TextExtent(theme->CreateTitleFont(), LoadLocalizedString(411, language),
+                  skipped_title.right - skipped_title.left),
+       skipped_title, 411);
+
+  const RECT status = ScaleRect(layout->GetStatusRect());
+  const std::wstring prefixes[] = {LoadLocalizedString(412, language),
+                                   LoadLocalizedString(413, language),
+                                   LoadLocalizedString(414, language)};
+  for (int percent : {0, 40, 41, 90, 91, 100}) {
+    fits(TextExtent(theme->CreateTextFont(),
+                    FormatProgressStatus(percent, prefixes[0], prefixes[1], prefixes[2]), 0),
+         status, percent <= 40 ? 412 : percent <= 90 ? 413 : 414);
+  }
+
+  const RECT install = driver_.ControlRect(kInstallButtonId);
+  const RECT statistics = driver_.ControlRect(kStatisticsCheckboxId);
+  const RECT privacy = driver_.ControlRect(kPrivacyLinkId);
+  const RECT default_browser = driver_.ControlRect(kDefaultBrowserCheckboxId);
+  ASSERT_TRUE(Visible(kStatisticsCheckboxId) && Visible(kDefaultBrowserCheckboxId));
+  EXPECT_LE(statistics.bottom, default_browser.top) << "id 427";
+  EXPECT_LE(privacy.bottom, default_browser.top) << "id 427";
+  EXPECT_LE(default_browser.bottom, install.top) << "id " << theme->GetDefaultBrowserStringId();
+
+  const RECT license = ScaleRect(layout->GetLicenseRect());
+  int pieces = 0;
+  for (HWND child = ::GetWindow(window, GW_CHILD); child;
+       child = ::GetWindow(child, GW_HWNDNEXT)) {
+    const int id = ::GetDlgCtrlID(child);
+    if (id != kLicensePieceId && id != kLicenseLinkId)
+      continue;
+    ++pieces;
+    RECT rect = {};
+    ::GetWindowRect(child, &rect);
+    ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
+    EXPECT_TRUE(rect.left >= license.left && rect.right <= license.right &&
+                rect.top >= license.top && rect.bottom <= license.bottom)
+        << "id 463 piece " << testing::PrintToString(ControlText(child)) << " at ("
+        << rect.left << ", " << rect.top << ", " << rect.right << ", " << rect.bottom << ")";
+  }
+  EXPECT_GE(pieces, 2);
+
+  fits(TextExtent(theme->CreateButtonFont(), ControlText(::GetDlgItem(window, kInstallButtonId)), 0),
+       install, 415);
+  ::PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_NE(-100, Result());
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryLanguage,
+                         MainWindowTextFitTest,
+                         testing::Values(1028, 1029, 1031, 1033, 1036, 1040, 1041, 1046, 1049,
+                                         1055, 1058, 1087, 1091, 2052, 2070, 3082),
+                         [](const testing::TestParamInfo<LANGID>& info) {
+                           return std::to_string(info.param);
+                         });
 
 }  // namespace
 }  // namespace lite_installer

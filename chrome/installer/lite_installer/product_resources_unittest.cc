@@ -1,9 +1,14 @@
 // The resources of the built lite_installer.exe itself: the window icon
-// rendered from the SVG art and the manifest's dpi awareness.
+// rendered from the SVG art, the manifest's dpi awareness and the private
+// font faces.
 #include <windows.h>
 
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "base/json.h"
+#include "base/strings.h"
 #include "gtest/gtest.h"
 #include "test/support/test_support.h"
 
@@ -71,6 +76,64 @@ TEST_F(ProductResourcesTest, ManifestDeclaresSystemDpiAwareness) {
                           "WindowsSettings",
                           element),
             std::string::npos);
+}
+
+// Each face resource adds exactly its face, with the weight the windows ask
+// for, and that face has a glyph for every character of every string of
+// every language (Wine draws a box for a missing one even when a host font
+// has it: private faces get no fallback).
+TEST_F(ProductResourcesTest, PrivateFacesShowEveryCharacterOfEveryString) {
+  std::optional<base::Json> texts =
+      base::ParseJson(test::ReadFile(test::WinePath(LITE_STRINGS_JSON)));
+  ASSERT_TRUE(texts && texts->is_object()) << "cannot read " << LITE_STRINGS_JSON;
+  const struct {
+    int id;
+    const wchar_t* face;
+    LONG weight;
+  } kFaces[] = {{2087, L"NS Geo Regular", 400},
+                {2088, L"NS Geo Medium", 500},
+                {2090, L"NS Text", 400}};
+  HDC dc = ::CreateCompatibleDC(nullptr);
+  for (const auto& face : kFaces) {
+    SCOPED_TRACE(testing::Message() << "font id=" << face.id);
+    HRSRC resource = ::FindResourceW(product_, MAKEINTRESOURCEW(face.id), RT_FONT);
+    ASSERT_TRUE(resource);
+    DWORD count = 0;
+    HANDLE added = ::AddFontMemResourceEx(::LockResource(::LoadResource(product_, resource)),
+                                          ::SizeofResource(product_, resource), nullptr, &count);
+    ASSERT_TRUE(added) << ::GetLastError();
+    EXPECT_EQ(1u, count);
+    HFONT font = ::CreateFontW(-13, 0, 0, 0, face.weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                               0, 0, 0, 0, face.face);
+    HGDIOBJ old = ::SelectObject(dc, font);
+    wchar_t selected[LF_FACESIZE] = {};
+    ::GetTextFaceW(dc, LF_FACESIZE, selected);
+    EXPECT_STREQ(face.face, selected);
+    TEXTMETRICW metrics = {};
+    ::GetTextMetricsW(dc, &metrics);
+    EXPECT_EQ(face.weight, metrics.tmWeight);
+    int checked = 0;
+    for (const auto& [language, table] : texts->items()) {
+      for (const auto& [id, value] : table["strings"].items()) {
+        std::wstring text = base::UTF8ToWide(value.get<std::string>());
+        std::erase(text, L'\n');
+        std::vector<WORD> glyphs(text.size() + 1);
+        ASSERT_NE(GDI_ERROR, ::GetGlyphIndicesW(dc, text.c_str(), static_cast<int>(text.size()),
+                                                glyphs.data(), GGI_MARK_NONEXISTING_GLYPHS));
+        for (size_t i = 0; i < text.size(); ++i) {
+          EXPECT_NE(0xFFFF, glyphs[i])
+              << "language " << language << ", id " << id << ": no glyph for U+" << std::hex
+              << static_cast<unsigned>(text[i]);
+        }
+        ++checked;
+      }
+    }
+    EXPECT_GT(checked, 16 * 100);
+    ::SelectObject(dc, old);
+    ::DeleteObject(font);
+    ::RemoveFontMemResourceEx(added);
+  }
+  ::DeleteDC(dc);
 }
 
 }  // namespace
