@@ -230,8 +230,9 @@ TEST_F(InstallerSetupEventsTest, ByExitCodeUacAndOldVersion) {
     const test::StatRequest exited = installer.record->Requests().at(0);
     EXPECT_EQ("setup/setup_exe_exited", exited.Event());
     EXPECT_EQ(c.error != nullptr, exited.Has("error"));
-    if (c.error)
+    if (c.error) {
       EXPECT_EQ(c.error, exited.Get("error"));
+    }
     EXPECT_EQ("0", exited.Get("setup_time"));
   }
 
