@@ -124,6 +124,11 @@ FakeServices& FakeServices::Shared() {
   return *shared;
 }
 
+// static
+std::string FakeServices::SlideFilePath(const std::string& name) {
+  return std::string(LITE_TEST_SLIDES_DIR) + "/" + name;
+}
+
 bool FakeServices::Start(const std::vector<std::wstring>& extra_args) {
   Stop();
   dir_ = std::make_unique<ScopedTempDir>();
@@ -145,7 +150,8 @@ bool FakeServices::Start(const std::vector<std::wstring>& extra_args) {
   std::wstring python = test::WinePath(LITE_PYTHON3);
   std::wstring command = L"\"" + python + L"\" \"" +
                          Widen(LITE_FAKE_SERVICES_SCRIPT) + L"\" --tls-dir \"" +
-                         Widen(LITE_TEST_CA_DIR) + L"\" --max-seconds 1800";
+                         Widen(LITE_TEST_CA_DIR) + L"\" --max-seconds 1800 --slides \"" +
+                         Widen(LITE_TEST_SLIDES_DIR) + L"\"";
   for (const auto& arg : extra_args)
     command += L" " + arg;
   STARTUPINFOW startup = {sizeof(startup)};

@@ -110,6 +110,10 @@ class FakeServices {
   // Environment for a child process that should use this server.
   std::pair<std::wstring, std::wstring> EnvironmentForChild() const;
 
+  // The server's copy of test slide `name` ("02.png" ... "05.jpg"), for
+  // rules with "file".
+  static std::string SlideFilePath(const std::string& name);
+
   // The bytes the server generates for "size=" bodies: byte i is i % 251.
   static std::string PatternBytes(uint64_t offset, size_t size);
 

@@ -10,7 +10,9 @@ How a URL answers is its behaviour, a small dictionary:
 
     size=N          generated body of N bytes; byte i is i % 251
     text=T          literal body (UTF-8)
+    b64=B           literal body given in Base64
     file=PATH       body read from a file
+    head=N          with file: only its first N bytes (a complete answer)
     status=N        status code (default 200; 302 when redirect is given)
     redirect=URL    Location header; a path is made absolute on this server
     header=K:V      extra response header (repeatable)
@@ -57,6 +59,10 @@ only then; "crash" says "body_complete": true once it is decoded.
 Every other request is recorded when it arrives: method, path, headers,
 range, request body; then status, body bytes sent and whether the response
 went out whole as they happen.
+
+Slides: with --slides DIR, "/browser/installer/<theme>/<language>/x2/<NAME>"
+answers with DIR/<NAME> when that file exists (rules still win), so the
+installer built for the loopback services finds its slide pictures.
 
 The process is bounded: it ends after --max-seconds, after --max-requests,
 when no lease arrives within --lease-timeout (unless --no-lease), and it
@@ -345,6 +351,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 behaviour = {"text": "ok"}
         if behaviour is None and parsed.path.startswith("/content/"):
             behaviour = behaviour_from_query(parsed.query)
+        if behaviour is None:
+            behaviour = self.slide_behaviour(parsed.path)
         if behaviour is None and parsed.path.startswith(STATISTICS_PREFIX):
             behaviour = {"status": 200}
         if behaviour is None:
@@ -355,6 +363,19 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.respond(behaviour, entry)
         if crash is not None and crash.get("body_after_response"):
             self.read_late_body(entry)
+
+    def slide_behaviour(self, path):
+        folder = self.state.args.slides
+        parts = path.split("/")
+        # "", "browser", "installer", theme, language, "x2", name
+        if (not folder or len(parts) != 7 or parts[1:3] != ["browser", "installer"]
+                or parts[5] != "x2"):
+            return None
+        name = urllib.parse.unquote(parts[6])
+        if os.path.basename(name) != name or name.startswith("."):
+            return None
+        file = os.path.join(folder, name)
+        return {"file": file} if os.path.isfile(file) else None
 
     def read_late_body(self, entry):
         """The chunked body of a request that announced "Content-Length: 0"
@@ -489,9 +510,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return GeneratedBody(as_int(behaviour, "size"))
         if "text" in behaviour:
             return BytesBody(str(behaviour["text"]).encode("utf-8"))
+        if "b64" in behaviour:
+            return BytesBody(base64.b64decode(str(behaviour["b64"])))
         if "file" in behaviour:
             with open(behaviour["file"], "rb") as f:
-                return BytesBody(f.read())
+                data = f.read()
+            # "head=N": only the file's first N bytes, as a whole body.
+            if "head" in behaviour:
+                data = data[:as_int(behaviour, "head")]
+            return BytesBody(data)
         return BytesBody(b"")
 
     def respond(self, behaviour, entry):
@@ -643,6 +670,7 @@ def main():
     parser.add_argument("--no-lease", action="store_true",
                         help="run until shut down or a limit is reached")
     parser.add_argument("--verbose", action="store_true")
+    parser.add_argument("--slides", help="folder of the slide pictures served")
     parser.add_argument("--http-port", type=int, default=0,
                         help="fixed port for HTTP (default: a free one)")
     parser.add_argument("--https-port", type=int, default=0,

@@ -17,6 +17,8 @@ struct ServiceOrigins {
   const char* statistics;
   // The crash collector ("/submit").
   const char* crash;
+  // The content server's pictures of the installer ("/browser/installer/").
+  const char* content;
 };
 
 extern const ServiceOrigins kServiceOrigins;

@@ -156,8 +156,20 @@ bool Downloader::OpenDownload(const std::wstring& url, DownloadSink* sink) {
 uint32_t Downloader::ReadChunk() {
   if (!last_error_.empty() || !request_)
     return 0;
+  DWORD want = kBufferSize;
+  if (read_what_has_arrived_) {
+    // Waits (within the receive time-out) until something has arrived; 0 at
+    // the end of the body.
+    DWORD available = 0;
+    if (!::InternetQueryDataAvailable(request_.get(), &available, 0, 0)) {
+      SetError(L"internet_read-", ::GetLastError());
+      return 0;
+    }
+    if (available > 0 && available < want)
+      want = available;
+  }
   DWORD read = 0;
-  if (!::InternetReadFile(request_.get(), buffer_.get(), kBufferSize, &read)) {
+  if (!::InternetReadFile(request_.get(), buffer_.get(), want, &read)) {
     SetError(L"internet_read-", ::GetLastError());
     return 0;
   }

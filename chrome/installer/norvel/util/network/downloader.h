@@ -73,6 +73,13 @@ class Downloader {
   uint32_t content_length() const { return content_length_; }
 
   const Timeouts& timeouts() const { return timeouts_; }
+  // Set before OpenDownload: callers that must not wait as long as a
+  // download of the archive may (the slides) bound their waits themselves.
+  void set_timeouts(const Timeouts& timeouts) { timeouts_ = timeouts; }
+  // Each ReadChunk returns what has arrived instead of waiting for a full
+  // buffer (which Wine does, so that a trickling body held one read for as
+  // long as it trickled): each read then waits at most the receive time-out.
+  void set_read_what_has_arrived(bool on) { read_what_has_arrived_ = on; }
   void set_timeouts_for_testing(const Timeouts& timeouts) {
     timeouts_ = timeouts;
   }
@@ -100,6 +107,7 @@ class Downloader {
   base::ScopedInternetHandle request_;
   std::unique_ptr<uint8_t[]> buffer_;
   Timeouts timeouts_;
+  bool read_what_has_arrived_ = false;
 };
 
 // Whether a download's body is complete: `held` counts every byte the sink
