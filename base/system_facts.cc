@@ -1,5 +1,7 @@
 #include "base/system_facts.h"
 
+#include <shlobj.h>
+
 namespace base {
 
 bool SystemFacts::IsProcessorFeaturePresent(DWORD feature) const {
@@ -45,6 +47,14 @@ LANGID SystemFacts::GetUserDefaultUILanguage() const {
 FARPROC SystemFacts::GetKernel32Function(const char* name) const {
   HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
   return kernel32 ? ::GetProcAddress(kernel32, name) : nullptr;
+}
+
+std::optional<bool> SystemFacts::GetAdminGroupMembership() const {
+  return std::nullopt;
+}
+
+bool SystemFacts::IsUserAnAdmin() const {
+  return ::IsUserAnAdmin() != FALSE;
 }
 
 }  // namespace base

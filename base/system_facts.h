@@ -35,6 +35,13 @@ class SystemFacts : public OverridableInstance<SystemFacts> {
   // A function of the loaded kernel32.dll, null when this Windows lacks it
   // (the safe DLL search functions came with an update of Windows 7).
   virtual FARPROC GetKernel32Function(const char* name) const;
+  // Whether the current user belongs to the Administrators group, when the
+  // facts decide it. Under Wine every process is an administrator's, so
+  // tests decide it here; otherwise (nullopt) the process token answers,
+  // which the callers ask themselves (InstallUACUtil::IsUserAnAdminGroup).
+  virtual std::optional<bool> GetAdminGroupMembership() const;
+  // IsUserAnAdmin: the process runs with an administrator's full token.
+  virtual bool IsUserAnAdmin() const;
 };
 
 // Makes `facts` the current facts until destruction.

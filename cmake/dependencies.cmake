@@ -39,6 +39,10 @@ set(LITE_AB_API_ORIGIN "https://ab.norvel.example" CACHE STRING "A/B configurati
 set(LITE_NEWTAB_ORIGIN "https://newtab.norvel.example" CACHE STRING "New-tab page")
 set(LITE_CRASH_ORIGIN "https://crash.norvel.example" CACHE STRING "Crash report upload")
 set(LITE_REPORT_ORIGIN "https://storage.norvel.example" CACHE STRING "Installation-finished report")
+# The dialogs' web pages end in the brand's country suffix, so only the
+# stems are fixed here.
+set(LITE_BROWSER_SITE_HOST_STEM "browser.norvel" CACHE STRING "Browser site host without its country suffix")
+set(LITE_PORTAL_HOST_STEM "norvel" CACHE STRING "Maker's portal host without its country suffix")
 configure_file("${CMAKE_CURRENT_LIST_DIR}/deployment_config.h.in"
                "${CMAKE_BINARY_DIR}/generated/deployment_config.h" @ONLY)
 add_library(lite_deployment INTERFACE)

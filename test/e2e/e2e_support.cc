@@ -16,7 +16,12 @@ test::ChildProcess StartInstaller(
     const std::wstring& switches,
     const std::wstring& temp_dir,
     const std::map<std::wstring, std::wstring>& env) {
-  std::map<std::wstring, std::wstring> variables = env;
+  // Runs install as a user outside the Administrators group unless a test
+  // asks for Wine's own answer (every user an administrator) with an empty
+  // value: only the elevation tests want the elevated copy.
+  std::map<std::wstring, std::wstring> variables = {{L"LITE_TEST_ADMIN_GROUP", L"0"}};
+  for (const auto& [name, value] : env)
+    variables[name] = value;
   variables[L"TMP"] = temp_dir;
   variables[L"TEMP"] = temp_dir;
   const std::wstring path = exe.find(L':') != std::wstring::npos
@@ -123,6 +128,23 @@ std::vector<test::RecordedRequest> LocalInstallTest::RequestsButStatistics() {
     return request.path.rfind("/installstats/", 0) == 0;
   });
   return requests;
+}
+
+std::string ProgramResource(const wchar_t* exe, const wchar_t* name) {
+  const std::wstring path = test::ExecutableDir() + L"\\" + exe;
+  HMODULE module = ::LoadLibraryExW(
+      path.c_str(), nullptr,
+      LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  if (!module)
+    return std::string();
+  std::string bytes;
+  if (HRSRC resource = ::FindResourceW(module, name, L"BIN")) {
+    const char* data = static_cast<const char*>(
+        ::LockResource(::LoadResource(module, resource)));
+    bytes.assign(data, ::SizeofResource(module, resource));
+  }
+  ::FreeLibrary(module);
+  return bytes;
 }
 
 void WindowedRunTest::Start(const std::wstring& switches,

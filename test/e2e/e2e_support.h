@@ -22,7 +22,9 @@ inline constexpr DWORD kRunTimeoutMs = 120000;
 
 // Starts `exe` (a path relative to the test binary's folder, or a full
 // one) with `switches`, its temporary directory (and so its log) in
-// `temp_dir`, and the environment variables `env` besides.
+// `temp_dir`, and the environment variables `env` besides. The user is
+// outside the Administrators group (LITE_TEST_ADMIN_GROUP=0), so that no
+// elevated copy runs, unless `env` gives that variable another value.
 test::ChildProcess StartInstaller(
     const std::wstring& exe,
     const std::wstring& switches,
@@ -90,6 +92,10 @@ class LocalInstallTest : public InstallerRunTest {
   static test::FakeServices* services_;
   static bool started_;
 };
+
+// The "BIN" resource `name` of the program `exe` beside the test binary
+// (empty when it has none).
+std::string ProgramResource(const wchar_t* exe, const wchar_t* name);
 
 // Windowed runs of lite_installer_local.exe driven through its window.
 class WindowedRunTest : public LocalInstallTest {

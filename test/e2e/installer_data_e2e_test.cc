@@ -26,23 +26,6 @@ constexpr const wchar_t* kDataValues[] = {
     L"InstallerData", L"ClidsFile", L"NorvelWebsiteIconFile",
     L"AbtConfigResourceFile"};
 
-// The "BIN" resource `name` of the program beside the test binary.
-std::string ProgramResource(const wchar_t* exe, const wchar_t* name) {
-  const std::wstring path = test::ExecutableDir() + L"\\" + exe;
-  HMODULE module = ::LoadLibraryExW(
-      path.c_str(), nullptr,
-      LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-  if (!module)
-    return std::string();
-  std::string bytes;
-  if (HRSRC resource = ::FindResourceW(module, name, L"BIN")) {
-    const char* data = static_cast<const char*>(
-        ::LockResource(::LoadResource(module, resource)));
-    bytes.assign(data, ::SizeofResource(module, resource));
-  }
-  ::FreeLibrary(module);
-  return bytes;
-}
 
 bool ProductValueExists(const wchar_t* name) {
   return ::RegGetValueW(HKEY_CURRENT_USER, kProductKey, name, RRF_RT_REG_SZ,
@@ -115,7 +98,7 @@ TEST_F(InstallerDataE2ETest, SetupFindsTheResourcesUnchangedInTheTempFolder) {
     EXPECT_EQ(Lower(dir_.Append(file.file_name)),
               Lower(seen["path"].get<std::string>()));
     const std::string resource =
-        ProgramResource(L"lite_installer_local.exe", file.resource);
+        e2e::ProgramResource(L"lite_installer_local.exe", file.resource);
     ASSERT_FALSE(resource.empty());
     ASSERT_EQ(true, seen["exists"]);
     EXPECT_EQ(static_cast<int64_t>(resource.size()), seen["size"]);

@@ -28,7 +28,8 @@ BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM param) {
   auto* data = reinterpret_cast<FindWindowData*>(param);
   DWORD owner = 0;
   ::GetWindowThreadProcessId(hwnd, &owner);
-  if (owner == data->pid && ::IsWindowVisible(hwnd)) {
+  // Not an owned one: the installation window's drop shadow.
+  if (owner == data->pid && ::IsWindowVisible(hwnd) && !::GetWindow(hwnd, GW_OWNER)) {
     data->found = hwnd;
     return FALSE;
   }

@@ -6,10 +6,12 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "base/json.h"
+#include "base/strings.h"
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
 #include "test/e2e/e2e_support.h"
@@ -57,34 +59,44 @@ class WindowInputE2ETest : public e2e::WindowedRunTest {
   }
 };
 
-// Setup reports stages 5, 6 and 7, then imports 0, 1, 50 and 100, and a
-// remaining-time estimate in between; each step is looked at (and
-// photographed) while setup waits.
+// Setup reports stages 5, 6 and 7, then imports 0, 1, 50 and 100, with
+// the window's own progress message, a remaining-time estimate and an
+// import out of range in between; each step is looked at (and
+// photographed) while setup waits, then setup closes the window.
 TEST_F(WindowInputE2ETest, SetupReportsMoveTheBarAndTheStatusLine) {
+  struct Step {
+    const char* step;
+    int position;
+  };
+  const Step kSteps[] = {{"install:5", 75},   {"install:6", 75}, {"install:7", 79},
+                         {"remaining:7", 79}, {"import:0", 80},  {"import:1", 80},
+                         {"progress:85", 85}, {"import:50", 90}, {"import:150", 90},
+                         {"import:100", 100}};
+  std::string script;
+  for (const Step& step : kSteps)
+    script += step.step + std::string(",");
   ServeArchive(L"fake_setup_signed.exe");
   const std::wstring steps_dir = dir_.Append(L"steps");
   ASSERT_TRUE(::CreateDirectoryW(steps_dir.c_str(), nullptr));
-  Start(L"--do-not-launch-browser --fake-setup-script=install:5,install:6,install:7,remaining:7,"
-        L"import:0,import:1,import:50,import:100,close \"--fake-setup-step-dir=" +
-        steps_dir + L"\"");
+  Start(L"--do-not-launch-browser --fake-setup-script=" + base::UTF8ToWide(script) +
+        L"close \"--fake-setup-step-dir=" + steps_dir + L"\"");
   Install();
   RECT window;
   ASSERT_TRUE(::GetWindowRect(driver_.window(), &window));
   const RECT bar = driver_.ControlRect(kProgressBarId);
-  const int filled[] = {75, 75, 79, 79, 80, 80, 90};
-  for (int step = 0; step < 8; ++step) {
-    const std::wstring path = steps_dir + L"\\step-" + std::to_wstring(step) + L".json";
-    ASSERT_TRUE(test::PumpUntil([&] { return test::PathExists(path); }, 60000))
-        << "step " << step << Log();
+  const int middle = (bar.top + bar.bottom) / 2;
+  for (size_t i = 0; i < std::size(kSteps); ++i) {
+    SCOPED_TRACE(kSteps[i].step);
+    const std::wstring path = steps_dir + L"\\step-" + std::to_wstring(i) + L".json";
+    ASSERT_TRUE(test::PumpUntil([&] { return test::PathExists(path); }, 60000)) << Log();
     const test::Pixels shot =
-        test::CaptureScreenForCurrentTest(window, "step_" + std::to_string(step));
+        test::CaptureScreenForCurrentTest(window, "step_" + std::to_string(i));
     ASSERT_FALSE(shot.empty());
     // The bar's filled part ends where the step put it.
-    const int end = bar.left + (bar.right - bar.left) * (step < 7 ? filled[step] : 100) / 100;
-    const int middle = (bar.top + bar.bottom) / 2;
-    EXPECT_NE(kEmptyBarColour, test::ToColorRef(shot.At(end - 3, middle))) << step;
-    if (step < 7)
-      EXPECT_EQ(kEmptyBarColour, test::ToColorRef(shot.At(end + 3, middle))) << step;
+    const int end = bar.left + (bar.right - bar.left) * kSteps[i].position / 100;
+    EXPECT_NE(kEmptyBarColour, test::ToColorRef(shot.At(end - 3, middle)));
+    if (kSteps[i].position < 100)
+      EXPECT_EQ(kEmptyBarColour, test::ToColorRef(shot.At(end + 3, middle)));
     ::Sleep(50);  // the step file is complete once setup closed it
     ASSERT_TRUE(::DeleteFileW(path.c_str()));
   }
@@ -92,26 +104,27 @@ TEST_F(WindowInputE2ETest, SetupReportsMoveTheBarAndTheStatusLine) {
   std::optional<base::Json> report = SetupReport();
   ASSERT_TRUE(report.has_value()) << Log();
   const base::Json& steps = (*report)["steps"];
-  ASSERT_EQ(9u, steps.size()) << base::WriteJsonPretty(*report);
-  const int expected[] = {75, 75, 79, 79, 80, 80, 90, 100};
-  for (size_t i = 0; i < 8; ++i) {
-    SCOPED_TRACE(steps[i]["step"].get<std::string>());
+  ASSERT_EQ(std::size(kSteps) + 1, steps.size()) << base::WriteJsonPretty(*report);
+  for (size_t i = 0; i < std::size(kSteps); ++i) {
+    SCOPED_TRACE(kSteps[i].step);
     EXPECT_EQ(1, steps[i]["result"].get<int64_t>());
-    EXPECT_EQ(expected[i], steps[i]["position"].get<int64_t>());
+    EXPECT_EQ(kSteps[i].position, steps[i]["position"].get<int64_t>());
     EXPECT_TRUE(steps[i]["visible"].get<bool>());
-    const std::string status = steps[i]["status"].get<std::string>();
-    EXPECT_THAT(status, HasSubstr(expected[i] <= 90 ? "Installing..." : "Almost done..."));
+    EXPECT_THAT(steps[i]["status"].get<std::string>(),
+                HasSubstr(kSteps[i].position <= 90 ? "Installing..." : "Almost done..."));
   }
-  EXPECT_EQ("close", steps[8]["step"]);
+  EXPECT_EQ("close", steps[std::size(kSteps)]["step"]);
   const std::string log = Log();
   EXPECT_THAT(log, HasSubstr("--> Installer > MainWindow::OnInstallProgress: 75"));
   EXPECT_THAT(log, HasSubstr("--> Installer > MainWindow::OnInstallProgress: 0"));
   EXPECT_THAT(log, HasSubstr("--> Installer > MainWindow::OnImportProgress: 50"));
+  EXPECT_THAT(log, HasSubstr("Import progress out of range ignored: 150"));
   EXPECT_THAT(log, HasSubstr("--> Installer > MainWindow::OnCloseWindow"));
 }
 
 // Setup asks whether the user keeps the installed browser; the notice's
-// primary button answers 1, its secondary button and its close cross 0.
+// primary button answers 1, its secondary button and (redesigned) its close
+// cross 0.
 // Then setup closes the window and fails: its error is shown and its exit
 // code ends the run.
 TEST_F(WindowInputE2ETest, BrowserExistsAnswersWithTheUsersChoice) {
@@ -124,10 +137,14 @@ TEST_F(WindowInputE2ETest, BrowserExistsAnswersWithTheUsersChoice) {
     ASSERT_TRUE(notice) << Log();
     // The window stays under its notice.
     EXPECT_TRUE(::IsWindowVisible(driver_.window()));
-    if (button != kCloseButtonId || ::GetDlgItem(notice, kCloseButtonId)) {
+    if (button != kCloseButtonId || ::IsWindowVisible(::GetDlgItem(notice, kCloseButtonId))) {
       ASSERT_TRUE(driver_.ClickControl(button, notice));
     } else {
+      // The classic notice has no cross and the system menu's Close changes
+      // nothing: its secondary button answers.
       ::PostMessageW(notice, WM_SYSCOMMAND, SC_CLOSE, 0);
+      EXPECT_FALSE(test::PumpUntil([&] { return !::IsWindow(notice); }, 500));
+      ASSERT_TRUE(driver_.ClickControl(kCancelButtonId, notice));
     }
     ASSERT_TRUE(test::PumpUntil([&] { return !::IsWindow(notice); }, 10000));
   }
@@ -330,9 +347,20 @@ TEST_F(WindowInputE2ETest, TabWalksTheControlsAndArrowsJumpBetweenInstallAndTheL
   EXPECT_EQ(kInstallButtonId, press(VK_RIGHT, kInstallButtonId));
   EXPECT_EQ(kLicenseLinkId, press(VK_UP, kLicenseLinkId));
   EXPECT_EQ(kPrivacyLinkId, press(VK_TAB, kPrivacyLinkId));
-  // Elsewhere the arrows move nothing.
+  // Elsewhere the arrows move nothing, and leave Install's flag alone: a
+  // lone key-down there, then back on Install, the next key-down only arms
+  // the flag and the key-up moves.
   for (WORD key : {VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN})
     EXPECT_EQ(kPrivacyLinkId, press(key, 0, 700)) << key;
+  ASSERT_TRUE(test::KeyEvent(VK_LEFT, /*up=*/false));
+  ASSERT_TRUE(test::KeyChord(VK_SHIFT, VK_TAB));
+  ASSERT_TRUE(test::KeyChord(VK_SHIFT, VK_TAB));
+  ASSERT_TRUE(test::PumpUntil([&] { return driver_.FocusedId() == kInstallButtonId; }, 3000));
+  ASSERT_TRUE(test::KeyEvent(VK_LEFT, /*up=*/false));
+  test::PumpUntil([&] { return driver_.FocusedId() != kInstallButtonId; }, 700);
+  EXPECT_EQ(kInstallButtonId, driver_.FocusedId());
+  ASSERT_TRUE(test::KeyEvent(VK_LEFT, /*up=*/true));
+  EXPECT_TRUE(test::PumpUntil([&] { return driver_.FocusedId() == kLicenseLinkId; }, 3000));
   ASSERT_TRUE(driver_.ClickControl(kCloseButtonId));
   EXPECT_EQ(500u, ExitCode()) << Log();
 }

@@ -16,6 +16,7 @@
 #include "test/support/stat_request.h"
 #include "test/support/test_support.h"
 #include "test/support/ui_input.h"
+#include "test/support/link_record.h"
 
 namespace {
 
@@ -67,14 +68,32 @@ TEST_F(WindowedInstallE2ETest, TheRunLastsAsLongAsTheBrowsersMessageWindow) {
 }
 
 TEST_F(WindowedInstallE2ETest, FailuresShowTheErrorDialogAndEndWithTheirCodes) {
+  // The pages the dialogs open land in this record.
+  test::ScopedLinkRecord links;
   struct Case {
     const wchar_t* archive;
     const wchar_t* switches;
     DWORD code;
+    // The dialog's title and primary label (the local brand is English).
+    const wchar_t* title;
+    const wchar_t* primary;
+    // The path of the page its primary button opens ("": none).
+    const char* page;
   };
-  for (const Case& c : {Case{L"fake_setup_signed.exe", L"--fake-setup-exit-code=7", 7},
-                        Case{L"fake_setup_signed.exe", L"--fake-setup-exit-code=8", 8},
-                        Case{L"fake_setup.exe", L"", 402}}) {
+  const Case cases[] = {
+      {L"fake_setup_signed.exe", L"--fake-setup-exit-code=7", 7,
+       L"You already have Norvel Browser", L"Open", ""},
+      {L"fake_setup_signed.exe", L"--fake-setup-exit-code=8", 8,
+       L"The folder with the new browser version\nis locked", L"Contact us",
+       "/feedback/?from=installer"},
+      // An unsigned archive: the download page, or the log without it.
+      {L"fake_setup.exe", L"", 402, L"Something went wrong", L"Download",
+       "/download?full=1&code=lite_install_failed"},
+      {L"fake_setup.exe", L"--disable-error-dialog-download-button", 402,
+       L"Something went wrong", L"Contact us", "/feedback/?from=installer"},
+  };
+  size_t pages = 0;
+  for (const Case& c : cases) {
     services_->Reset();
     ASSERT_TRUE(services_->AddRule(kReportPath, R"({"text": "ok"})"));
     ServeArchive(c.archive);
@@ -83,8 +102,20 @@ TEST_F(WindowedInstallE2ETest, FailuresShowTheErrorDialogAndEndWithTheirCodes) {
     HWND dialog = driver_.WaitForOtherDialog(60000);
     ASSERT_TRUE(dialog) << Log();
     EXPECT_FALSE(::IsWindowVisible(driver_.window()));
+    EXPECT_EQ(c.title, test::WindowText(::GetDlgItem(dialog, 107))) << c.switches;
+    EXPECT_EQ(c.primary, test::WindowText(::GetDlgItem(dialog, IDOK))) << c.switches;
+    // Only the buttons end it.
+    ASSERT_TRUE(driver_.PressKey(VK_ESCAPE, dialog));
+    ASSERT_TRUE(test::KeyChord(VK_MENU, VK_F4));
+    EXPECT_FALSE(process_.Wait(300));
     ASSERT_TRUE(driver_.ClickControl(IDOK, dialog));
     EXPECT_EQ(c.code, ExitCode()) << c.switches << Log();
+    if (*c.page) {
+      const std::vector<std::string> lines = links.WaitForLines(++pages);
+      ASSERT_EQ(pages, lines.size()) << c.switches;
+      EXPECT_THAT(lines.back(), testing::EndsWith(c.page)) << c.switches;
+      EXPECT_THAT(lines.back(), StartsWith("https://")) << c.switches;
+    }
   }
 }
 

@@ -46,6 +46,11 @@ class FakeSystemFacts : public base::SystemFacts {
     missing_kernel32_functions_.insert(std::move(name));
   }
 
+  // Whether the user is in the Administrators group, and whether the
+  // process runs elevated (Wine: always both).
+  void SetAdminGroupMembership(bool member) { admin_group_ = member; }
+  void SetUserAnAdmin(bool elevated) { user_an_admin_ = elevated; }
+
   // The folder named by the last question about free space.
   const std::wstring& last_free_space_folder() const { return last_folder_; }
 
@@ -72,6 +77,12 @@ class FakeSystemFacts : public base::SystemFacts {
                ? nullptr
                : SystemFacts::GetKernel32Function(name);
   }
+  std::optional<bool> GetAdminGroupMembership() const override {
+    return admin_group_ ? admin_group_ : SystemFacts::GetAdminGroupMembership();
+  }
+  bool IsUserAnAdmin() const override {
+    return user_an_admin_ ? *user_an_admin_ : SystemFacts::IsUserAnAdmin();
+  }
   LANGID GetUserDefaultUILanguage() const override {
     return ui_language_ ? *ui_language_
                         : SystemFacts::GetUserDefaultUILanguage();
@@ -85,6 +96,8 @@ class FakeSystemFacts : public base::SystemFacts {
   std::optional<std::string> region_;
   std::optional<LANGID> ui_language_;
   std::set<std::string> missing_kernel32_functions_;
+  std::optional<bool> admin_group_;
+  std::optional<bool> user_an_admin_;
   mutable std::wstring last_folder_;
   base::ScopedSystemFactsForTesting installed_{this};
 };

@@ -98,6 +98,16 @@ RECT InstallerWindowDriver::ControlRect(int id) {
   return rect;
 }
 
+HWND InstallerWindowDriver::ShadowWindow() {
+  for (HWND window : ProcessWindows(pid_)) {
+    if (window_ && ::GetWindow(window, GW_OWNER) == window_ &&
+        (::GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_LAYERED)) {
+      return window;
+    }
+  }
+  return nullptr;
+}
+
 int InstallerWindowDriver::FocusedId() {
   GUITHREADINFO info = {sizeof(info)};
   if (!window_ || !::GetGUIThreadInfo(::GetWindowThreadProcessId(window_, nullptr), &info) ||

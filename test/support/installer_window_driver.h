@@ -34,6 +34,9 @@ class InstallerWindowDriver {
   // area (empty when the control is missing).
   std::wstring StatusText();
   RECT ControlRect(int id);
+  // The window's drop shadow: the layered window of the process that the
+  // installation window owns (null when none).
+  HWND ShadowWindow();
   // The id of the control that has the keyboard focus on the window's
   // thread; 0 when none of the window's controls has it.
   int FocusedId();

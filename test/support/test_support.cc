@@ -23,6 +23,16 @@ std::map<std::string, ChildMain>& ProductSwitchMains() {
   return mains;
 }
 
+std::map<std::string, ChildMain>& ProductRoleMains() {
+  static std::map<std::string, ChildMain> mains;
+  return mains;
+}
+
+// Product switches that make a process a role of the product, never a test
+// run: a test binary started with one that it does not answer ends at once
+// instead of running its tests again.
+constexpr const char* kProductRoleSwitches[] = {"run-as-admin"};
+
 constexpr wchar_t kChildSwitch[] = L"--lite-test-child=";
 
 std::wstring GetEnv(const wchar_t* name, bool* exists) {
@@ -293,7 +303,22 @@ bool RegisterProductSwitchMain(const char* name, ChildMain main) {
   return true;
 }
 
+bool RegisterProductRoleMain(const char* name, ChildMain main) {
+  ProductRoleMains()[name] = main;
+  return true;
+}
+
 bool MaybeRunChildMain(int argc, wchar_t** argv, int* exit_code) {
+  for (const char* role : kProductRoleSwitches) {
+    const std::wstring flag = L"--" + std::wstring(role, role + strlen(role));
+    for (int i = 1; i < argc; ++i) {
+      if (_wcsicmp(argv[i], flag.c_str()) != 0)
+        continue;
+      auto it = ProductRoleMains().find(role);
+      *exit_code = it != ProductRoleMains().end() ? it->second({}) : 255;
+      return true;
+    }
+  }
   if (argc == 2 && wcsncmp(argv[1], L"--", 2) == 0) {
     std::wstring wide_name(argv[1] + 2);
     auto it = ProductSwitchMains().find(

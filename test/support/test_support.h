@@ -120,6 +120,11 @@ bool RegisterChildMain(const char* name, ChildMain main);
 // only argument) as the product would, by running `main`: for code that
 // starts the program it runs in, with that switch.
 bool RegisterProductSwitchMain(const char* name, ChildMain main);
+// Makes this test binary take the product role that the switch `name`
+// ("run-as-admin") gives a process, wherever the switch stands among its
+// arguments: for code that starts a copy of the program it runs in with
+// that switch added to its own command line.
+bool RegisterProductRoleMain(const char* name, ChildMain main);
 // Called by the test main: runs a child function when the command line asks
 // for one. Returns true and sets `exit_code` then.
 bool MaybeRunChildMain(int argc, wchar_t** argv, int* exit_code);
@@ -141,5 +146,13 @@ bool MaybeRunChildMain(int argc, wchar_t** argv, int* exit_code);
   static const bool lite_switch_registered_##ident =                           \
       ::test::RegisterProductSwitchMain(switch_name, &LiteSwitchMain_##ident); \
   static int LiteSwitchMain_##ident(const std::vector<std::wstring>& args)
+
+// Defines the function that takes the product role `switch_name` (see
+// RegisterProductRoleMain).
+#define LITE_PRODUCT_ROLE_MAIN(ident, switch_name)                          \
+  static int LiteRoleMain_##ident(const std::vector<std::wstring>& args);   \
+  static const bool lite_role_registered_##ident =                          \
+      ::test::RegisterProductRoleMain(switch_name, &LiteRoleMain_##ident);  \
+  static int LiteRoleMain_##ident(const std::vector<std::wstring>& args)
 
 #endif  // TEST_SUPPORT_TEST_SUPPORT_H_

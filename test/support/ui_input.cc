@@ -106,6 +106,20 @@ bool KeyPress(WORD key) {
   return ::SendInput(2, inputs, sizeof(INPUT)) == 2;
 }
 
+bool KeyEvent(WORD key, bool up) {
+  INPUT input = {};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = key;
+  input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+  return ::SendInput(1, &input, sizeof(INPUT)) == 1;
+}
+
+std::wstring WindowText(HWND window) {
+  wchar_t text[1024] = {};
+  ::SendMessageW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
 bool KeyChord(WORD modifier, WORD key) {
   INPUT inputs[4] = {};
   for (INPUT& input : inputs)

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <string>
 
 namespace test {
 
@@ -25,6 +26,10 @@ bool Hold(POINT at, DWORD hold_ms);
 bool Drag(POINT from, POINT delta, int steps, const std::function<bool(int step)>& after_step = {});
 // Presses and releases the virtual key `key`.
 bool KeyPress(WORD key);
+// Only the key's going down or only its coming up.
+bool KeyEvent(WORD key, bool up);
+// The text of `window` (of any process) through WM_GETTEXT.
+std::wstring WindowText(HWND window);
 // Presses `key` while `modifier` (VK_MENU, VK_SHIFT...) is held.
 bool KeyChord(WORD modifier, WORD key);
 // Makes `window` the foreground window (keys go there); false when the

@@ -6,6 +6,8 @@
 //                                and B name exist (at most
 //   --fake-setup-wait-ms=N       N ms, else 30000)
 //   --fake-setup-sleep-ms=N      then runs for N ms more before it exits
+//   --fake-setup-hold-until=PATH after writing its report, holds until the
+//                                file PATH exists (at most the wait above)
 //   --fake-setup-browser-ms=N    and starts a stand-in browser that owns a
 //                                message-only "NorvelBrowser_MessageWindow"
 //                                for N ms (a copy of this program in the
@@ -33,6 +35,7 @@
 // out), and after a message other than close, "position" (PBM_GETPOS of
 // the progress bar 215, -1 without one), "status" (the text of 224) and
 // "visible".
+// "parent_process_id" is the process that started it;
 // "started_ms" is when it started, in milliseconds since 1970 (UTC).
 // Every switch the installer passes is recorded. Files are recorded as setup
 // finds them while it runs (the installer may delete some when it exits):
@@ -43,6 +46,7 @@
 // as setup finds them. The program carries a version resource (9.8.7.6).
 
 #include <windows.h>
+#include <tlhelp32.h>
 #include <commctrl.h>
 
 #include <cstdlib>
@@ -137,6 +141,31 @@ DWORD NumberSwitch(const base::CommandLine& line,
   return text.empty() ? fallback
                       : static_cast<DWORD>(std::strtoul(text.c_str(), nullptr,
                                                         10));
+}
+
+// The id of the process that started this one; 0 when unknown.
+DWORD ParentProcessId() {
+  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE)
+    return 0;
+  DWORD parent = 0;
+  PROCESSENTRY32W entry = {sizeof(entry)};
+  for (BOOL more = ::Process32FirstW(snapshot, &entry); more;
+       more = ::Process32NextW(snapshot, &entry)) {
+    if (entry.th32ProcessID == ::GetCurrentProcessId()) {
+      parent = entry.th32ParentProcessID;
+      break;
+    }
+  }
+  ::CloseHandle(snapshot);
+  return parent;
+}
+
+// Polls until `path` exists or `limit_ms` passed.
+void WaitForFile(const std::wstring& path, DWORD limit_ms) {
+  const ULONGLONG deadline = ::GetTickCount64() + limit_ms;
+  while (!IsFile(path) && ::GetTickCount64() < deadline)
+    ::Sleep(20);
 }
 
 // Waits, polling, until the files the named switches give exist; bounded.
@@ -404,6 +433,7 @@ int wmain() {
   report["command_line"] = base::WideToUTF8(line.GetCommandLineString());
   report["program"] = base::WideToUTF8(line.GetProgram());
   report["process_id"] = static_cast<int64_t>(::GetCurrentProcessId());
+  report["parent_process_id"] = static_cast<int64_t>(ParentProcessId());
   report["started_ms"] = started_ms;
   base::Json switches = base::Json::object();
   base::Json files = base::Json::object();
@@ -432,6 +462,9 @@ int wmain() {
   if (report_path.empty())
     report_path = DefaultReportPath();
   WriteWholeFile(report_path, base::WriteJsonPretty(report));
+  const std::wstring release = line.GetSwitchValue("fake-setup-hold-until");
+  if (!release.empty())
+    WaitForFile(release, NumberSwitch(line, "fake-setup-wait-ms", 30000));
 
   const std::string code = line.GetSwitchValueNarrow("fake-setup-exit-code");
   return code.empty()

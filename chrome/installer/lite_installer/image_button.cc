@@ -148,10 +148,12 @@ void StretchImageButton::DrawState(HDC dc, const RECT& item, int state) {
   const double ratio = static_cast<double>(item_height) / strip_height;
   const int c = cap_width_;
   const int cap = static_cast<int>(c * ratio);
+  // The middle first, reaching one pixel under the left cap: where the
+  // strip is scaled, a cap's soft edge would otherwise leave a light seam.
+  // Then both caps whole over it, the right one over its own seam.
+  strip_.Draw(dc, item.left + cap - 1, item.top, item_width - 2 * cap + 1, item_height,
+              cell_x + c, 0, cell_width - 2 * c, strip_height);
   strip_.Draw(dc, item.left, item.top, cap, item_height, cell_x, 0, c, strip_height);
-  // The middle first, so that the right cap is drawn whole over its seam.
-  strip_.Draw(dc, item.left + cap, item.top, item_width - 2 * cap, item_height, cell_x + c, 0,
-              cell_width - 2 * c, strip_height);
   strip_.Draw(dc, item.left + item_width - cap - 1, item.top, cap + 2, item_height,
               cell_x + cell_width - c, 0, c, strip_height);
 }

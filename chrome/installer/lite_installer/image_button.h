@@ -47,6 +47,8 @@ class ImageButton : public WindowObject {
 
   void set_label_insets(const RECT& insets) { label_insets_ = insets; }
   void set_pressed_offset(POINT offset) { pressed_offset_ = offset; }
+  // The picture behind the button, whose transparent pixels show it.
+  void set_background(const ResourceBitmap& background) { background_ = background; }
   // Own accessible name and role; without them the standard proxy answers.
   void SetAccessibleProperties(LONG role, const std::wstring& name);
 

@@ -11,16 +11,7 @@
 #include "gtest/gtest.h"
 #include "test/support/brand_test.h"
 #include "test/support/fixed_distrib_params.h"
-
-// Global, so that the test's comparisons of RECT find them.
-inline bool operator==(const RECT& a, const RECT& b) {
-  return std::tie(a.left, a.top, a.right, a.bottom) ==
-         std::tie(b.left, b.top, b.right, b.bottom);
-}
-
-inline std::ostream& operator<<(std::ostream& out, const RECT& r) {
-  return out << "(" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << ")";
-}
+#include "test/support/rect_ops.h"
 
 namespace lite_installer {
 

@@ -81,7 +81,8 @@ Installer::Installer(Delegate* delegate,
           std::make_unique<install_util::AsyncHttpRequestSender>())),
       delegate_(delegate),
       brand_(brand),
-      distrib_params_(distrib_params) {
+      distrib_params_(distrib_params),
+      data_files_ready_event_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
   if (brand_)
     temp_dir_ = brand_->temp_dir_;
   installer_data_path_ =
@@ -135,6 +136,7 @@ void Installer::InitializeStatParams() {
 
 void Installer::StartInstallAsync() {
   ::ResetEvent(stop_event_.get());
+  ::ResetEvent(data_files_ready_event_.get());
   ::ResetEvent(install_after_download_event_.get());
   install_thread_.reset(BeginInstallThread());
   if (install_thread_.is_valid())
@@ -237,6 +239,7 @@ void Installer::Install() {
     if (brand_)
       brand_->StoreBrandValues();
   }
+  ::SetEvent(data_files_ready_event_.get());
 
   int result = InstallBrowser();
   const bool success = result == 0;
@@ -320,10 +323,12 @@ lite_installer::SetupCommandLineInputs Installer::GetSetupInputs(
   inputs.ok_button_pressed_time = ok_button_pressed_time_;
   inputs.install_start_time = install_start_time_;
   inputs.browser_present = browser_present_;
-  inputs.abt_config_path = abt_config_path_;
-  inputs.installer_data_path = installer_data_path_;
-  inputs.clids_file_path = clids_file_path_;
-  inputs.website_icon_path = website_icon_path_;
+  if (DataFilesSettled()) {
+    inputs.abt_config_path = abt_config_path_;
+    inputs.installer_data_path = installer_data_path_;
+    inputs.clids_file_path = clids_file_path_;
+    inputs.website_icon_path = website_icon_path_;
+  }
   inputs.override_partner_package_path = override_partner_package_;
   if (async_tasks_) {
     inputs.has_prefetch_tasks = true;

@@ -192,6 +192,17 @@ class Installer {
                                 bool prevent_network_use);
   virtual bool IsX64System();
 
+  // The elevated restart (elevated_restart.cc), asked by the window on its
+  // thread. Whether this run should go through an elevated copy (logs why
+  // not), and starting that copy through the elevation prompt: true when
+  // it runs, and setup then runs there. A declined prompt sends
+  // "uac_declined" and, for a refusal, has setup told so.
+  bool NeedStartThisProcessAsAdmin() const;
+  bool RestartAsAdmin();
+  // The archive path of the line prepared for the elevated copy, which
+  // replaces it with the real one.
+  static constexpr wchar_t kPreparedArchivePath[] = L"fake_browser_arc";
+
   // Owner's operations.
   void StartInstallAsync();
   void StartInstallAfterDownload();
@@ -206,6 +217,10 @@ class Installer {
   void SetBrowserPresent(const std::string& install_type);
   void set_uac_declined(bool declined) { uac_declined_ = declined; }
   void SetElevatedProcessHolder(std::unique_ptr<ElevatedProcessHolder> holder);
+  ElevatedProcessHolder* elevated_process_holder() const {
+    return elevated_process_holder_.get();
+  }
+  bool uac_declined() const { return uac_declined_; }
   void IncrementCancelCount() { cancel_count_.fetch_add(1); }
   int32_t cancel_count() const { return cancel_count_.load(); }
 
@@ -257,6 +272,9 @@ class Installer {
   void set_message_window_poll_ms_for_testing(DWORD poll_ms) {
     message_window_poll_ms_ = poll_ms;
   }
+  void set_data_files_wait_ms_for_testing(DWORD wait_ms) {
+    data_files_wait_ms_ = wait_ms;
+  }
 
  protected:
   // Starts the install thread running Install(); null (with the system
@@ -285,6 +303,13 @@ class Installer {
       int architecture);
   bool IsVersionedSetupUrlAllowed(const std::string& url);
   bool WillLaunchBrowser() const;
+  // The data-file paths are filled by the install thread while the window
+  // thread may build the elevated copy's line from them (the A/B-test
+  // configuration reaches the copy only through that line). The window
+  // thread waits, bounded, until the install thread has filled them;
+  // GetSetupInputs reads them only once they are settled.
+  void WaitForDataFiles();
+  bool DataFilesSettled() const;
 
   // Statistics of the installation (installer_stat_events.cc).
   void SendInstallerStartedEvent();
@@ -349,6 +374,8 @@ class Installer {
   base::ScopedKernelHandle install_thread_;
   base::ScopedKernelHandle stop_event_;
   base::ScopedKernelHandle install_after_download_event_;
+  // Set by Install() once the data-file paths are final.
+  base::ScopedKernelHandle data_files_ready_event_;
   std::atomic<int32_t> cancel_count_{0};
   int64_t total_time_ = 0;
   int64_t download_time_ = 0;
@@ -364,6 +391,7 @@ class Installer {
   std::string browser_present_;
   DWORD thread_wait_ms_ = 60000;
   DWORD message_window_poll_ms_ = 20000;
+  DWORD data_files_wait_ms_ = 30000;
 };
 
 // Creates the installer of a run. In-process tests of the start-up sequence

@@ -45,6 +45,8 @@ InstallerOptions InstallerOptions::FromCommandLine(
         command_line.GetSwitchValue(sw::kOverridePartnerPackage);
   }
   o.do_not_launch_browser = command_line.HasSwitch(sw::kDoNotLaunchBrowser);
+  o.disable_error_dialog_download_button =
+      command_line.HasSwitch(sw::kDisableErrorDialogDownloadButton);
   o.force_device_scale_factor =
       command_line.GetSwitchValueNarrow(sw::kForceDeviceScaleFactor);
   return o;

@@ -59,6 +59,8 @@ struct InstallerOptions {
   std::optional<std::wstring> override_partner_package;
 
   bool do_not_launch_browser = false;
+  // Installation errors point to the log instead of offering the download.
+  bool disable_error_dialog_download_button = false;
 
   // The window's scale factor as given ("force-device-scale-factor"),
   // empty when not given.

@@ -320,7 +320,9 @@ BOOL CALLBACK RaiseWindowOfProcess(HWND window, LPARAM param) {
   const auto* context = reinterpret_cast<const RaiseContext*>(param);
   DWORD owner = 0;
   const DWORD window_thread = ::GetWindowThreadProcessId(window, &owner);
-  if (owner != context->process_id)
+  // Owned windows (the installation window's drop shadow) are passed
+  // over: activating one would take the keyboard from the window itself.
+  if (owner != context->process_id || ::GetWindow(window, GW_OWNER))
     return TRUE;
   HWND foreground = ::GetForegroundWindow();
   const DWORD foreground_thread =

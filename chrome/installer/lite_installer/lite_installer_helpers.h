@@ -52,7 +52,8 @@ bool IsSystemInstallCorporate();
 // The system-level installation, else where one would go.
 std::wstring GetInstalledApplicationDir();
 
-// Brings the first top-level window of `process_id` to the foreground.
+// Brings the first unowned top-level window of `process_id` to the
+// foreground.
 void BringProcessWindowToTop(DWORD process_id);
 
 // Creates or truncates `path` with `bytes`; false when any step failed.

@@ -11,11 +11,13 @@
 #include "base/windows_version.h"
 #include "brand/brand_package_info.h"
 #include "brand/distrib_info_params.h"
+#include "chrome/installer/lite_installer/elevated_restart.h"
 #include "chrome/installer/lite_installer/exit_codes.h"
 #include "chrome/installer/lite_installer/installer.h"
 #include "chrome/installer/lite_installer/installer_options.h"
 #include "chrome/installer/lite_installer/lite_installer_helpers.h"
 #include "chrome/installer/lite_installer/lite_main_window.h"
+#include "chrome/installer/lite_installer/notice_dialogs.h"
 #include "chrome/installer/lite_installer/pending_subsystems.h"
 #include "chrome/installer/lite_installer/secure_environment.h"
 #include "chrome/installer/lite_installer/service_origins.h"
@@ -113,8 +115,8 @@ int RefuseProcessor(const lite_installer::InstallerOptions& options,
                     const Configuration& config,
                     int cpu_reason_id) {
   if (!options.silent) {
-    lite_installer::PendingShowProcessorUnsupported(
-        static_cast<LANGID>(config.brand->language_id_), cpu_reason_id);
+    lite_installer::ShowProcessorUnsupported(static_cast<LANGID>(config.brand->language_id_),
+                                             cpu_reason_id);
   }
   return lite_installer::kExitCpuNotSupported;
 }
@@ -139,7 +141,7 @@ int RunSilentInstallation(const lite_installer::InstallerOptions& options,
 // the user closed gives "cancelled".
 int RunInteractiveInstallation(bool enough_disk_space, const Configuration& config) {
   if (!enough_disk_space) {
-    lite_installer::PendingShowNotEnoughDiskSpace();
+    lite_installer::ShowNotEnoughDiskSpace(static_cast<LANGID>(config.brand->language_id_));
     return lite_installer::kExitNotEnoughDiskSpace;
   }
   lite_installer::LiteMainWindow window(config.brand.get(), config.distrib_info.get(),
@@ -184,7 +186,7 @@ extern "C" int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
   // The elevated copy of an interactive installer takes no mutex and shows
   // no window.
   if (options.run_as_admin)
-    return PendingExecuteAsAdmin();
+    return ExecuteAsAdmin();
 
   ScopedUiLibraries ui_libraries;
 #if defined(LITE_TEST_TRIGGERS)

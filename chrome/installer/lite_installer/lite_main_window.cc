@@ -3,8 +3,11 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <array>
+#include <utility>
 
 #include "base/command_line.h"
+#include "base/scoped_gdi.h"
 #include "brand/brand_package_info.h"
 #include "brand/distrib_info_params.h"
 #include "chrome/installer/lite_installer/image_button.h"
@@ -15,9 +18,12 @@
 #include "chrome/installer/lite_installer/localized_strings.h"
 #include "chrome/installer/lite_installer/main_window_stand_ins.h"
 #include "chrome/installer/lite_installer/owner_drawing.h"
+#include "chrome/installer/lite_installer/progress_slides.h"
 #include "chrome/installer/lite_installer/scale_factor.h"
 #include "chrome/installer/lite_installer/text_link.h"
+#include "chrome/installer/lite_installer/window_geometry.h"
 #include "chrome/installer/norvel/util/win10_default_browser.h"
+#include "logging/file_logger.h"
 
 namespace lite_installer {
 
@@ -29,6 +35,14 @@ constexpr LONG kLinkRole = 0x1E;
 
 POINT Origin(const RECT& rect) {
   return {rect.left, rect.top};
+}
+
+// Draws `image` at its own size with its top-left corner at `rect`'s; the
+// part of `rect` beyond the image receives nothing.
+void DrawAtOneToOne(const ResourceBitmap& image, HDC dc, const RECT& rect) {
+  const int width = std::min(image.Width(), static_cast<int>(rect.right - rect.left));
+  const int height = std::min(image.Height(), static_cast<int>(rect.bottom - rect.top));
+  image.Draw(dc, rect.left, rect.top, width, height, 0, 0, width, height);
 }
 
 }  // namespace
@@ -90,16 +104,20 @@ void LiteMainWindow::LoadTextsAndImages() {
 }
 
 void LiteMainWindow::FitWindowToBackground() {
-  const int width = welcome_background_.CeilWidth();
-  const int height = welcome_background_.CeilHeight();
-  ::SetWindowPos(hwnd_, nullptr, 0, 0, width, height,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  const int radius = ScaleValue(layout_->GetCornerRadius());
-  if (radius > 0) {
-    // The region is the system's from here on.
-    HRGN region = ::CreateRoundRectRgn(0, 0, width + 1, height + 1, 2 * radius, 2 * radius);
-    if (region && !::SetWindowRgn(hwnd_, region, FALSE))
+  ::SetWindowPos(hwnd_, nullptr, 0, 0, welcome_background_.Width(), welcome_background_.Height(),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  if (const int radius = layout_->GetCornerRadius()) {
+    const int r = ScaleValue(radius);
+    // The rounded-up size, so that a fractional last column is inside.
+    HRGN region = ::CreateRoundRectRgn(0, 0, welcome_background_.CeilWidth(),
+                                       welcome_background_.CeilHeight(), 2 * r, 2 * r);
+    // On success the region is the system's.
+    if (!region) {
+      PLOG(ERROR) << "Failed to create the window's rounded region";
+    } else if (!::SetWindowRgn(hwnd_, region, FALSE)) {
+      PLOG(ERROR) << "Failed to give the window its rounded region";
       ::DeleteObject(region);
+    }
   }
   CenterWindow();
 }
@@ -247,84 +265,203 @@ void LiteMainWindow::OnTimer() {
 }
 
 void LiteMainWindow::OnPaint() {
+  // A minimised window shows nothing, and its shadow stays hidden.
+  if (::IsIconic(hwnd_))
+    return;
   PAINTSTRUCT paint;
   HDC dc = ::BeginPaint(hwnd_, &paint);
   if (!dc)
     return;
   RECT client;
   ::GetClientRect(hwnd_, &client);
-  PaintBuffered(dc, client, [&](HDC buffer, const RECT& area) {
-    if (progress_active_) {
-      PaintProgressScreen(buffer);
-      return;
-    }
-    const int width = welcome_background_.Width();
-    const int height = welcome_background_.Height();
-    welcome_background_.Draw(buffer, 0, 0, width, height, 0, 0, width, height);
-    const RECT logo = ScaledRect(layout_->GetLogoRect());
-    logo_.Draw(buffer, logo.left, logo.top, logo_.Width(), logo_.Height(), 0, 0, logo_.Width(),
-               logo_.Height());
-    const RECT glyph = ScaledRect(layout_->GetCollapseButtonRect());
-    collapse_glyph_.Draw(buffer, glyph.left, glyph.top, collapse_glyph_.Width(),
-                         collapse_glyph_.Height(), 0, 0, collapse_glyph_.Width(),
-                         collapse_glyph_.Height());
-  });
+  if (progress_active_) {
+    PaintBuffered(dc, client, [this](HDC buffer, const RECT&) { PaintProgressScreen(buffer); });
+  } else {
+    PaintWelcomeScreen(dc, client);
+  }
+  ShowShadow();
   ::EndPaint(hwnd_, &paint);
 }
 
+void LiteMainWindow::PaintWelcomeScreen(HDC dc, const RECT& client) {
+  welcome_background_.Draw(dc, client.left, client.top, client.right - client.left,
+                           client.bottom - client.top, client.left, client.top,
+                           client.right - client.left, client.bottom - client.top);
+  DrawAtOneToOne(logo_, dc, ScaledRect(layout_->GetLogoRect()));
+  // The glyph stands where Collapse will be.
+  DrawAtOneToOne(collapse_glyph_, dc, ScaledRect(layout_->GetCollapseButtonRect()));
+}
+
 void LiteMainWindow::PaintProgressScreen(HDC dc) {
-  const int width = progress_background_.Width();
-  const int height = progress_background_.Height();
-  progress_background_.Draw(dc, 0, 0, width, height, 0, 0, width, height);
-  const RECT logo = ScaledRect(layout_->GetLogoRect());
-  logo_.Draw(dc, logo.left, logo.top, logo_.Width(), logo_.Height(), 0, 0, logo_.Width(),
-             logo_.Height());
+  if (!slide_show_)
+    return;
+  RECT client;
+  ::GetClientRect(hwnd_, &client);
+  slide_show_->Paint(dc, client);
+  if (slide_show_->IsShowingFirstBuiltin())
+    DrawAtOneToOne(logo_, dc, ScaledRect(layout_->GetLogoRect()));
+  const ResourceBitmap image = slide_show_->CurrentImage();
+  if (image.IsEmpty())
+    return;
+  // Their transparent pixels show the slide.
+  if (close_button_)
+    close_button_->set_background(image);
+  if (collapse_button_)
+    collapse_button_->set_background(image);
+  RefreshShadow(image);
+}
+
+int LiteMainWindow::LayoutCheckboxLabel(int id, const RECT& rect) {
+  LinkCheckbox* checkbox =
+      id == kStatisticsCheckboxId ? stats_checkbox_.get() : default_checkbox_.get();
+  if (!checkbox)
+    return 0;
+  const SIZE margins = layout_->GetCheckboxMargins();
+  const std::wstring text =
+      id == kStatisticsCheckboxId
+          ? StatisticsLabel()
+          : LoadLocalizedString(theme_->GetDefaultBrowserStringId(), language_id());
+  const std::vector<int> links =
+      id == kStatisticsCheckboxId ? std::vector<int>{kPrivacyLinkId} : std::vector<int>{};
+  checkbox->LayoutLabel(rect, links, text, margins.cx, margins.cy, theme_->GetTextLineGap(),
+                        false);
+  return checkbox->GetLabelHeight();
 }
 
 void LiteMainWindow::LayoutCheckboxes() {
-  LogProvisionalOnce("The checkboxes' placement");
   const InstallerOptions& options = InstallerOptions::ForCurrentProcess();
   bool fixed = false;
-  const bool default_fixed = distrib_params_ && GetMakeDefaultOverride(*distrib_params_, &fixed);
-  const bool statistics_fixed = distrib_params_ && GetStatisticsOverride(*distrib_params_, &fixed);
-  const SIZE margins = layout_->GetCheckboxMargins();
-  const int line_gap = theme_->GetTextLineGap();
-  int next_top = -1;
-  if (!statistics_fixed && stats_checkbox_) {
-    RECT rect = ScaledRect(layout_->GetStatisticsCheckboxRect());
-    stats_checkbox_->LayoutLabel(rect, {kPrivacyLinkId}, StatisticsLabel(), margins.cx, margins.cy,
-                                 line_gap, false);
-    rect.bottom = rect.top + std::max(stats_checkbox_->GetLabelHeight(),
-                                      stats_checkbox_->state_width());
-    ::SetWindowPos(stats_checkbox_->hwnd(), nullptr, rect.left, rect.top, rect.right - rect.left,
-                   rect.bottom - rect.top, SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  const bool statistics_offered =
+      stats_checkbox_ && !(distrib_params_ && GetStatisticsOverride(*distrib_params_, &fixed));
+  const bool default_offered =
+      default_checkbox_ && distrib_params_ && !GetMakeDefaultOverride(*distrib_params_, &fixed) &&
+      GetElevationMode(brand_, *distrib_params_, options.command_line) != 2;
+  const CheckboxPlacement placement = PlaceCheckboxes(
+      statistics_offered, ScaledRect(layout_->GetStatisticsCheckboxRect()), default_offered,
+      ScaledRect(layout_->GetDefaultBrowserCheckboxRect()), GetDeviceScaleFactor(),
+      [this](int id, const RECT& rect) { return LayoutCheckboxLabel(id, rect); });
+  auto place = [this](int id, const RECT& rect, bool offered) {
+    HWND control = ::GetDlgItem(hwnd_, id);
+    if (!control)
+      return;
+    ::SetWindowPos(control, nullptr, rect.left, rect.top, rect.right - rect.left,
+                   rect.bottom - rect.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE | (offered ? SWP_SHOWWINDOW : 0));
+  };
+  place(kStatisticsCheckboxId, placement.statistics, statistics_offered);
+  place(kDefaultBrowserCheckboxId, placement.default_browser, default_offered);
+  if (statistics_offered)
     RefreshStatisticsCheckbox();
-    next_top = rect.bottom + ScaleValue(layout_->GetCheckboxSpacing());
-  }
-  if (!default_fixed && default_checkbox_ && distrib_params_ &&
-      GetElevationMode(brand_, *distrib_params_, options.command_line) != 2) {
-    RECT rect = ScaledRect(layout_->GetDefaultBrowserCheckboxRect());
-    if (next_top >= 0)
-      rect.top = next_top;
-    default_checkbox_->LayoutLabel(rect, {}, LoadLocalizedString(theme_->GetDefaultBrowserStringId(),
-                                                                 language_id()),
-                                   margins.cx, margins.cy, line_gap, false);
-    rect.bottom = rect.top + std::max(default_checkbox_->GetLabelHeight(),
-                                      default_checkbox_->state_width());
-    ::SetWindowPos(default_checkbox_->hwnd(), nullptr, rect.left, rect.top,
-                   rect.right - rect.left, rect.bottom - rect.top,
-                   SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-  }
 }
 
 void LiteMainWindow::LayoutProgressControls() {
-  LogProvisionalOnce("The progress screen's placement");
   if (collapse_button_)
     PlaceControlAt(kCollapseButtonId, layout_->GetCollapseButtonRect(), collapse_button_->GetSize());
-  if (welcome_skipped()) {
-    SetItemTextFromResource(kTitleId, 411, language_id());
-    PlaceControl(kTitleId, layout_->GetTitleRect());
-    progress_title_shown_ = 1;
+  if (!welcome_skipped())
+    return;
+  PlaceControl(kTitleId, layout_->GetTitleRect());
+  if (close_button_)
+    PlaceControlAt(kCloseButtonId, layout_->GetCloseButtonRect(), close_button_->GetSize());
+  progress_title_shown_ = 1;
+  SetItemTextFromResource(kTitleId, 411, language_id());
+}
+
+void LiteMainWindow::CreateSlidesPack() {
+  // With the welcome screen skipped its background is the first slide.
+  std::vector<ResourceBitmap> builtin;
+  if (welcome_skipped())
+    builtin.push_back(welcome_background_);
+  builtin.push_back(progress_background_);
+  slide_show_ = CreateBuiltinSlides(std::move(builtin), theme_->GetSlideBrush());
+}
+
+void LiteMainWindow::ShowShadow() {
+  if (shadow_window_ && ::IsWindow(shadow_window_) && !::IsWindowVisible(shadow_window_))
+    ::ShowWindow(shadow_window_, SW_SHOWNOACTIVATE);
+}
+
+void LiteMainWindow::HideShadow() {
+  if (!shadow_window_ || !::IsWindow(shadow_window_))
+    return;
+  // The install thread hides the window before an error dialog; it must not
+  // wait for the window's thread, which may be waiting for it.
+  if (::GetWindowThreadProcessId(shadow_window_, nullptr) == ::GetCurrentThreadId())
+    ::ShowWindow(shadow_window_, SW_HIDE);
+  else
+    ::ShowWindowAsync(shadow_window_, SW_HIDE);
+}
+
+void LiteMainWindow::RefreshShadow(const ResourceBitmap& background) {
+  // Before Windows 8 the shadow carries no band of the picture and stays
+  // as it was first composed.
+  if (windows_version_ >= 5)
+    UpdateShadow(background);
+}
+
+void LiteMainWindow::UpdateShadow(const ResourceBitmap& background) {
+  RECT window;
+  if (!::GetWindowRect(hwnd_, &window))
+    return;
+  const int m = ShadowMargin(GetDeviceScaleFactor());
+  const int a = ScaleValue(layout_->GetShadowInset());
+  const int w = window.right - window.left;
+  const int h = window.bottom - window.top;
+  SIZE size = {w + 2 * m, h + 2 * m};
+  if (!shadow_window_) {
+    shadow_window_ = ::CreateWindowExW(WS_EX_LAYERED, L"STATIC", nullptr, WS_POPUPWINDOW,
+                                       window.left - m, window.top - m, size.cx, size.cy, hwnd_,
+                                       nullptr, nullptr, nullptr);
+    if (!shadow_window_) {
+      PLOG(ERROR) << "Failed to create the drop-shadow window";
+      return;
+    }
+  }
+  base::ScopedGetDC screen(nullptr);
+  base::ScopedMemoryDC memory(::CreateCompatibleDC(screen.get()));
+  base::ScopedBitmap picture(::CreateCompatibleBitmap(screen.get(), size.cx, size.cy));
+  if (!memory.is_valid() || !picture.is_valid()) {
+    PLOG(ERROR) << "Failed to make the drop shadow's " << size.cx << "x" << size.cy << " picture";
+    return;
+  }
+  base::ScopedSelectObject select(memory.get(), picture.get());
+  if (!shadow_pieces_loaded_) {
+    const ImagePair pieces[] = {
+        theme_->GetShadowTopLeftImages(),     theme_->GetShadowTopImages(),
+        theme_->GetShadowTopRightImages(),    theme_->GetShadowRightImages(),
+        theme_->GetShadowBottomRightImages(), theme_->GetShadowBottomImages(),
+        theme_->GetShadowBottomLeftImages(),  theme_->GetShadowLeftImages(),
+    };
+    // One that cannot be loaded stays empty and draws nothing.
+    for (size_t i = 0; i < shadow_pieces_.size(); ++i)
+      shadow_pieces_[i].Load(pieces[i].scale1, pieces[i].scale2);
+    shadow_pieces_loaded_ = true;
+  }
+  const std::array<RECT, 8> rects = ShadowPieceRects(w, h, m, a);
+  for (size_t i = 0; i < rects.size(); ++i) {
+    const ResourceBitmap& piece = shadow_pieces_[i];
+    const RECT& rect = rects[i];
+    piece.Draw(memory.get(), rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+               0, 0, piece.Width(), piece.Height());
+  }
+  if (windows_version_ >= 5) {
+    const BackgroundSize background_size = {background.Width(), background.Height(),
+                                            background.CeilWidth(), background.CeilHeight()};
+    const std::array<BandCopy, 4> bands = ShadowBandCopies(w, h, m, background_size);
+    for (const BandCopy& band : bands) {
+      const RECT& to = band.destination;
+      background.Draw(memory.get(), to.left, to.top, to.right - to.left, to.bottom - to.top,
+                      band.source_x, band.source_y, band.source_width, band.source_height);
+    }
+    if (::IsWindowVisible(shadow_window_)) {
+      for (const BandCopy& band : bands)
+        ::InvalidateRect(shadow_window_, &band.destination, FALSE);
+    }
+  }
+  POINT source = {0, 0};
+  BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+  if (!::UpdateLayeredWindow(shadow_window_, nullptr, nullptr, &size, memory.get(), &source, 0,
+                             &blend, ULW_ALPHA)) {
+    PLOG(ERROR) << "Failed to show the drop shadow's picture";
   }
 }
 

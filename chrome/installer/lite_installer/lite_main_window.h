@@ -1,6 +1,7 @@
 #ifndef CHROME_INSTALLER_LITE_INSTALLER_LITE_MAIN_WINDOW_H_
 #define CHROME_INSTALLER_LITE_INSTALLER_LITE_MAIN_WINDOW_H_
 
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,13 +39,21 @@ class LiteMainWindow : public MainWindow {
   void LayoutCheckboxes() override;
   void LayoutProgressControls() override;
   std::wstring FormatProgressText(int percent) override;
+  void CreateSlidesPack() override;
   void ShowCollapseButton() override;
+  void ShowShadow() override;
+  void HideShadow() override;
+  void RefreshShadow(const ResourceBitmap& background) override;
+  void UpdateShadow(const ResourceBitmap& background) override;
 
  private:
   bool welcome_skipped() const;
   // The statistics label: string 427 ending in ".", then the privacy link.
   std::wstring StatisticsLabel() const;
   std::unique_ptr<LinkCheckbox> MakeCheckbox(int id, bool checked);
+  // Lays out the label of checkbox `id` at `rect`; the height it needs.
+  int LayoutCheckboxLabel(int id, const RECT& rect);
+  void PaintWelcomeScreen(HDC dc, const RECT& client);
   LANGID language_id() const;
 
   base::ScopedFont checkbox_font_;
@@ -55,6 +64,10 @@ class LiteMainWindow : public MainWindow {
   std::wstring installing_prefix_;
   std::wstring almost_done_prefix_;
   uint8_t progress_title_shown_ = 0;
+  // The eight drop-shadow pictures in drawing order, decoded once: the
+  // progress screen recomposes the shadow with every paint.
+  std::array<ResourceBitmap, 8> shadow_pieces_;
+  bool shadow_pieces_loaded_ = false;
 };
 
 }  // namespace lite_installer

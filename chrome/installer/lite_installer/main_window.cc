@@ -16,7 +16,9 @@
 #include "chrome/installer/lite_installer/installer_options.h"
 #include "chrome/installer/lite_installer/lite_installer_helpers.h"
 #include "chrome/installer/lite_installer/main_window_stand_ins.h"
+#include "chrome/installer/lite_installer/notice_dialogs.h"
 #include "chrome/installer/lite_installer/owner_drawing.h"
+#include "chrome/installer/lite_installer/progress_slides.h"
 #include "chrome/installer/lite_installer/scale_factor.h"
 #include "chrome/installer/lite_installer/taskbar_progress.h"
 #include "chrome/installer/lite_installer/text_layout.h"
@@ -118,7 +120,7 @@ MainWindow::MainWindow(BrandPackageInfo* brand, DistribInfoParams* distrib_param
   corp_higher_version_exist_message_ =
       ::RegisterWindowMessageW(kCorpHigherVersionExistMessageName);
   corp_browser_exists_message_ = ::RegisterWindowMessageW(kCorpBrowserExistsMessageName);
-  cancel_confirmation_ = CreateCancelConfirmation(brand_ ? brand_->language_id_ : 0);
+  cancel_confirmation_ = CreateDialogFactory()->CreateCancelConfirmation(brand_, distrib_params_);
 }
 
 MainWindow::~MainWindow() {
@@ -332,7 +334,7 @@ bool MainWindow::OnInitDialog() {
   const InstallerOptions& options = InstallerOptions::ForCurrentProcess();
   if (installer_ && distrib_params_ &&
       GetElevationMode(brand_, *distrib_params_, options.command_line) == 1 &&
-      NeedStartThisProcessAsAdmin(installer_.get()) && !RestartAsAdmin(installer_.get())) {
+      installer_->NeedStartThisProcessAsAdmin() && !installer_->RestartAsAdmin()) {
     LOG(INFO) << "Declined running the installer as admin";
   }
   LoadTextsAndImages();
@@ -399,7 +401,7 @@ bool MainWindow::LayoutProgressDialog() {
     const InstallerOptions& options = InstallerOptions::ForCurrentProcess();
     if (distrib_params_ &&
         GetElevationMode(brand_, *distrib_params_, options.command_line) == 0 &&
-        NeedStartThisProcessAsAdmin(installer_.get()) && !RestartAsAdmin(installer_.get())) {
+        installer_->NeedStartThisProcessAsAdmin() && !installer_->RestartAsAdmin()) {
       LOG(INFO) << "Declined running the installer as admin";
     }
   }
@@ -534,10 +536,11 @@ void MainWindow::HideWindowAndShadow() {
 
 void MainWindow::ShowErrorDialogAndEnd(int32_t kind) {
   HideWindowAndShadow();
-  if (std::unique_ptr<NoticeDialog> dialog =
-          CreateErrorDialog(kind, brand_ ? brand_->language_id_ : 0)) {
+  if (std::unique_ptr<NoticeDialog> dialog = CreateDialogFactory()
+                                                 ->CreateErrorDialogFactory(brand_, distrib_params_)
+                                                 ->CreateForErrorKind(kind)) {
     const bool own_thread = ::GetWindowThreadProcessId(hwnd_, nullptr) == ::GetCurrentThreadId();
-    dialog->Show(own_thread ? hwnd_ : nullptr);
+    dialog->Run(own_thread ? hwnd_ : nullptr);
   }
   EndFromAnyThread(1);
 }
@@ -549,9 +552,12 @@ INT_PTR MainWindow::ShowSetupNotice(int kind, bool hide_window) {
   }
   if (hide_window)
     HideWindowAndShadow();
-  std::unique_ptr<NoticeDialog> notice = CreateNoticeDialog(kind, brand_ ? brand_->language_id_ : 0);
+  std::unique_ptr<NoticeDialog> notice =
+      CreateDialogFactory()->CreateSetupNotice(kind, brand_, distrib_params_);
+  if (!notice)
+    return -1;
   notice_open_ = 1;
-  const INT_PTR result = notice->Show(hide_window ? nullptr : hwnd_);
+  const INT_PTR result = notice->Run(hide_window ? nullptr : hwnd_);
   notice_open_ = 0;
   return result;
 }

@@ -24,6 +24,7 @@ class CustomProgressBar;
 class ImageButton;
 class LinkCheckbox;
 class NoticeDialog;
+class ProgressSlides;
 class TaskbarProgress;
 class TextLink;
 class InstallationWindowLayout;
@@ -221,7 +222,7 @@ class MainWindow : public WindowObject, public Installer::Delegate {
   virtual std::wstring FormatProgressText(int percent) = 0;
   virtual void CreateSlidesPack() {}
   virtual void ShowCollapseButton() {}
-  virtual void RefreshShadow() {}
+  virtual void RefreshShadow(const ResourceBitmap& background) {}
   virtual void UpdateShadow(const ResourceBitmap& background) {}
 
  protected:
@@ -284,6 +285,8 @@ class MainWindow : public WindowObject, public Installer::Delegate {
   // The pending error kind and the Install request, handed over between
   // the install thread and the window's thread.
   ErrorHandOver hand_over_;
+  // The slides of the progress screen, made by CreateSlidesPack.
+  std::unique_ptr<ProgressSlides> slide_show_;
   uint8_t progress_active_ = 0;
   uint8_t progress_seen_ = 0;
   // A notice from setup is open (its modal loop still delivers setup's

@@ -14,6 +14,7 @@
 #include "chrome/installer/lite_installer/lite_installer_helpers.h"
 #include "chrome/installer/lite_installer/main_window.h"
 #include "chrome/installer/lite_installer/main_window_stand_ins.h"
+#include "chrome/installer/lite_installer/notice_dialogs.h"
 #include "chrome/installer/lite_installer/scale_factor.h"
 #include "logging/file_logger.h"
 
@@ -170,7 +171,7 @@ void MainWindow::OnInstallCommand() {
   }
   if (LayoutProgressDialog()) {
     ::InvalidateRect(hwnd_, nullptr, TRUE);
-    RefreshShadow();
+    RefreshShadow(progress_background_);
   }
 }
 
@@ -185,7 +186,8 @@ bool MainWindow::ConfirmClose(int command) {
       installer_->SendClickedButtonEvent(L"close");
     return true;
   }
-  const INT_PTR answer = cancel_confirmation_ ? cancel_confirmation_->Show(hwnd_) : kCloseButtonId;
+  const INT_PTR answer = cancel_confirmation_ ? cancel_confirmation_->Run(hwnd_)
+                                              : static_cast<INT_PTR>(kCloseButtonId);
   // The installation ended while the question was open: its result stands.
   if (end_result_set_)
     return false;

@@ -17,21 +17,28 @@
 #include <vector>
 
 #include "brand/brand_package_info.h"
+#include "chrome/installer/lite_installer/elevated_restart.h"
 #include "chrome/installer/lite_installer/installation_window_theme.h"
 #include "chrome/installer/lite_installer/lite_main_window.h"
 #include "chrome/installer/lite_installer/localized_strings.h"
+#include "chrome/installer/lite_installer/notice_dialogs.h"
 #include "chrome/installer/lite_installer/scale_factor.h"
 #include "chrome/installer/lite_installer/startup.h"
 #include "chrome/installer/lite_installer/taskbar_progress.h"
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
+#include "test/support/backdrop_window.h"
 #include "test/support/fake_system_facts.h"
 #include "test/support/fixed_distrib_params.h"
 #include "test/support/installer_window_driver.h"
+#include "test/support/recording_stat_sender.h"
+#include "test/support/rect_ops.h"
 #include "test/support/registry_override.h"
 #include "test/support/scoped_test_log.h"
 #include "test/support/screen_capture.h"
+#include "test/support/shadow_pixels.h"
 #include "test/support/ui_input.h"
+#include "test/support/link_record.h"
 
 namespace lite_installer {
 namespace {
@@ -79,6 +86,7 @@ std::vector<std::string> RecordingTaskbar::calls_;
 class ScriptedInstaller : public Installer {
  public:
   struct Context {
+    Installer* installer;
     Installer::Delegate* delegate;
     HANDLE release;  // set by Install
     HANDLE stop;     // set when the window stops the installer
@@ -88,9 +96,17 @@ class ScriptedInstaller : public Installer {
   ScriptedInstaller(Delegate* delegate, BrandPackageInfo* brand, DistribInfoParams* params)
       : Installer(delegate, brand, params, /*with_async_tasks=*/false) {
     set_thread_wait_ms_for_testing(500);
+    // The script writes no data files for an elevated copy's line.
+    set_data_files_wait_ms_for_testing(0);
+    test::StatRecord::InstallInto(stat_reporter(), stats());
   }
   ~ScriptedInstaller() override { WaitForInstallAsync(); }
 
+  // The statistics URLs of the window's installers.
+  static std::shared_ptr<test::StatRecord>& stats() {
+    static auto* record = new std::shared_ptr<test::StatRecord>(std::make_shared<test::StatRecord>());
+    return *record;
+  }
   static Script& script() {
     static Script* current = new Script();
     return *current;
@@ -111,7 +127,7 @@ class ScriptedInstaller : public Installer {
   static unsigned __stdcall ThreadProc(void* param) {
     auto* self = static_cast<ScriptedInstaller*>(param);
     if (script())
-      script()({self->delegate(), self->install_after_download_event(), self->stop_event()});
+      script()({self, self->delegate(), self->install_after_download_event(), self->stop_event()});
     return 0;
   }
 };
@@ -132,6 +148,8 @@ class MainWindowTest : public test::TestWithLog {
     brand_.has_install_pin_ = true;
     // A Windows 10 build that lets setup make the browser the default.
     facts_.SetWindowsVersion(10, 0, 19045);
+    // No elevated copy unless a test asks for one.
+    facts_.SetAdminGroupMembership(false);
   }
   void TearDown() override {
     if (thread_.joinable()) {
@@ -193,6 +211,8 @@ class MainWindowTest : public test::TestWithLog {
   }
 
   test::ScopedRegistryOverride registry_;
+  // Pages that error dialogs open go to this record.
+  test::ScopedLinkRecord links_;
   test::FakeSystemFacts facts_;
   test::ScopedTempDir dir_;
   BrandPackageInfo brand_{dir_.path() + L"\\"};
@@ -361,15 +381,66 @@ TEST_F(MainWindowTest, AnErrorOnTheWelcomeScreenWaitsForInstall) {
 }
 
 TEST_F(MainWindowTest, AnErrorAfterInstallShowsItsDialogFromTheInstallThread) {
-  Open([](const ScriptedInstaller::Context& context) {
-    if (WaitFor(context.release, context.stop))
-      context.delegate->OnInstallError(kInstallErrorSetupExit8);
-  });
-  ASSERT_TRUE(driver_.ClickControl(kInstallButtonId));
-  HWND dialog = driver_.WaitForOtherDialog();
-  ASSERT_TRUE(dialog);
-  ASSERT_TRUE(driver_.ClickControl(IDOK, dialog));
-  EXPECT_EQ(1, Result());
+  // Errors are redesigned dialogs whatever the brand value says.
+  for (auto [kind, title] : {std::pair{kInstallErrorSetupExit8, 450u},
+                             std::pair{kInstallErrorElevatedAnotherInstance, 438u}}) {
+    ended_ = false;
+    Open([kind = kind](const ScriptedInstaller::Context& context) {
+      if (WaitFor(context.release, context.stop))
+        context.delegate->OnInstallError(kind);
+    });
+    ASSERT_TRUE(driver_.ClickControl(kInstallButtonId));
+    HWND dialog = driver_.WaitForOtherDialog();
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(LoadLocalizedString(title, 1033),
+              test::WindowText(::GetDlgItem(dialog, kDialogTitleId)));
+    EXPECT_EQ(LoadLocalizedString(507, 1033),
+              test::WindowText(::GetDlgItem(dialog, kDialogPrimaryId)));
+    // The window's own thread still answers while the dialog runs.
+    DWORD_PTR answer = 0;
+    EXPECT_TRUE(::SendMessageTimeoutW(driver_.window(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000,
+                                      &answer));
+    ASSERT_TRUE(driver_.ClickControl(IDOK, dialog));
+    EXPECT_EQ(1, Result());
+  }
+  // Both opened the feedback page.
+  const std::vector<std::string> pages = links_.WaitForLines(2);
+  ASSERT_EQ(2u, pages.size());
+  for (const std::string& page : pages)
+    EXPECT_THAT(page, ::testing::EndsWith("/feedback/?from=installer"));
+}
+
+TEST_F(MainWindowTest, SetupNoticesFollowTheBrandValue) {
+  for (bool redesigned : {false, true}) {
+    brand_.new_identity_dialogs_redesign_ = redesigned;
+    ended_ = false;
+    Open([](const ScriptedInstaller::Context& context) { WaitFor(context.stop, context.stop); });
+    // The corporate question: its answer goes back to setup.
+    for (int button : {IDOK, static_cast<int>(kCancelButtonId)}) {
+      LRESULT answer = -1;
+      std::thread setup([&] {
+        EXPECT_TRUE(driver_.SendRegistered(kCorpBrowserExistsMessageName, &answer));
+      });
+      HWND notice = driver_.WaitForOtherDialog();
+      ASSERT_TRUE(notice);
+      EXPECT_EQ(LoadLocalizedString(redesigned ? 493 : 491, 1033),
+                test::WindowText(::GetDlgItem(notice, kDialogTitleId)));
+      EXPECT_EQ(LoadLocalizedString(redesigned ? 509 : 495, 1033),
+                test::WindowText(::GetDlgItem(notice, kDialogPrimaryId)));
+      EXPECT_TRUE(driver_.ClickControl(button, notice));
+      setup.join();
+      EXPECT_EQ(button == IDOK ? 1 : 0, answer) << redesigned;
+    }
+    ASSERT_TRUE(driver_.PostRegistered(kCorpHigherVersionExistMessageName));
+    HWND notice = driver_.WaitForOtherDialog();
+    ASSERT_TRUE(notice);
+    EXPECT_EQ(LoadLocalizedString(redesigned ? 499 : 497, 1033),
+              test::WindowText(::GetDlgItem(notice, kDialogTitleId)));
+    EXPECT_EQ(LoadLocalizedString(redesigned ? 501 : 461, 1033),
+              test::WindowText(::GetDlgItem(notice, kDialogPrimaryId)));
+    ASSERT_TRUE(driver_.ClickControl(IDOK, notice));
+    EXPECT_EQ(1, Result()) << redesigned;
+  }
 }
 
 TEST_F(MainWindowTest, CloseWindowWithAHungInstallerLogsTheTimeOutAndEndsWithOne) {
@@ -416,10 +487,15 @@ TEST_F(MainWindowTest, TheCorporateNoticeAnswersOneOnlyForItsPrimaryButton) {
     ASSERT_TRUE(notice);
     // The window stays as it is behind the notice.
     EXPECT_TRUE(::IsWindowVisible(driver_.window()));
-    if (button)
+    if (button) {
       EXPECT_TRUE(driver_.ClickControl(button, notice));
-    else
+    } else {
+      // Esc changes nothing; the secondary button answers.
       EXPECT_TRUE(driver_.PressKey(VK_ESCAPE, notice));
+      ::Sleep(300);
+      EXPECT_TRUE(::IsWindowVisible(notice));
+      EXPECT_TRUE(driver_.ClickControl(kCancelButtonId, notice));
+    }
     setup.join();
     EXPECT_EQ(button == IDOK ? 1 : 0, answer) << button;
   }
@@ -592,6 +668,8 @@ TEST_F(MainWindowTest, SetupReportsMoveTheBarByBandsAndNothingElseDoes) {
 }
 
 TEST_F(MainWindowTest, CloseDuringTheInstallationAsksAndOnlyCancelEndsIt) {
+  // The redesigned confirmation, which has a close cross.
+  brand_.new_identity_dialogs_redesign_ = true;
   HANDLE finish = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
   Open(FinishOn(finish));
   ASSERT_TRUE(driver_.ClickControl(kInstallButtonId));
@@ -607,11 +685,14 @@ TEST_F(MainWindowTest, CloseDuringTheInstallationAsksAndOnlyCancelEndsIt) {
   // Esc on the progress screen only counts.
   ASSERT_TRUE(driver_.PressKey(VK_ESCAPE));
   EXPECT_EQ(-100, Result(300));
-  // The confirmation's own close cross counts as Cancel.
+  // The confirmation's own close cross counts as Cancel; Esc there does
+  // nothing.
   ASSERT_TRUE(driver_.ClickControl(kCloseButtonId));
   HWND confirmation = driver_.WaitForOtherDialog();
   ASSERT_TRUE(confirmation);
   ASSERT_TRUE(driver_.PressKey(VK_ESCAPE, confirmation));
+  EXPECT_EQ(-100, Result(300));
+  ASSERT_TRUE(driver_.ClickControl(kCloseButtonId, confirmation));
   EXPECT_EQ(kCloseButtonId, Result());
   EXPECT_EQ(1, cancel_count_);
   ::CloseHandle(finish);
@@ -682,6 +763,329 @@ TEST_F(MainWindowTest, TabWalksTheControlsAndArrowsMoveOnlyBetweenInstallAndLice
   ASSERT_TRUE(driver_.PressKey(VK_UP));
   EXPECT_TRUE(test::PumpUntil([&] { return FocusedId(driver_.window()) == kLicenseLinkId; }));
   driver_.ClickControl(kCloseButtonId);
+  EXPECT_EQ(kCloseButtonId, Result());
+}
+
+// The prompt as a user who declines it (hInstApp 5) or as a launch that
+// failed otherwise (2) answers; counts the launches.
+std::atomic<int> g_launches{0};
+INT_PTR g_launch_answer = SE_ERR_ACCESSDENIED;
+BOOL WINAPI FailedLaunch(SHELLEXECUTEINFOW* info) {
+  ++g_launches;
+  info->hInstApp = reinterpret_cast<HINSTANCE>(g_launch_answer);
+  ::SetLastError(ERROR_CANCELLED);
+  return FALSE;
+}
+
+// An administrator is asked for the elevated copy when Install is pressed
+// (mode 0) or as the window opens (mode 1); a user outside the group never
+// is. A failed prompt lets the installation go on in this process, and
+// setup is told of a refusal only.
+TEST_F(MainWindowTest, TheWindowStartsTheElevatedCopyByItsMode) {
+  struct Case {
+    bool admin;
+    const char* mode;
+    INT_PTR answer;
+    int launches_at_open;
+    int launches;
+    bool disable_uac;
+  };
+  const Case cases[] = {
+      {true, "0", SE_ERR_ACCESSDENIED, 0, 1, true},
+      {true, "0", 2, 0, 1, false},
+      {false, "0", SE_ERR_ACCESSDENIED, 0, 0, false},
+      {true, "1", SE_ERR_ACCESSDENIED, 1, 1, true},
+  };
+  SetShellExecuteExForTesting(&FailedLaunch);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "admin " << c.admin << ", mode " << c.mode << ", answer "
+                                    << c.answer);
+    facts_.SetAdminGroupMembership(c.admin);
+    params_.values["uac"] = c.mode;
+    g_launches = 0;
+    g_launch_answer = c.answer;
+    ScriptedInstaller::stats() = std::make_shared<test::StatRecord>();
+    std::atomic<bool> disable_uac{false};
+    std::atomic<bool> holder{true};
+    base::ScopedKernelHandle checked(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    Open([&](const ScriptedInstaller::Context& context) {
+      if (!WaitFor(context.release, context.stop))
+        return;
+      disable_uac = context.installer->BuildSetupCommandLine(L"C:\\a.exe", true)
+                        .HasSwitch("disable-uac");
+      holder = context.installer->elevated_process_holder() != nullptr;
+      ::SetEvent(checked.get());
+      WaitFor(context.stop, context.stop);
+    });
+    EXPECT_EQ(c.launches_at_open, g_launches.load());
+    ASSERT_TRUE(driver_.ClickControl(kInstallButtonId));
+    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(checked.get(), 30000));
+    EXPECT_EQ(c.launches, g_launches.load());
+    EXPECT_EQ(c.disable_uac, disable_uac.load());
+    EXPECT_FALSE(holder.load());
+    int declined_events = 0;
+    for (const std::string& url : ScriptedInstaller::stats()->urls())
+      declined_events += url.find("clicked_button=uac_declined") != std::string::npos;
+    EXPECT_EQ(c.launches, declined_events);
+    CancelInstallation();
+    EXPECT_EQ(kCloseButtonId, Result());
+    ended_ = false;
+  }
+  SetShellExecuteExForTesting(nullptr);
+  EXPECT_THAT(Log(), HasSubstr("INFO: Declined running the installer as admin"));
+  EXPECT_THAT(Log(), HasSubstr("INFO: User is not in admin group."));
+}
+
+}  // namespace
+}  // namespace lite_installer
+
+namespace lite_installer {
+namespace {
+
+RECT WindowRect(HWND window) {
+  RECT rect = {};
+  ::GetWindowRect(window, &rect);
+  return rect;
+}
+
+// CPU time of `thread` in milliseconds.
+double ThreadCpuMs(HANDLE thread) {
+  FILETIME created, exited, kernel, user;
+  if (!::GetThreadTimes(thread, &created, &exited, &kernel, &user))
+    return -1;
+  auto ms = [](const FILETIME& t) {
+    return ((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000.0;
+  };
+  return ms(kernel) + ms(user);
+}
+
+class MainWindowPaintingTest : public MainWindowTest {
+ protected:
+  void OpenIdle() {
+    Open([](const ScriptedInstaller::Context& context) { WaitFor(context.stop, context.stop); });
+  }
+  void Close() {
+    driver_.ClickControl(kCloseButtonId);
+    if (Result() == -100)
+      ::PostMessageW(driver_.window(), kEndDialogMessage, 99, 0);
+  }
+};
+
+// Both offered: the default-browser checkbox starts 4 pixels under the
+// statistics label, whatever its height; alone it takes the upper place;
+// with both choices fixed neither shows. The privacy link sits inside the
+// statistics label.
+TEST_F(MainWindowPaintingTest, TheCheckboxesStackUnderTheStatisticsLabel) {
+  OpenIdle();
+  const RECT statistics = driver_.ControlRect(kStatisticsCheckboxId);
+  const RECT default_browser = driver_.ControlRect(kDefaultBrowserCheckboxId);
+  EXPECT_EQ(59, statistics.left);
+  EXPECT_EQ(207, statistics.top);
+  EXPECT_EQ(454, statistics.right);
+  EXPECT_GT(statistics.bottom, statistics.top + 12);
+  EXPECT_EQ(statistics.bottom + 4, default_browser.top);
+  EXPECT_GT(default_browser.bottom, default_browser.top);
+  const RECT link = driver_.ControlRect(kPrivacyLinkId);
+  EXPECT_GE(link.top, statistics.top);
+  EXPECT_LE(link.bottom, statistics.bottom);
+  EXPECT_GT(link.right, link.left);
+  Close();
+
+  params_.values = {{"stat", "1"}};
+  ended_ = false;
+  OpenIdle();
+  EXPECT_FALSE(Visible(kStatisticsCheckboxId));
+  EXPECT_EQ(207, driver_.ControlRect(kDefaultBrowserCheckboxId).top);
+  Close();
+
+  params_.values = {{"stat", "1"}, {"def", "1"}};
+  ended_ = false;
+  OpenIdle();
+  EXPECT_FALSE(Visible(kStatisticsCheckboxId));
+  EXPECT_FALSE(Visible(kDefaultBrowserCheckboxId));
+  Close();
+}
+
+// Windows 10: the rounded region, the shadow around the window, darker than
+// the backdrop at the window's edge and fading outward; it goes with
+// Collapse, stays away while the window is minimised and comes back with
+// the first paint after the restore.
+TEST_F(MainWindowPaintingTest, TheShadowSurroundsTheWindowAndLeavesWithCollapse) {
+  const COLORREF backdrop_colour = RGB(0xe0, 0xe8, 0xd0);
+  test::BackdropWindow backdrop({0, 0, ::GetSystemMetrics(SM_CXSCREEN),
+                                 ::GetSystemMetrics(SM_CYSCREEN)},
+                                backdrop_colour);
+  OpenIdle();
+  HWND window = driver_.window();
+  const RECT rect = WindowRect(window);
+  EXPECT_EQ(802, rect.right - rect.left);
+  EXPECT_EQ(430, rect.bottom - rect.top);
+
+  HRGN region = ::CreateRectRgn(0, 0, 0, 0);
+  EXPECT_EQ(COMPLEXREGION, ::GetWindowRgn(window, region));
+  EXPECT_FALSE(::PtInRegion(region, 0, 0));
+  EXPECT_FALSE(::PtInRegion(region, 801, 429));
+  EXPECT_TRUE(::PtInRegion(region, 9, 9));
+  EXPECT_TRUE(::PtInRegion(region, 400, 0));
+  ::DeleteObject(region);
+
+  HWND shadow = driver_.ShadowWindow();
+  ASSERT_TRUE(shadow);
+  ASSERT_TRUE(test::PumpUntil([&] { return ::IsWindowVisible(shadow) != FALSE; }));
+  EXPECT_EQ(test::Grown(rect, 8), WindowRect(shadow));
+  const test::Pixels shot = test::CaptureScreenForCurrentTest(test::Grown(rect, 8), "welcome");
+  ASSERT_FALSE(shot.empty());
+  // Middle of the left and the bottom margin, from the window outward.
+  EXPECT_TRUE(test::FadesOutward(shot, {8, 8 + 215}, {-1, 0}, 8, backdrop_colour));
+  EXPECT_TRUE(test::FadesOutward(shot, {8 + 401, 8 + 429}, {0, 1}, 8, backdrop_colour));
+  // The pixel at (r, r) belongs to the window, not to the backdrop.
+  EXPECT_NE(backdrop_colour, test::ToColorRef(shot.At(8 + 9, 8 + 9)));
+
+  ASSERT_TRUE(driver_.ClickControl(kInstallButtonId));
+  ASSERT_TRUE(driver_.WaitForControl(kCollapseButtonId));
+  ASSERT_TRUE(test::PumpUntil([&] { return ::IsWindowVisible(shadow) != FALSE; }));
+  ASSERT_TRUE(driver_.ClickControl(kCollapseButtonId));
+  ASSERT_TRUE(test::PumpUntil([&] { return ::IsIconic(window) != FALSE; }));
+  // Minimised, with the 20 ms timer still invalidating: no shadow, and the
+  // window's thread stays mostly idle.
+  HANDLE thread = ::OpenThread(THREAD_QUERY_INFORMATION, FALSE,
+                               ::GetWindowThreadProcessId(window, nullptr));
+  ASSERT_TRUE(thread);
+  const double cpu_before = ThreadCpuMs(thread);
+  const DWORD start = ::GetTickCount();
+  test::PumpUntil([] { return false; }, 1000);
+  const double busy = (ThreadCpuMs(thread) - cpu_before) / (::GetTickCount() - start);
+  ::CloseHandle(thread);
+  printf("window thread busy while minimised: %.1f %%\n", busy * 100);
+  EXPECT_LT(busy, 0.2);
+  EXPECT_FALSE(::IsWindowVisible(shadow));
+  ::PostMessageW(window, WM_SYSCOMMAND, SC_RESTORE, 0);
+  EXPECT_TRUE(test::PumpUntil([&] { return ::IsWindowVisible(shadow) != FALSE; }));
+  EXPECT_EQ(test::Grown(WindowRect(window), 8), WindowRect(shadow));
+  CancelInstallation();
+  EXPECT_EQ(kCloseButtonId, Result());
+}
+
+// The shadow follows a drag of the window step by step.
+TEST_F(MainWindowPaintingTest, TheShadowFollowsADrag) {
+  OpenIdle();
+  HWND window = driver_.window();
+  HWND shadow = driver_.ShadowWindow();
+  ASSERT_TRUE(shadow);
+  ASSERT_TRUE(test::PumpUntil([&] { return test::BringToForeground(window); }, 2000));
+  const RECT before = WindowRect(window);
+  // A point of the background, away from every control.
+  const POINT from = test::ScreenPointOf(window, POINT{500, 60});
+  ASSERT_TRUE(test::Drag(from, POINT{-40, 30}, 4, [&](int) {
+    test::PumpUntil([] { return false; }, 50);
+    return true;
+  }));
+  test::PumpUntil([&] { return WindowRect(window).left != before.left; });
+  const RECT after = WindowRect(window);
+  EXPECT_EQ(before.left - 40, after.left);
+  EXPECT_EQ(before.top + 30, after.top);
+  EXPECT_TRUE(test::PumpUntil([&] { return WindowRect(shadow) == test::Grown(after, 8); }))
+      << WindowRect(shadow) << " around " << after;
+  Close();
+}
+
+// Benchmark, not a test (tools/bench/progress_paint_cpu.sh runs it): the
+// share of one core that the window's thread uses on the progress screen,
+// repainted 50 times a second with the shadow recomposed each time.
+TEST_F(MainWindowPaintingTest, DISABLED_ProgressScreenCpuShare) {
+  OpenIdle();
+  ASSERT_TRUE(driver_.ClickControl(kInstallButtonId));
+  ASSERT_TRUE(driver_.WaitForControl(kProgressBarId));
+  HANDLE thread = ::OpenThread(THREAD_QUERY_INFORMATION, FALSE,
+                               ::GetWindowThreadProcessId(driver_.window(), nullptr));
+  ASSERT_TRUE(thread);
+  test::PumpUntil([] { return false; }, 1000);
+  FILETIME created, exited, kernel, user;
+  auto process_ms = [&] {
+    ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user);
+    auto ms = [](const FILETIME& t) {
+      return ((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000.0;
+    };
+    return ms(kernel) + ms(user);
+  };
+  const double thread_before = ThreadCpuMs(thread);
+  const double process_before = process_ms();
+  const DWORD start = ::GetTickCount();
+  test::PumpUntil([] { return false; }, 10000);
+  const double elapsed = ::GetTickCount() - start;
+  printf("progress screen, %.0f ms: window thread %.1f %%, whole process %.1f %% of one core\n",
+         elapsed, 100 * (ThreadCpuMs(thread) - thread_before) / elapsed,
+         100 * (process_ms() - process_before) / elapsed);
+  ::CloseHandle(thread);
+  CancelInstallation();
+  EXPECT_EQ(kCloseButtonId, Result());
+}
+
+// In the light and dark themes and with the Windows 7 pieces, the shadow's
+// margin is darker than the backdrop next to the window and fades outward.
+// Before Windows 8 the window is rectangular.
+TEST_F(MainWindowPaintingTest, TheShadowFadesOutwardInEveryTheme) {
+  const COLORREF backdrop_colour = RGB(0xe0, 0xe8, 0xd0);
+  test::BackdropWindow backdrop({0, 0, ::GetSystemMetrics(SM_CXSCREEN),
+                                 ::GetSystemMetrics(SM_CYSCREEN)},
+                                backdrop_colour);
+  struct Case {
+    const char* name;
+    bool dark;
+    DWORD major, minor, build;
+  };
+  for (const Case& c : {Case{"light", false, 10, 0, 19045}, Case{"dark", true, 10, 0, 19045},
+                        Case{"windows7", false, 6, 1, 7601}}) {
+    SCOPED_TRACE(c.name);
+    facts_.SetWindowsVersion(c.major, c.minor, c.build);
+    brand_.dark_theme_enabled_ = c.dark;
+    params_.values = {{"darktheme", c.dark ? "1" : "0"}};
+    ended_ = false;
+    OpenIdle();
+    HWND window = driver_.window();
+    HRGN region = ::CreateRectRgn(0, 0, 0, 0);
+    EXPECT_EQ(c.major < 10 ? ERROR : COMPLEXREGION, ::GetWindowRgn(window, region));
+    ::DeleteObject(region);
+    HWND shadow = driver_.ShadowWindow();
+    ASSERT_TRUE(shadow);
+    ASSERT_TRUE(test::PumpUntil([&] { return ::IsWindowVisible(shadow) != FALSE; }));
+    const RECT rect = WindowRect(window);
+    EXPECT_EQ(test::Grown(rect, 8), WindowRect(shadow));
+    const test::Pixels shot = test::CaptureScreenForCurrentTest(test::Grown(rect, 8), c.name);
+    ASSERT_FALSE(shot.empty());
+    // Middle of the right and the top margin, from the window outward.
+    EXPECT_TRUE(test::FadesOutward(shot, {8 + 801, 8 + 215}, {1, 0}, 8, backdrop_colour));
+    EXPECT_TRUE(test::FadesOutward(shot, {8 + 401, 8}, {0, -1}, 8, backdrop_colour));
+    Close();
+  }
+}
+
+// With the welcome screen skipped the progress screen keeps the title, with
+// string 411, and shows the logo over the first built-in slide, the
+// skipped-welcome background, whose colour the transparent pixels of Close
+// and Collapse show too.
+TEST_F(MainWindowPaintingTest, TheSkippedWelcomeKeepsItsTitleAndLogoOnTheFirstSlide) {
+  params_.values = {{"first", "1"}, {"def", "2"}, {"stat", "1"}};
+  OpenIdle();
+  ASSERT_TRUE(driver_.WaitForControl(kCollapseButtonId));
+  wchar_t title[256] = {};
+  ::GetDlgItemTextW(driver_.window(), kTitleId, title, 256);
+  EXPECT_EQ(LoadLocalizedString(411, 1033), title);
+  EXPECT_TRUE(Visible(kTitleId));
+  EXPECT_EQ(61, driver_.ControlRect(kTitleId).left);
+  test::PumpUntil([] { return false; }, 200);
+  const RECT rect = WindowRect(driver_.window());
+  const test::Pixels shot = test::CaptureScreenForCurrentTest(rect);
+  ASSERT_FALSE(shot.empty());
+  // The logo's tile, and the slide's band at (700, 60).
+  EXPECT_EQ(RGB(0x3b, 0x4b, 0xd8), test::ToColorRef(shot.At(61 + 3, 41 + 11)));
+  const COLORREF band = RGB(0xe2, 0xee, 0xf8);
+  EXPECT_EQ(band, test::ToColorRef(shot.At(700, 60)));
+  for (int id : {kCloseButtonId, kCollapseButtonId}) {
+    const RECT button = driver_.ControlRect(id);
+    EXPECT_EQ(band, test::ToColorRef(shot.At(button.left + 1, button.top + 1))) << id;
+  }
+  CancelInstallation();
   EXPECT_EQ(kCloseButtonId, Result());
 }
 

@@ -12,12 +12,6 @@
 
 namespace lite_installer {
 
-// The elevated copy is not built: fails.
-int PendingExecuteAsAdmin();
-
-// Dialogs that are not built: log instead of showing.
-void PendingShowProcessorUnsupported(LANGID language_id, int reason_id);
-void PendingShowNotEnoughDiskSpace();
 
 }  // namespace lite_installer
 

@@ -20,7 +20,9 @@ namespace lite_installer {
 
 namespace {
 
+using Gdiplus::DllExports::GdipCreateBitmapFromScan0;
 using Gdiplus::DllExports::GdipCreateFromHDC;
+using Gdiplus::DllExports::GdipGetImageGraphicsContext;
 using Gdiplus::DllExports::GdipDeleteGraphics;
 using Gdiplus::DllExports::GdipDisposeImage;
 using Gdiplus::DllExports::GdipDrawImageRectRect;
@@ -152,6 +154,57 @@ void ResourceBitmap::Draw(HDC dc,
       static_cast<Gdiplus::REAL>(source_height / scale_), Gdiplus::UnitPixel,
       nullptr, nullptr, nullptr);
   GdipDeleteGraphics(graphics);
+}
+
+AlphaCanvas::AlphaCanvas(int width, int height) {
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* pixels = nullptr;
+  bitmap_.reset(width > 0 && height > 0
+                    ? ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pixels, nullptr, 0)
+                    : nullptr);
+  if (!bitmap_ || !pixels) {
+    PLOG(ERROR) << "Failed to create a " << width << "x" << height << " alpha bitmap";
+    return;
+  }
+  Gdiplus::GpBitmap* image = nullptr;
+  if (GdipCreateBitmapFromScan0(width, height, width * 4, PixelFormat32bppPARGB,
+                                static_cast<BYTE*>(pixels), &image) != Gdiplus::Ok ||
+      !image) {
+    LOG(ERROR) << "Failed to wrap a " << width << "x" << height << " alpha bitmap for drawing";
+    return;
+  }
+  image_ = image;
+  Gdiplus::GpGraphics* graphics = nullptr;
+  if (GdipGetImageGraphicsContext(image, &graphics) != Gdiplus::Ok || !graphics) {
+    LOG(ERROR) << "Failed to draw into a " << width << "x" << height << " alpha bitmap";
+    return;
+  }
+  graphics_ = graphics;
+}
+
+AlphaCanvas::~AlphaCanvas() {
+  if (graphics_)
+    GdipDeleteGraphics(static_cast<Gdiplus::GpGraphics*>(graphics_));
+  if (image_)
+    GdipDisposeImage(static_cast<Gdiplus::GpImage*>(image_));
+}
+
+void AlphaCanvas::DrawPicture(const ResourceBitmap& picture, const RECT& dest) {
+  if (!graphics_ || !picture.image_)
+    return;
+  GdipDrawImageRectRect(static_cast<Gdiplus::GpGraphics*>(graphics_), AsImage(picture.image_),
+                        static_cast<Gdiplus::REAL>(dest.left), static_cast<Gdiplus::REAL>(dest.top),
+                        static_cast<Gdiplus::REAL>(dest.right - dest.left),
+                        static_cast<Gdiplus::REAL>(dest.bottom - dest.top), 0, 0,
+                        static_cast<Gdiplus::REAL>(picture.pixel_width_),
+                        static_cast<Gdiplus::REAL>(picture.pixel_height_), Gdiplus::UnitPixel,
+                        nullptr, nullptr, nullptr);
 }
 
 }  // namespace lite_installer

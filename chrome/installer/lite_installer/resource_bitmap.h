@@ -6,6 +6,8 @@
 
 #include <memory>
 
+#include "base/scoped_gdi.h"
+
 namespace lite_installer {
 
 // A decoded picture of the interface and the scale it is drawn at. A value
@@ -51,12 +53,37 @@ class ResourceBitmap {
             int source_height) const;
 
  private:
+  friend class AlphaCanvas;
+
   // The decoded GDI+ image (a GpImage, opaque here to keep GDI+'s headers
   // out of the window code), disposed with its last copy.
   std::shared_ptr<void> image_;
   UINT pixel_width_ = 0;
   UINT pixel_height_ = 0;
   double scale_ = 1.0;
+};
+
+// A top-down 32-bit bitmap with premultiplied alpha, transparent at first,
+// that pictures are drawn into with their alpha kept: the picture of a
+// layered window.
+class AlphaCanvas {
+ public:
+  AlphaCanvas(int width, int height);
+  AlphaCanvas(const AlphaCanvas&) = delete;
+  AlphaCanvas& operator=(const AlphaCanvas&) = delete;
+  ~AlphaCanvas();
+
+  // False when the bitmap could not be made (logged).
+  bool ok() const { return graphics_ != nullptr; }
+  HBITMAP bitmap() const { return bitmap_.get(); }
+  // Stretches the whole of `picture` into `dest`; an empty picture draws
+  // nothing.
+  void DrawPicture(const ResourceBitmap& picture, const RECT& dest);
+
+ private:
+  base::ScopedBitmap bitmap_;
+  void* image_ = nullptr;     // GpBitmap over the bitmap's pixels
+  void* graphics_ = nullptr;  // GpGraphics of that image
 };
 
 }  // namespace lite_installer

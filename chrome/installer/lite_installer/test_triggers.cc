@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "base/system_facts.h"
@@ -18,15 +19,23 @@ std::wstring GetVariable(const wchar_t* name) {
                                    : std::wstring();
 }
 
-// A Windows without the update that brought the safe DLL search functions.
-class NoSafeDllSearchFacts : public base::SystemFacts {
+// The machine as the variables describe it.
+class TriggerFacts : public base::SystemFacts {
  public:
+  // A Windows without the update that brought the safe DLL search
+  // functions.
+  bool no_safe_dll_search = false;
+  std::optional<bool> admin_group;
+
   FARPROC GetKernel32Function(const char* name) const override {
-    if (std::strcmp(name, "SetSearchPathMode") == 0 ||
-        std::strcmp(name, "SetDefaultDllDirectories") == 0) {
+    if (no_safe_dll_search && (std::strcmp(name, "SetSearchPathMode") == 0 ||
+                               std::strcmp(name, "SetDefaultDllDirectories") == 0)) {
       return nullptr;
     }
     return SystemFacts::GetKernel32Function(name);
+  }
+  std::optional<bool> GetAdminGroupMembership() const override {
+    return admin_group ? admin_group : SystemFacts::GetAdminGroupMembership();
   }
 };
 
@@ -47,9 +56,13 @@ LiteFunctionNamedAtLength200_029_033_037_041_045_049_053_057_061_065_069_073_077
 namespace lite_installer {
 
 void ArmTestTriggers() {
-  if (GetVariable(L"LITE_TEST_NO_SAFE_DLL_SEARCH") == L"1") {
-    // Lives to the end of the process, as the facts it stands for.
-    static NoSafeDllSearchFacts facts;
+  // Lives to the end of the process, as the facts it stands for.
+  static TriggerFacts facts;
+  facts.no_safe_dll_search = GetVariable(L"LITE_TEST_NO_SAFE_DLL_SEARCH") == L"1";
+  const std::wstring admin_group = GetVariable(L"LITE_TEST_ADMIN_GROUP");
+  if (admin_group == L"0" || admin_group == L"1")
+    facts.admin_group = admin_group == L"1";
+  if (facts.no_safe_dll_search || facts.admin_group) {
     static base::ScopedSystemFactsForTesting installed(&facts);
   }
 }

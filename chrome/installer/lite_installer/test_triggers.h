@@ -9,6 +9,11 @@
 //   LITE_TEST_NO_SAFE_DLL_SEARCH=1   kernel32.dll answers as if it had
 //                                    neither SetSearchPathMode nor
 //                                    SetDefaultDllDirectories.
+//   LITE_TEST_ADMIN_GROUP=0 or 1     the user is outside (0) or inside (1)
+//                                    the Administrators group; under Wine
+//                                    every user is an administrator, so
+//                                    with 0 the window never starts an
+//                                    elevated copy.
 //   LITE_TEST_DELAY_LOAD_FAILURE=K   calls a delay-loaded function that
 //                                    cannot be bound
 //                                    (test_delay_load_failures.txt): K is

@@ -12,6 +12,64 @@ constexpr wchar_t kConsentValue[] = L"ConsentPromptBehaviorAdmin";
 
 }  // namespace
 
+base::ScopedKernelHandle GetProcessToken(HANDLE process) {
+  base::ScopedKernelHandle token;
+  if (!::OpenProcessToken(process, TOKEN_QUERY, token.Receive())) {
+    PLOG(ERROR) << "OpenProcessToken fail";
+    return base::ScopedKernelHandle();
+  }
+  return token;
+}
+
+bool GetTokenInfo(HANDLE token,
+                  TOKEN_INFORMATION_CLASS info_class,
+                  std::vector<uint8_t>* buffer) {
+  buffer->clear();
+  DWORD size = 0;
+  // Fails by design (no buffer); only the size it reports matters.
+  ::GetTokenInformation(token, info_class, nullptr, 0, &size);
+  if (size == 0)
+    return false;
+  buffer->assign(size, 0);
+  if (!::GetTokenInformation(token, info_class, buffer->data(), size, &size)) {
+    PLOG(ERROR) << "GetTokenInformation failed";
+    buffer->clear();
+    return false;
+  }
+  return true;
+}
+
+// static
+bool InstallUACUtil::IsUserAnAdminGroup(HANDLE process) {
+  base::ScopedKernelHandle token = GetProcessToken(process);
+  if (!token.is_valid())
+    return false;
+  std::vector<uint8_t> buffer;
+  if (!GetTokenInfo(token.get(), TokenGroups, &buffer))
+    return false;
+  return HasAdministratorsGroup(
+      *reinterpret_cast<const TOKEN_GROUPS*>(buffer.data()));
+}
+
+// static
+bool InstallUACUtil::HasAdministratorsGroup(const TOKEN_GROUPS& groups) {
+  // SECURITY_MAX_SID_SIZE (68): any well-known SID fits.
+  alignas(DWORD) uint8_t admins[SECURITY_MAX_SID_SIZE];
+  DWORD admins_size = sizeof(admins);
+  if (!::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins,
+                            &admins_size)) {
+    PLOG(ERROR) << "CreateWellKnownSid failed";
+    return false;
+  }
+  // Attributes are not looked at: SE_GROUP_USE_FOR_DENY_ONLY still means
+  // the user is a member.
+  for (DWORD i = 0; i < groups.GroupCount; ++i) {
+    if (::EqualSid(admins, groups.Groups[i].Sid))
+      return true;
+  }
+  return false;
+}
+
 // static
 bool InstallUACUtil::AreUACNotificationsEnabled() {
   DWORD value = 0;
