@@ -3,6 +3,8 @@
 #include <objbase.h>
 // GDI+ headers need min/max from windows.h, which NOMINMAX hides.
 #include <algorithm>
+#include <cmath>
+#include <map>
 namespace Gdiplus {
 using std::max;
 using std::min;
@@ -159,6 +161,48 @@ Pixels CaptureScreenForCurrentTest(const RECT& rect, const std::string& suffix) 
   if (!suffix.empty())
     name += "_" + suffix;
   return CaptureScreen(rect, info ? info->test_suite_name() : "unnamed", name);
+}
+
+double ContrastRatio(COLORREF a, COLORREF b) {
+  auto luminance = [](COLORREF colour) {
+    auto linear = [](int channel) {
+      const double c = channel / 255.0;
+      return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(GetRValue(colour)) + 0.7152 * linear(GetGValue(colour)) +
+           0.0722 * linear(GetBValue(colour));
+  };
+  const double la = luminance(a);
+  const double lb = luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+TextContrast MeasureTextContrast(const Pixels& pixels, const RECT& rect) {
+  TextContrast result;
+  const int left = std::max(0, static_cast<int>(rect.left));
+  const int top = std::max(0, static_cast<int>(rect.top));
+  const int right = std::min(pixels.width, static_cast<int>(rect.right));
+  const int bottom = std::min(pixels.height, static_cast<int>(rect.bottom));
+  std::map<COLORREF, int> counts;
+  for (int y = top; y < bottom; ++y) {
+    for (int x = left; x < right; ++x)
+      ++counts[ToColorRef(pixels.At(x, y))];
+  }
+  if (counts.empty())
+    return result;
+  result.background = std::max_element(counts.begin(), counts.end(), [](const auto& a,
+                                                                        const auto& b) {
+                        return a.second < b.second;
+                      })->first;
+  result.text = result.background;
+  for (const auto& [colour, count] : counts) {
+    const double ratio = ContrastRatio(colour, result.background);
+    if (ratio > result.ratio) {
+      result.ratio = ratio;
+      result.text = colour;
+    }
+  }
+  return result;
 }
 
 }  // namespace test

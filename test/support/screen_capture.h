@@ -44,6 +44,19 @@ inline COLORREF ToColorRef(uint32_t argb) {
   return RGB((argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF);
 }
 
+// The contrast ratio of two colours (1 to 21), from their relative
+// luminance as accessibility guidelines define it.
+double ContrastRatio(COLORREF a, COLORREF b);
+// Text as rendered in `rect` of `pixels` (clipped to the picture): the most
+// frequent colour is taken as the background, the pixel that differs most
+// from it as the text's solid core. Their contrast ratio (1 when empty).
+struct TextContrast {
+  COLORREF background = 0;
+  COLORREF text = 0;
+  double ratio = 1.0;
+};
+TextContrast MeasureTextContrast(const Pixels& pixels, const RECT& rect);
+
 }  // namespace test
 
 #endif  // TEST_SUPPORT_SCREEN_CAPTURE_H_
