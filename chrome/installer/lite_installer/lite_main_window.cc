@@ -7,6 +7,7 @@
 #include "base/command_line.h"
 #include "brand/brand_package_info.h"
 #include "brand/distrib_info_params.h"
+#include "chrome/installer/lite_installer/background_slides.h"
 #include "chrome/installer/lite_installer/image_button.h"
 #include "chrome/installer/lite_installer/image_checkbox.h"
 #include "chrome/installer/lite_installer/installation_window_theme.h"
@@ -242,8 +243,26 @@ void LiteMainWindow::OnCloseCommand(int command) {
 }
 
 void LiteMainWindow::OnTimer() {
-  LogProvisionalOnce("The progress screen's tick without slides");
+  // The title kept on a progress screen without a welcome screen goes with
+  // the first slide.
+  if (slide_show_ && slide_show_->HasAdvanced() && progress_title_shown_) {
+    if (HWND title = ::GetDlgItem(hwnd_, kTitleId))
+      ::DestroyWindow(title);
+    progress_title_shown_ = 0;
+  }
+  if (slide_show_)
+    slide_show_->Tick();
   ::InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+std::unique_ptr<BackgroundSlidesPack> LiteMainWindow::CreateSlidesPack() {
+  // Without a welcome screen its background opens the show, once.
+  std::vector<ResourceBitmap> builtin;
+  if (welcome_skipped())
+    builtin.push_back(welcome_background_);
+  builtin.push_back(progress_background_);
+  return std::make_unique<BackgroundSlidesPack>(
+      std::move(builtin), GetSlidesBaseUrl(brand_, theme_->GetSlideFolder()), true);
 }
 
 void LiteMainWindow::OnPaint() {
@@ -273,12 +292,17 @@ void LiteMainWindow::OnPaint() {
 }
 
 void LiteMainWindow::PaintProgressScreen(HDC dc) {
-  const int width = progress_background_.Width();
-  const int height = progress_background_.Height();
-  progress_background_.Draw(dc, 0, 0, width, height, 0, 0, width, height);
-  const RECT logo = ScaledRect(layout_->GetLogoRect());
-  logo_.Draw(dc, logo.left, logo.top, logo_.Width(), logo_.Height(), 0, 0, logo_.Width(),
-             logo_.Height());
+  if (!slide_show_)
+    return;
+  RECT client;
+  ::GetClientRect(hwnd_, &client);
+  slide_show_->Paint(dc, client);
+  // The welcome background carries no logo of its own.
+  if (slide_show_->pack() && slide_show_->pack()->IsShowingFirstBuiltin()) {
+    const RECT logo = ScaledRect(layout_->GetLogoRect());
+    logo_.Draw(dc, logo.left, logo.top, logo_.Width(), logo_.Height(), 0, 0, logo_.Width(),
+               logo_.Height());
+  }
 }
 
 void LiteMainWindow::LayoutCheckboxes() {

@@ -39,6 +39,7 @@ class LiteMainWindow : public MainWindow {
   void LayoutProgressControls() override;
   std::wstring FormatProgressText(int percent) override;
   void ShowCollapseButton() override;
+  std::unique_ptr<BackgroundSlidesPack> CreateSlidesPack() override;
 
  private:
   bool welcome_skipped() const;

@@ -9,6 +9,7 @@
 #include "base/windows_version.h"
 #include "brand/brand_package_info.h"
 #include "brand/distrib_info_params.h"
+#include "chrome/installer/lite_installer/background_slides.h"
 #include "chrome/installer/lite_installer/custom_progress_bar.h"
 #include "chrome/installer/lite_installer/image_button.h"
 #include "chrome/installer/lite_installer/image_checkbox.h"
@@ -133,12 +134,18 @@ MainWindow::~MainWindow() {
   stats_checkbox_.reset();
   shortcut_checkbox_.reset();
   taskbar_.reset();
+  // Waits for the slides' download thread (at most one attempt's time).
+  slide_show_.reset();
   RemoveArrowKeyHook();
   Detach();
   for (HICON icon : {big_icon_, small_icon_}) {
     if (icon)
       ::DestroyIcon(icon);
   }
+}
+
+std::unique_ptr<BackgroundSlidesPack> MainWindow::CreateSlidesPack() {
+  return nullptr;
 }
 
 void MainWindow::StartInstaller() {
@@ -424,7 +431,11 @@ bool MainWindow::LayoutProgressDialog() {
   PlaceControl(kProgressBarId, layout_->GetProgressBarRect());
   PlaceControl(kStatusLineId, layout_->GetStatusRect());
   ShowCollapseButton();
-  CreateSlidesPack();
+  // The slides over the whole window, each for 10 seconds; the built-in
+  // one is shown first, then the show goes on from index 1.
+  slide_show_ = std::make_unique<SlideShow>(
+      SIZE{ScaleValue(layout_->GetWidth()), ScaleValue(layout_->GetHeight())},
+      CreateSlidesPack(), theme_->GetSlideBrush(), kSlideDurationMs, 1);
 
   bool show = false;
   if (const int32_t kind = hand_over_.TakePendingError(&show)) {

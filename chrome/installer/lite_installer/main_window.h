@@ -20,8 +20,10 @@ class DistribInfoParams;
 
 namespace lite_installer {
 
+class BackgroundSlidesPack;
 class CustomProgressBar;
 class ImageButton;
+class SlideShow;
 class LinkCheckbox;
 class NoticeDialog;
 class TaskbarProgress;
@@ -60,6 +62,8 @@ inline constexpr UINT kDisableCancelMessage = WM_APP + 103;
 // The timer of the progress screen and its period.
 inline constexpr UINT_PTR kProgressTimerId = 100;
 inline constexpr UINT kProgressTimerMs = 20;
+// How long each slide of the progress screen stays.
+inline constexpr uint32_t kSlideDurationMs = 10000;
 
 // Names of the messages setup sends to the window (and of the drag message
 // of every window object).
@@ -169,6 +173,8 @@ class MainWindow : public WindowObject, public Installer::Delegate {
   LinkCheckbox* shortcut_checkbox() const { return shortcut_checkbox_.get(); }
   ErrorHandOver& hand_over() { return hand_over_; }
   bool progress_active() const { return progress_active_ != 0; }
+  // The progress screen's slide show (null before it exists).
+  SlideShow* slide_show() const { return slide_show_.get(); }
   int shortcut_trial_state() const { return shortcut_trial_state_; }
   int windows_version() const { return windows_version_; }
   const BrandPackageInfo* brand() const { return brand_; }
@@ -219,7 +225,8 @@ class MainWindow : public WindowObject, public Installer::Delegate {
   virtual void HideShadow() {}
   virtual void LayoutProgressControls() {}
   virtual std::wstring FormatProgressText(int percent) = 0;
-  virtual void CreateSlidesPack() {}
+  // The slides of the progress screen (null: the show has none).
+  virtual std::unique_ptr<BackgroundSlidesPack> CreateSlidesPack();
   virtual void ShowCollapseButton() {}
   virtual void RefreshShadow() {}
   virtual void UpdateShadow(const ResourceBitmap& background) {}
@@ -292,6 +299,7 @@ class MainWindow : public WindowObject, public Installer::Delegate {
   // The dialog was ended; its first result stands.
   uint8_t end_result_set_ = 0;
   ResourceBitmap progress_background_;
+  std::unique_ptr<SlideShow> slide_show_;
   HWND shadow_window_ = nullptr;
   std::unique_ptr<NoticeDialog> cancel_confirmation_;
   std::shared_ptr<InstallationWindowLayout> layout_;
