@@ -95,7 +95,8 @@ tail -n 12 "$demo_dir/lite_installer.log" | sed 's/^/  /'
 # Wine managing its windows itself: the driver presses Install as a user
 # would and takes a screenshot of each screen.
 echo
-echo "Running a windowed installation: lite_installer_local.exe --do-not-launch-browser, setup taking 3 s (the driver presses Install)"
+demo_script="install:5,pause:600,install:7,pause:600,import:0,pause:600,import:50,pause:600,import:100,pause:600"
+echo "Running a windowed installation: lite_installer_local.exe --do-not-launch-browser (the driver presses Install); setup reports $demo_script"
 rm -rf "$build/ui_artefacts/demo"
 windowed="$(xvfb-run -a -s '-screen 0 1920x1080x24 +extension Composite' bash -c '
   root="$1"; arch="$2"; shift 2
@@ -118,9 +119,18 @@ windowed="$(xvfb-run -a -s '-screen 0 1920x1080x24 +extension Composite' bash -c
   [ -n "$compositor" ] && kill "$compositor" 2>/dev/null
   true
 ' windowed_demo "$root" "$LITE_ARCH" "$build/bin/drive_window.exe" \
-  "$(lite_wine winepath -w "$build/bin/lite_installer_local.exe")" --do-not-launch-browser --fake-setup-sleep-ms=3000 \
+  "$(lite_wine winepath -w "$build/bin/lite_installer_local.exe")" --do-not-launch-browser "--fake-setup-script=$demo_script" \
   "--fake-setup-report=$win_demo_dir\\windowed_setup_report.json" | tr -d '\r')"
 echo "$windowed" | sed -n 's/^Installer exit code: /Windowed installer exit code: /p'
+if [ -f "$demo_dir/windowed_setup_report.json" ]; then
+  echo "What the window showed after each of setup's reports:"
+  /usr/bin/python3 -c '
+import json, sys
+for step in json.load(open(sys.argv[1])).get("steps", []):
+    if "position" in step:
+        print("  %6d ms %-12s bar %3d, \"%s\"" % (step["ms"], step["step"], step["position"], step["status"]))' \
+    "$demo_dir/windowed_setup_report.json"
+fi
 for shot in welcome progress; do
   [ -f "$build/ui_artefacts/demo/$shot.png" ] && echo "Screenshot of the $shot screen: $build/ui_artefacts/demo/$shot.png"
 done

@@ -61,6 +61,14 @@ xvfb-run -a -s '-screen 0 1920x1080x24 +extension Composite' bash -c '
   # Without a window manager every hide waits about 2 s for one unless
   # Wine manages no windows itself.
   lite_wine reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /d N /f </dev/null >/dev/null 2>&1
+  # Links open in the link recorder (tools/link_recorder), which appends
+  # the address to the file that LITE_LINK_RECORD names. Wine opens them
+  # with the machine-wide command (it ignores HKCU\\Software\\Classes).
+  recorder="Z:${build//\//\\}\\bin\\link_recorder.exe"
+  for scheme in http https; do
+    lite_wine reg add "HKLM\\Software\\Classes\\$scheme\\shell\\open\\command" /ve \
+      /d "\"$recorder\" \"%1\"" /f </dev/null >/dev/null 2>&1
+  done
   ctest --test-dir "$build" --output-on-failure -j2 "${@}"
   rc=$?
   wineserver -k >/dev/null 2>&1

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "base/digest.h"
+#include "test/support/stat_request.h"
 
 #ifndef LITE_LOCAL_HTTPS_PORT
 #error "LITE_LOCAL_HTTPS_PORT must name the port lite_installer_local.exe uses"
@@ -122,6 +123,40 @@ std::vector<test::RecordedRequest> LocalInstallTest::RequestsButStatistics() {
     return request.path.rfind("/installstats/", 0) == 0;
   });
   return requests;
+}
+
+void WindowedRunTest::Start(const std::wstring& switches,
+                            const std::map<std::wstring, std::wstring>& env) {
+  process_ = StartInstaller(L"lite_installer_local.exe",
+                            switches + L" \"--fake-setup-report=" + Report() + L"\"",
+                            dir_.path(), env);
+  driver_ = test::InstallerWindowDriver(process_.pid());
+  ASSERT_TRUE(driver_.WaitForWindow(90000)) << Log();
+}
+
+DWORD WindowedRunTest::ExitCode() {
+  if (!process_.WaitPumpingMessages(kRunTimeoutMs)) {
+    process_.Terminate();
+    return 0xDEAD;
+  }
+  return process_.exit_code();
+}
+
+void WindowedRunTest::Install() {
+  ASSERT_TRUE(driver_.ClickControl(kInstallButtonId));
+  ASSERT_TRUE(driver_.WaitForControl(kProgressBarId)) << Log();
+}
+
+std::vector<std::string> WindowedRunTest::UserActions(size_t count, DWORD timeout_ms) {
+  std::vector<std::string> actions;
+  for (const test::StatRequest& request :
+       test::WaitForStatRequests(*services_, count, timeout_ms)) {
+    for (const char* name : {"clicked_button", "chosen_checkbox", "clicked_link"}) {
+      if (request.Has(name))
+        actions.push_back(name + std::string("=") + request.Get(name));
+    }
+  }
+  return actions;
 }
 
 std::string Sha256Hex(const std::string& bytes) {

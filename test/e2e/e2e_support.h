@@ -11,6 +11,7 @@
 #include "base/json.h"
 #include "gtest/gtest.h"
 #include "test/support/fake_services.h"
+#include "test/support/installer_window_driver.h"
 #include "test/support/scoped_test_log.h"
 #include "test/support/test_support.h"
 
@@ -88,6 +89,30 @@ class LocalInstallTest : public InstallerRunTest {
 
   static test::FakeServices* services_;
   static bool started_;
+};
+
+// Windowed runs of lite_installer_local.exe driven through its window.
+class WindowedRunTest : public LocalInstallTest {
+ protected:
+  static constexpr int kInstallButtonId = 1;
+  static constexpr int kProgressBarId = 215;
+
+  // Starts a windowed run with the environment variables `env` besides and
+  // waits for its window.
+  void Start(const std::wstring& switches,
+             const std::map<std::wstring, std::wstring>& env = {});
+  // The run's full exit code (0xDEAD when it did not end in time).
+  DWORD ExitCode();
+  // Presses Install and waits for the progress screen.
+  void Install();
+  // The user's actions the statistics service received, in order, as
+  // "clicked_button=install", "chosen_checkbox=sendstat" or
+  // "clicked_link=ADDRESS" (waiting up to `timeout_ms` for `count`
+  // statistics requests).
+  std::vector<std::string> UserActions(size_t count = 64, DWORD timeout_ms = 3000);
+
+  test::ChildProcess process_;
+  test::InstallerWindowDriver driver_{0};
 };
 
 // Lower-case hexadecimal SHA-256 of `bytes`, as the fake setup records it.

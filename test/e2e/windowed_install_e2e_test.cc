@@ -22,40 +22,12 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
-constexpr int kInstallButtonId = 1;
 constexpr int kCloseButtonId = 213;
-constexpr int kProgressBarId = 215;
 constexpr int kStatusLineId = 224;
 constexpr int kStatisticsCheckboxId = 110;
 constexpr int kCancelButtonId = 212;
 
-class WindowedInstallE2ETest : public e2e::LocalInstallTest {
- protected:
-  // Starts a windowed run and waits for its window.
-  void Start(const std::wstring& switches) {
-    process_ = e2e::StartInstaller(L"lite_installer_local.exe",
-                                   switches + L" \"--fake-setup-report=" + Report() + L"\"",
-                                   dir_.path());
-    driver_ = test::InstallerWindowDriver(process_.pid());
-    ASSERT_TRUE(driver_.WaitForWindow(90000)) << Log();
-  }
-  // The run's full exit code (0xDEAD when it did not end in time).
-  DWORD ExitCode() {
-    if (!process_.WaitPumpingMessages(e2e::kRunTimeoutMs)) {
-      process_.Terminate();
-      return 0xDEAD;
-    }
-    return process_.exit_code();
-  }
-  // Presses Install and waits for the progress screen.
-  void Install() {
-    ASSERT_TRUE(driver_.ClickControl(kInstallButtonId));
-    ASSERT_TRUE(driver_.WaitForControl(kProgressBarId)) << Log();
-  }
-
-  test::ChildProcess process_;
-  test::InstallerWindowDriver driver_{0};
-};
+class WindowedInstallE2ETest : public e2e::WindowedRunTest {};
 
 TEST_F(WindowedInstallE2ETest, InstallRunsSetupWithTheWindowAndEndsWithItsCode) {
   ServeArchive(L"fake_setup_signed.exe");
@@ -125,16 +97,7 @@ TEST_F(WindowedInstallE2ETest, CloseOrAltF4OnTheWelcomeScreenCancels) {
 
   Start(L"");
   ASSERT_TRUE(test::BringToForeground(driver_.window()));
-  INPUT keys[4] = {};
-  for (INPUT& key : keys)
-    key.type = INPUT_KEYBOARD;
-  keys[0].ki.wVk = VK_MENU;
-  keys[1].ki.wVk = VK_F4;
-  keys[2].ki.wVk = VK_F4;
-  keys[2].ki.dwFlags = KEYEVENTF_KEYUP;
-  keys[3].ki.wVk = VK_MENU;
-  keys[3].ki.dwFlags = KEYEVENTF_KEYUP;
-  ASSERT_EQ(4u, ::SendInput(4, keys, sizeof(INPUT)));
+  ASSERT_TRUE(test::KeyChord(VK_MENU, VK_F4));
   EXPECT_EQ(500u, ExitCode());
 }
 

@@ -98,6 +98,15 @@ RECT InstallerWindowDriver::ControlRect(int id) {
   return rect;
 }
 
+int InstallerWindowDriver::FocusedId() {
+  GUITHREADINFO info = {sizeof(info)};
+  if (!window_ || !::GetGUIThreadInfo(::GetWindowThreadProcessId(window_, nullptr), &info) ||
+      !info.hwndFocus || ::GetParent(info.hwndFocus) != window_) {
+    return 0;
+  }
+  return ::GetDlgCtrlID(info.hwndFocus);
+}
+
 bool InstallerWindowDriver::PostRegistered(const wchar_t* name, WPARAM wparam, LPARAM lparam) {
   return window_ && ::PostMessageW(window_, ::RegisterWindowMessageW(name), wparam, lparam);
 }

@@ -34,6 +34,9 @@ class InstallerWindowDriver {
   // area (empty when the control is missing).
   std::wstring StatusText();
   RECT ControlRect(int id);
+  // The id of the control that has the keyboard focus on the window's
+  // thread; 0 when none of the window's controls has it.
+  int FocusedId();
   HWND window() const { return window_; }
 
   // The message registered under `name`, posted or sent to the window.

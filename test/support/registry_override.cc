@@ -162,4 +162,29 @@ bool WriteRegistryValue(HKEY root,
                             (value.size() + 1) * sizeof(wchar_t));
 }
 
+ScopedRegistryValue::ScopedRegistryValue(HKEY root, std::wstring key, std::wstring name)
+    : root_(root), key_(std::move(key)), name_(std::move(name)) {
+  DWORD size = 0;
+  if (::RegGetValueW(root_, key_.c_str(), name_.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &type_,
+                     nullptr, &size) != ERROR_SUCCESS) {
+    return;
+  }
+  old_data_.resize(size);
+  existed_ = ::RegGetValueW(root_, key_.c_str(), name_.c_str(), RRF_RT_ANY | RRF_NOEXPAND,
+                            &type_, old_data_.data(), &size) == ERROR_SUCCESS;
+  old_data_.resize(size);
+}
+
+ScopedRegistryValue::~ScopedRegistryValue() {
+  if (existed_) {
+    WriteRegistryValue(root_, key_, name_, type_, old_data_.data(), old_data_.size());
+  } else {
+    ::RegDeleteKeyValueW(root_, key_.c_str(), name_.c_str());
+  }
+}
+
+bool ScopedRegistryValue::Set(const std::wstring& value) {
+  return WriteRegistryValue(root_, key_, name_, value);
+}
+
 }  // namespace test

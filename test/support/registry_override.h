@@ -72,6 +72,29 @@ bool WriteRegistryValue(HKEY root,
                         const std::wstring& name,
                         const std::wstring& value);
 
+// One real registry value (not redirected) that a test changes, for
+// programs it starts that share the registry: its first state is kept and
+// put back on destruction (the value deleted when it did not exist).
+class ScopedRegistryValue {
+ public:
+  ScopedRegistryValue(HKEY root, std::wstring key, std::wstring name);
+  ScopedRegistryValue(const ScopedRegistryValue&) = delete;
+  ScopedRegistryValue& operator=(const ScopedRegistryValue&) = delete;
+  ~ScopedRegistryValue();
+
+  // Sets the value to the string `value` (creating the key); false on
+  // failure.
+  bool Set(const std::wstring& value);
+
+ private:
+  HKEY root_;
+  std::wstring key_;
+  std::wstring name_;
+  bool existed_ = false;
+  DWORD type_ = REG_NONE;
+  std::string old_data_;
+};
+
 }  // namespace test
 
 #endif  // TEST_SUPPORT_REGISTRY_OVERRIDE_H_

@@ -106,6 +106,16 @@ bool KeyPress(WORD key) {
   return ::SendInput(2, inputs, sizeof(INPUT)) == 2;
 }
 
+bool KeyChord(WORD modifier, WORD key) {
+  INPUT inputs[4] = {};
+  for (INPUT& input : inputs)
+    input.type = INPUT_KEYBOARD;
+  inputs[0].ki.wVk = inputs[3].ki.wVk = modifier;
+  inputs[1].ki.wVk = inputs[2].ki.wVk = key;
+  inputs[2].ki.dwFlags = inputs[3].ki.dwFlags = KEYEVENTF_KEYUP;
+  return ::SendInput(4, inputs, sizeof(INPUT)) == 4;
+}
+
 bool BringToForeground(HWND window) {
   ::SetForegroundWindow(window);
   return ::GetForegroundWindow() == window;

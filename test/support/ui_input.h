@@ -25,6 +25,8 @@ bool Hold(POINT at, DWORD hold_ms);
 bool Drag(POINT from, POINT delta, int steps, const std::function<bool(int step)>& after_step = {});
 // Presses and releases the virtual key `key`.
 bool KeyPress(WORD key);
+// Presses `key` while `modifier` (VK_MENU, VK_SHIFT...) is held.
+bool KeyChord(WORD modifier, WORD key);
 // Makes `window` the foreground window (keys go there); false when the
 // system refused.
 bool BringToForeground(HWND window);

@@ -11,6 +11,28 @@
 //                                for N ms (a copy of this program in the
 //                                temporary folder, run with
 //                                --fake-browser-ms=N)
+//   --fake-setup-script=STEPS    before that, reports to the window that
+//                                "progress-window" names, step by step
+//                                (comma-separated, in order):
+//       install:N    posts set_install_progress with stage N
+//       import:N     posts set_import_progress with N
+//       progress:N   posts the window's own progress message (WM_APP + 100)
+//       remaining:N  posts the remaining-time estimate (WM_APP + 101)
+//       close        posts close_window
+//       browser_exists  sends corp.user_browser_exists and waits for the
+//                    answer (the user's choice in the notice)
+//       pause:N      sleeps N ms
+//   --fake-setup-settle-ms=N     after each message, waits N ms (else 500),
+//                                then reads what the window shows
+//   --fake-setup-step-dir=DIR    and writes that step's record to
+//                                DIR\step-<index>.json, then waits (at most
+//                                30000 ms) until it is deleted, so that a
+//                                test can look at the window meanwhile
+// The report's "steps" hold, per step: "step", "ms" (since setup started),
+// "result" (the answer to a sent message; 1 or 0 for whether a post went
+// out), and after a message other than close, "position" (PBM_GETPOS of
+// the progress bar 215, -1 without one), "status" (the text of 224) and
+// "visible".
 // "started_ms" is when it started, in milliseconds since 1970 (UTC).
 // Every switch the installer passes is recorded. Files are recorded as setup
 // finds them while it runs (the installer may delete some when it exits):
@@ -21,6 +43,7 @@
 // as setup finds them. The program carries a version resource (9.8.7.6).
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdlib>
 #include <string>
@@ -254,6 +277,118 @@ base::Json ProductKeyValues() {
   return values;
 }
 
+// The window's answer to `message`, bounded; `fallback` when it gave none.
+LRESULT SendBounded(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
+                    UINT timeout_ms, LRESULT fallback) {
+  DWORD_PTR answer = 0;
+  if (!::SendMessageTimeoutW(window, message, wparam, lparam, SMTO_NORMAL, timeout_ms,
+                             &answer)) {
+    return fallback;
+  }
+  return static_cast<LRESULT>(answer);
+}
+
+// Writes `text` to `path` (replacing it); false when it could not.
+bool WriteWholeFile(const std::wstring& path, const std::string& text) {
+  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return false;
+  DWORD written = 0;
+  const bool ok = ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written,
+                              nullptr) &&
+                  written == text.size();
+  ::CloseHandle(file);
+  return ok;
+}
+
+// What the window shows after a step: the progress bar's position, the
+// status line and whether the window is visible.
+void ReadWindow(HWND window, base::Json* record) {
+  HWND bar = ::GetDlgItem(window, 215);
+  (*record)["position"] = static_cast<int64_t>(
+      bar ? SendBounded(bar, PBM_GETPOS, 0, 0, 5000, -1) : -1);
+  wchar_t text[256] = {};
+  if (HWND status = ::GetDlgItem(window, 224))
+    SendBounded(status, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text), 5000, 0);
+  (*record)["status"] = base::WideToUTF8(text);
+  (*record)["visible"] = ::IsWindowVisible(window) != FALSE;
+}
+
+// Runs the script of --fake-setup-script against the installer's window;
+// one record per step.
+base::Json RunScript(const base::CommandLine& line, int64_t started_ms) {
+  base::Json steps = base::Json::array();
+  const std::string script = line.GetSwitchValueNarrow("fake-setup-script");
+  HWND window = reinterpret_cast<HWND>(static_cast<uintptr_t>(
+      std::strtoull(line.GetSwitchValueNarrow("progress-window").c_str(), nullptr, 10)));
+  const DWORD settle_ms = NumberSwitch(line, "fake-setup-settle-ms", 500);
+  const std::wstring step_dir = line.GetSwitchValue("fake-setup-step-dir");
+  struct Posted {
+    const char* name;
+    UINT message;
+  };
+  const Posted posted[] = {
+      {"install", ::RegisterWindowMessageW(L"norvel.lite.set_install_progress")},
+      {"import", ::RegisterWindowMessageW(L"norvel.lite.set_import_progress")},
+      {"close", ::RegisterWindowMessageW(L"norvel.lite.close_window")},
+      {"progress", WM_APP + 100},
+      {"remaining", WM_APP + 101},
+  };
+  const UINT browser_exists = ::RegisterWindowMessageW(L"norvel.corp.user_browser_exists");
+  size_t start = 0;
+  while (start < script.size()) {
+    size_t end = script.find(',', start);
+    if (end == std::string::npos)
+      end = script.size();
+    const std::string step = script.substr(start, end - start);
+    start = end + 1;
+    const size_t colon = step.find(':');
+    const std::string verb = step.substr(0, colon);
+    const WPARAM value = colon == std::string::npos
+                             ? 0
+                             : static_cast<WPARAM>(
+                                   std::strtoull(step.c_str() + colon + 1, nullptr, 10));
+    base::Json record = {{"step", step}, {"ms", UnixTimeMs() - started_ms}};
+    if (verb == "pause") {
+      ::Sleep(static_cast<DWORD>(value));
+      steps.push_back(std::move(record));
+      continue;
+    }
+    if (verb == "browser_exists") {
+      record["result"] = static_cast<int64_t>(
+          SendBounded(window, browser_exists, 0, 0, 120000, -1));
+    } else {
+      const Posted* match = nullptr;
+      for (const Posted& candidate : posted)
+        match = verb == candidate.name ? &candidate : match;
+      if (!match) {
+        record["result"] = "unknown step";
+        steps.push_back(std::move(record));
+        continue;
+      }
+      record["result"] = ::PostMessageW(window, match->message, value, 0) ? 1 : 0;
+    }
+    // After close_window the installer waits for this program to end: its
+    // window is not read any more.
+    if (verb != "close") {
+      ::Sleep(settle_ms);
+      ReadWindow(window, &record);
+    }
+    if (!step_dir.empty()) {
+      const std::wstring path =
+          step_dir + L"\\step-" + std::to_wstring(steps.size()) + L".json";
+      if (WriteWholeFile(path, base::WriteJsonPretty(record))) {
+        const ULONGLONG deadline = ::GetTickCount64() + 30000;
+        while (IsFile(path) && ::GetTickCount64() < deadline)
+          ::Sleep(20);
+      }
+    }
+    steps.push_back(std::move(record));
+  }
+  return steps;
+}
+
 }  // namespace
 
 int wmain() {
@@ -284,6 +419,8 @@ int wmain() {
   report["files"] = std::move(files);
   report["program_size"] = FileSize(line.GetProgram());
   report["product_key"] = ProductKeyValues();
+  if (line.HasSwitch("fake-setup-script"))
+    report["steps"] = RunScript(line, started_ms);
 
   ::Sleep(NumberSwitch(line, "fake-setup-sleep-ms", 0));
   if (line.HasSwitch("fake-setup-browser-ms")) {
@@ -294,15 +431,7 @@ int wmain() {
   std::wstring report_path = line.GetSwitchValue("fake-setup-report");
   if (report_path.empty())
     report_path = DefaultReportPath();
-  const std::string text = base::WriteJsonPretty(report);
-  HANDLE file = ::CreateFileW(report_path.c_str(), GENERIC_WRITE, 0, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file != INVALID_HANDLE_VALUE) {
-    DWORD written = 0;
-    ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written,
-                nullptr);
-    ::CloseHandle(file);
-  }
+  WriteWholeFile(report_path, base::WriteJsonPretty(report));
 
   const std::string code = line.GetSwitchValueNarrow("fake-setup-exit-code");
   return code.empty()

@@ -17,6 +17,7 @@
 #include "gtest/gtest.h"
 #include "test/support/controls_dialog.h"
 #include "test/support/memory_canvas.h"
+#include "test/support/registry_override.h"
 #include "test/support/screen_capture.h"
 #include "test/support/test_support.h"
 #include "test/support/ui_accessibility.h"
@@ -361,28 +362,12 @@ LITE_CHILD_MAIN(unthemed_checkbox) {
 }
 
 TEST(CheckboxWindowTest, UnthemedClicksFollowTheRememberedState) {
-  constexpr wchar_t kKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\ThemeManager";
-  HKEY raw = nullptr;
-  ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_READ | KEY_WRITE,
-                              nullptr, &raw, nullptr),
-            ERROR_SUCCESS);
-  base::ScopedHKEY key(raw);
-  wchar_t old_value[16] = {};
-  DWORD size = sizeof(old_value);
-  const bool had_value = ::RegQueryValueExW(key.get(), L"ThemeActive", nullptr, nullptr,
-                                            reinterpret_cast<BYTE*>(old_value),
-                                            &size) == ERROR_SUCCESS;
-  ::RegSetValueExW(key.get(), L"ThemeActive", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"0"),
-                   2 * sizeof(wchar_t));
+  test::ScopedRegistryValue theme(HKEY_CURRENT_USER,
+                                  L"Software\\Microsoft\\Windows\\CurrentVersion\\ThemeManager",
+                                  L"ThemeActive");
+  ASSERT_TRUE(theme.Set(L"0"));
   test::ChildProcess child = test::StartChild("unthemed_checkbox");
-  const bool ended = child.WaitPumpingMessages(60000);
-  if (had_value) {
-    ::RegSetValueExW(key.get(), L"ThemeActive", 0, REG_SZ, reinterpret_cast<const BYTE*>(old_value),
-                     size);
-  } else {
-    ::RegDeleteValueW(key.get(), L"ThemeActive");
-  }
-  ASSERT_TRUE(ended);
+  ASSERT_TRUE(child.WaitPumpingMessages(60000));
   EXPECT_EQ(child.exit_code(), 0u);
 }
 
