@@ -129,6 +129,8 @@ class SlideShow {
 
   uint32_t index() const { return index_; }
   BackgroundSlidesPack* pack() const { return pack_.get(); }
+  // The welcome background is on screen as the first built-in slide.
+  bool IsShowingFirstBuiltin() const { return pack_ && pack_->IsShowingFirstBuiltin(); }
 
  private:
   void Advance();

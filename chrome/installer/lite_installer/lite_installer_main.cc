@@ -18,7 +18,6 @@
 #include "chrome/installer/lite_installer/lite_installer_helpers.h"
 #include "chrome/installer/lite_installer/lite_main_window.h"
 #include "chrome/installer/lite_installer/notice_dialogs.h"
-#include "chrome/installer/lite_installer/pending_subsystems.h"
 #include "chrome/installer/lite_installer/secure_environment.h"
 #include "chrome/installer/lite_installer/service_origins.h"
 #include "chrome/installer/lite_installer/shared_data.h"

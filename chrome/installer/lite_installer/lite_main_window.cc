@@ -10,15 +10,14 @@
 #include "base/scoped_gdi.h"
 #include "brand/brand_package_info.h"
 #include "brand/distrib_info_params.h"
+#include "chrome/installer/lite_installer/background_slides.h"
 #include "chrome/installer/lite_installer/image_button.h"
 #include "chrome/installer/lite_installer/image_checkbox.h"
 #include "chrome/installer/lite_installer/installation_window_theme.h"
 #include "chrome/installer/lite_installer/installer_options.h"
 #include "chrome/installer/lite_installer/lite_installer_helpers.h"
 #include "chrome/installer/lite_installer/localized_strings.h"
-#include "chrome/installer/lite_installer/main_window_stand_ins.h"
 #include "chrome/installer/lite_installer/owner_drawing.h"
-#include "chrome/installer/lite_installer/progress_slides.h"
 #include "chrome/installer/lite_installer/scale_factor.h"
 #include "chrome/installer/lite_installer/text_link.h"
 #include "chrome/installer/lite_installer/window_geometry.h"
@@ -260,8 +259,26 @@ void LiteMainWindow::OnCloseCommand(int command) {
 }
 
 void LiteMainWindow::OnTimer() {
-  LogProvisionalOnce("The progress screen's tick without slides");
+  // The title kept on a progress screen without a welcome screen goes with
+  // the first slide.
+  if (slide_show_ && slide_show_->HasAdvanced() && progress_title_shown_) {
+    if (HWND title = ::GetDlgItem(hwnd_, kTitleId))
+      ::DestroyWindow(title);
+    progress_title_shown_ = 0;
+  }
+  if (slide_show_)
+    slide_show_->Tick();
   ::InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+std::unique_ptr<BackgroundSlidesPack> LiteMainWindow::CreateSlidesPack() {
+  // Without a welcome screen its background opens the show, once.
+  std::vector<ResourceBitmap> builtin;
+  if (welcome_skipped())
+    builtin.push_back(welcome_background_);
+  builtin.push_back(progress_background_);
+  return std::make_unique<BackgroundSlidesPack>(
+      std::move(builtin), GetSlidesBaseUrl(brand_, theme_->GetSlideFolder()), true);
 }
 
 void LiteMainWindow::OnPaint() {
@@ -364,15 +381,6 @@ void LiteMainWindow::LayoutProgressControls() {
     PlaceControlAt(kCloseButtonId, layout_->GetCloseButtonRect(), close_button_->GetSize());
   progress_title_shown_ = 1;
   SetItemTextFromResource(kTitleId, 411, language_id());
-}
-
-void LiteMainWindow::CreateSlidesPack() {
-  // With the welcome screen skipped its background is the first slide.
-  std::vector<ResourceBitmap> builtin;
-  if (welcome_skipped())
-    builtin.push_back(welcome_background_);
-  builtin.push_back(progress_background_);
-  slide_show_ = CreateBuiltinSlides(std::move(builtin), theme_->GetSlideBrush());
 }
 
 void LiteMainWindow::ShowShadow() {

@@ -39,12 +39,12 @@ class LiteMainWindow : public MainWindow {
   void LayoutCheckboxes() override;
   void LayoutProgressControls() override;
   std::wstring FormatProgressText(int percent) override;
-  void CreateSlidesPack() override;
   void ShowCollapseButton() override;
   void ShowShadow() override;
   void HideShadow() override;
   void RefreshShadow(const ResourceBitmap& background) override;
   void UpdateShadow(const ResourceBitmap& background) override;
+  std::unique_ptr<BackgroundSlidesPack> CreateSlidesPack() override;
 
  private:
   bool welcome_skipped() const;

@@ -9,16 +9,15 @@
 #include "base/windows_version.h"
 #include "brand/brand_package_info.h"
 #include "brand/distrib_info_params.h"
+#include "chrome/installer/lite_installer/background_slides.h"
 #include "chrome/installer/lite_installer/custom_progress_bar.h"
 #include "chrome/installer/lite_installer/image_button.h"
 #include "chrome/installer/lite_installer/image_checkbox.h"
 #include "chrome/installer/lite_installer/installation_window_theme.h"
 #include "chrome/installer/lite_installer/installer_options.h"
 #include "chrome/installer/lite_installer/lite_installer_helpers.h"
-#include "chrome/installer/lite_installer/main_window_stand_ins.h"
 #include "chrome/installer/lite_installer/notice_dialogs.h"
 #include "chrome/installer/lite_installer/owner_drawing.h"
-#include "chrome/installer/lite_installer/progress_slides.h"
 #include "chrome/installer/lite_installer/scale_factor.h"
 #include "chrome/installer/lite_installer/taskbar_progress.h"
 #include "chrome/installer/lite_installer/text_layout.h"
@@ -135,12 +134,18 @@ MainWindow::~MainWindow() {
   stats_checkbox_.reset();
   shortcut_checkbox_.reset();
   taskbar_.reset();
+  // Waits for the slides' download thread (at most one attempt's time).
+  slide_show_.reset();
   RemoveArrowKeyHook();
   Detach();
   for (HICON icon : {big_icon_, small_icon_}) {
     if (icon)
       ::DestroyIcon(icon);
   }
+}
+
+std::unique_ptr<BackgroundSlidesPack> MainWindow::CreateSlidesPack() {
+  return nullptr;
 }
 
 void MainWindow::StartInstaller() {
@@ -426,7 +431,11 @@ bool MainWindow::LayoutProgressDialog() {
   PlaceControl(kProgressBarId, layout_->GetProgressBarRect());
   PlaceControl(kStatusLineId, layout_->GetStatusRect());
   ShowCollapseButton();
-  CreateSlidesPack();
+  // The slides over the whole window, each for 10 seconds; the built-in
+  // one is shown first, then the show goes on from index 1.
+  slide_show_ = std::make_unique<SlideShow>(
+      SIZE{ScaleValue(layout_->GetWidth()), ScaleValue(layout_->GetHeight())},
+      CreateSlidesPack(), theme_->GetSlideBrush(), kSlideDurationMs, 1);
 
   bool show = false;
   if (const int32_t kind = hand_over_.TakePendingError(&show)) {

@@ -20,11 +20,12 @@ class DistribInfoParams;
 
 namespace lite_installer {
 
+class BackgroundSlidesPack;
 class CustomProgressBar;
 class ImageButton;
+class SlideShow;
 class LinkCheckbox;
 class NoticeDialog;
-class ProgressSlides;
 class TaskbarProgress;
 class TextLink;
 class InstallationWindowLayout;
@@ -61,6 +62,8 @@ inline constexpr UINT kDisableCancelMessage = WM_APP + 103;
 // The timer of the progress screen and its period.
 inline constexpr UINT_PTR kProgressTimerId = 100;
 inline constexpr UINT kProgressTimerMs = 20;
+// How long each slide of the progress screen stays.
+inline constexpr uint32_t kSlideDurationMs = 10000;
 
 // Names of the messages setup sends to the window (and of the drag message
 // of every window object).
@@ -170,6 +173,8 @@ class MainWindow : public WindowObject, public Installer::Delegate {
   LinkCheckbox* shortcut_checkbox() const { return shortcut_checkbox_.get(); }
   ErrorHandOver& hand_over() { return hand_over_; }
   bool progress_active() const { return progress_active_ != 0; }
+  // The progress screen's slide show (null before it exists).
+  SlideShow* slide_show() const { return slide_show_.get(); }
   int shortcut_trial_state() const { return shortcut_trial_state_; }
   int windows_version() const { return windows_version_; }
   const BrandPackageInfo* brand() const { return brand_; }
@@ -220,7 +225,8 @@ class MainWindow : public WindowObject, public Installer::Delegate {
   virtual void HideShadow() {}
   virtual void LayoutProgressControls() {}
   virtual std::wstring FormatProgressText(int percent) = 0;
-  virtual void CreateSlidesPack() {}
+  // The slides of the progress screen (null: the show has none).
+  virtual std::unique_ptr<BackgroundSlidesPack> CreateSlidesPack();
   virtual void ShowCollapseButton() {}
   virtual void RefreshShadow(const ResourceBitmap& background) {}
   virtual void UpdateShadow(const ResourceBitmap& background) {}
@@ -285,8 +291,6 @@ class MainWindow : public WindowObject, public Installer::Delegate {
   // The pending error kind and the Install request, handed over between
   // the install thread and the window's thread.
   ErrorHandOver hand_over_;
-  // The slides of the progress screen, made by CreateSlidesPack.
-  std::unique_ptr<ProgressSlides> slide_show_;
   uint8_t progress_active_ = 0;
   uint8_t progress_seen_ = 0;
   // A notice from setup is open (its modal loop still delivers setup's
@@ -295,6 +299,7 @@ class MainWindow : public WindowObject, public Installer::Delegate {
   // The dialog was ended; its first result stands.
   uint8_t end_result_set_ = 0;
   ResourceBitmap progress_background_;
+  std::unique_ptr<SlideShow> slide_show_;
   HWND shadow_window_ = nullptr;
   std::unique_ptr<NoticeDialog> cancel_confirmation_;
   std::shared_ptr<InstallationWindowLayout> layout_;

@@ -13,7 +13,6 @@
 #include "chrome/installer/lite_installer/image_checkbox.h"
 #include "chrome/installer/lite_installer/lite_installer_helpers.h"
 #include "chrome/installer/lite_installer/main_window.h"
-#include "chrome/installer/lite_installer/main_window_stand_ins.h"
 #include "chrome/installer/lite_installer/notice_dialogs.h"
 #include "chrome/installer/lite_installer/scale_factor.h"
 #include "logging/file_logger.h"
