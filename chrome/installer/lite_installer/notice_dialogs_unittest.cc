@@ -87,6 +87,19 @@ class NoticeDialogWindowTest : public test::TestWithLog {
     thread_.join();
     return result_;
   }
+  // Clicks button `id` of `window` and returns the dialog's result. On a
+  // loaded display a click can be lost before the dialog takes input; when
+  // the dialog is still open after 5 s, it is clicked once more.
+  INT_PTR ClickForResult(int id, HWND window) {
+    if (!driver_.ClickControl(id, window))
+      return -101;
+    const INT_PTR result = Result(5000);
+    if (result != -100 || !::IsWindowVisible(window))
+      return result;
+    if (!driver_.ClickControl(id, window))
+      return -101;
+    return Result();
+  }
   void Close() {
     if (!thread_.joinable())
       return;
@@ -256,8 +269,7 @@ TEST_F(NoticeDialogWindowTest, OnlyTheButtonsEndADialogAndEachGivesItsResult) {
       ASSERT_TRUE(test::KeyChord(VK_MENU, VK_F4));
       EXPECT_EQ(-100, Result(300));
       EXPECT_TRUE(::IsWindowVisible(window));
-      ASSERT_TRUE(driver_.ClickControl(button, window));
-      EXPECT_EQ(button, Result());
+      EXPECT_EQ(button, ClickForResult(button, window));
     }
   }
 }
@@ -289,8 +301,7 @@ TEST_F(NoticeDialogWindowTest, PrimaryButtonsOpenTheirPagesOrStartTheInstalledBr
   for (size_t i = 0; i < dialogs.size(); ++i) {
     HWND window = Show(std::move(dialogs[i]));
     ASSERT_TRUE(window) << i;
-    ASSERT_TRUE(driver_.ClickControl(kDialogPrimaryId, window));
-    EXPECT_EQ(1, Result()) << i;
+    EXPECT_EQ(1, ClickForResult(kDialogPrimaryId, window)) << i;
     // One start at a time, so that their order is known.
     ASSERT_EQ(i + 1, links.WaitForLines(i + 1).size()) << i;
   }
