@@ -416,7 +416,11 @@ void LiteMainWindow::UpdateShadow(const ResourceBitmap& background) {
   const int h = window.bottom - window.top;
   SIZE size = {w + 2 * m, h + 2 * m};
   if (!shadow_window_) {
-    shadow_window_ = ::CreateWindowExW(WS_EX_LAYERED, L"STATIC", nullptr, WS_POPUPWINDOW,
+    // Owned, so it lies above the window it surrounds: WS_EX_TRANSPARENT
+    // lets every click through to the window (Wine hit-tests a layered
+    // window by its rectangle, not by its pixels' alpha).
+    shadow_window_ = ::CreateWindowExW(WS_EX_LAYERED | WS_EX_TRANSPARENT, L"STATIC", nullptr,
+                                       WS_POPUPWINDOW,
                                        window.left - m, window.top - m, size.cx, size.cy, hwnd_,
                                        nullptr, nullptr, nullptr);
     if (!shadow_window_) {

@@ -299,7 +299,9 @@ class RedesignedNoticeDialog : public NoticeDialog {
     const int w = rect.right - rect.left;
     const int h = rect.bottom - rect.top;
     SIZE size = {w + 2 * s.m, h + 2 * s.m};
-    shadow_ = ::CreateWindowExW(WS_EX_LAYERED, L"STATIC", nullptr, WS_POPUPWINDOW | WS_VISIBLE,
+    // Clicks pass through to the dialog under it (see the window's shadow).
+    shadow_ = ::CreateWindowExW(WS_EX_LAYERED | WS_EX_TRANSPARENT, L"STATIC", nullptr,
+                                WS_POPUPWINDOW | WS_VISIBLE,
                                 rect.left - s.m, rect.top - s.m, size.cx, size.cy, hwnd_, nullptr,
                                 nullptr, nullptr);
     if (!shadow_) {
