@@ -324,7 +324,15 @@ LONG WINAPI CrashFilter(EXCEPTION_POINTERS* pointers) {
                        pointers->ExceptionRecord->ExceptionCode);
   }
   reporter->Report(pointers, thread_id);
-  return reporter->PreviousFilterResult(pointers);
+  const LONG result = reporter->PreviousFilterResult(pointers);
+  // The system's own handling needs stack that an overflowed thread no
+  // longer has: under Wine it faults again, only this thread ends and the
+  // process lives on without it. End the process with the code here.
+  if (result == EXCEPTION_CONTINUE_SEARCH &&
+      pointers->ExceptionRecord->ExceptionCode == EXCEPTION_STACK_OVERFLOW) {
+    ::TerminateProcess(::GetCurrentProcess(), EXCEPTION_STACK_OVERFLOW);
+  }
+  return result;
 }
 
 }  // namespace

@@ -218,14 +218,16 @@ TEST_F(ScopedCrashReporterTest, ReportsAGivenExceptionWithoutACrash) {
   EXPECT_EQ(kReportedCode, exception->ExceptionRecord.ExceptionCode);
 }
 
+LONG WINAPI SentinelFilter(EXCEPTION_POINTERS*) {
+  return EXCEPTION_CONTINUE_SEARCH;
+}
+
 // Run by the ctest crash_reporter_without_dbghelp, with dbghelp.dll
 // switched off in Wine: nothing is armed and nothing is reported.
 TEST_F(ScopedCrashReporterTest, DISABLED_WithoutDbghelpNothingIsArmed) {
   ASSERT_EQ(nullptr, ::LoadLibraryW(L"dbghelp.dll"));
   test::ScopedTempPathOverride temp(dir_.path());
-  LPTOP_LEVEL_EXCEPTION_FILTER sentinel = [](EXCEPTION_POINTERS*) -> LONG {
-    return EXCEPTION_CONTINUE_SEARCH;
-  };
+  LPTOP_LEVEL_EXCEPTION_FILTER sentinel = &SentinelFilter;
   LPTOP_LEVEL_EXCEPTION_FILTER before = ::SetUnhandledExceptionFilter(sentinel);
   {
     ScopedCrashReporter reporter(base::WideToUTF8(server().HttpUrlW("")));

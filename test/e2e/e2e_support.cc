@@ -165,8 +165,8 @@ DWORD WindowedRunTest::ExitCode() {
 }
 
 void WindowedRunTest::Install() {
-  ASSERT_TRUE(driver_.ClickControl(kInstallButtonId));
-  ASSERT_TRUE(driver_.WaitForControl(kProgressBarId)) << Log();
+  ASSERT_TRUE(driver_.ClickControl(test::kInstallButtonId));
+  ASSERT_TRUE(driver_.WaitForControl(test::kProgressBarId)) << Log();
 }
 
 std::vector<std::string> WindowedRunTest::UserActions(size_t count, DWORD timeout_ms) {

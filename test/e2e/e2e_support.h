@@ -100,9 +100,6 @@ std::string ProgramResource(const wchar_t* exe, const wchar_t* name);
 // Windowed runs of lite_installer_local.exe driven through its window.
 class WindowedRunTest : public LocalInstallTest {
  protected:
-  static constexpr int kInstallButtonId = 1;
-  static constexpr int kProgressBarId = 215;
-
   // Starts a windowed run with the environment variables `env` besides and
   // waits for its window.
   void Start(const std::wstring& switches,

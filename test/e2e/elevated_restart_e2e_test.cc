@@ -29,10 +29,6 @@ namespace {
 
 using ::testing::HasSubstr;
 
-constexpr int kInstallButtonId = 1;
-constexpr int kCancelButtonId = 212;
-constexpr int kCloseButtonId = 213;
-constexpr int kProgressBarId = 215;
 constexpr wchar_t kPolicyKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
 constexpr char kStartLine[] = "INFO: Start the elevated installer: ";
 
@@ -115,8 +111,8 @@ TEST_F(ElevatedRestartE2ETest, TheCopyRunsSetupForTheWindow) {
     ::DeleteFileW(release.c_str());
     Start(std::wstring(mode) + L" --do-not-launch-browser \"--fake-setup-hold-until=" + release +
           L"\"");
-    ASSERT_TRUE(driver_.ClickControl(kInstallButtonId));
-    ASSERT_TRUE(driver_.WaitForControl(kProgressBarId)) << RunLog();
+    ASSERT_TRUE(driver_.ClickControl(test::kInstallButtonId));
+    ASSERT_TRUE(driver_.WaitForControl(test::kProgressBarId)) << RunLog();
     // Setup holds: the window shows what the copy posted.
     ASSERT_TRUE(test::PumpUntil([&] { return test::PathExists(Report()); }, 90000)) << RunLog();
     EXPECT_TRUE(test::PumpUntil([&] {
@@ -124,7 +120,7 @@ TEST_F(ElevatedRestartE2ETest, TheCopyRunsSetupForTheWindow) {
       return status.size() > 3 && status.substr(status.size() - 3) == L"40%";
     })) << base::WideToUTF8(driver_.StatusText());
     EXPECT_TRUE(test::PumpUntil(
-        [&] { return !::IsWindowVisible(::GetDlgItem(driver_.window(), kCancelButtonId)); }));
+        [&] { return !::IsWindowVisible(::GetDlgItem(driver_.window(), test::kCancelButtonId)); }));
     ASSERT_TRUE(test::WriteStringToFile(release, ""));
     EXPECT_EQ(400u, ExitCode()) << RunLog();
 
@@ -170,7 +166,7 @@ TEST_F(ElevatedRestartE2ETest, ConsentPromptsMakeTheLaunchElevated) {
   ASSERT_TRUE(test::WriteRegistryValue(HKEY_LOCAL_MACHINE, kPolicyKey,
                                        L"ConsentPromptBehaviorAdmin", DWORD{5}));
   Start(L"--do-not-launch-browser");
-  ASSERT_TRUE(driver_.ClickControl(kInstallButtonId));
+  ASSERT_TRUE(driver_.ClickControl(test::kInstallButtonId));
   const DWORD code = ExitCode();
   HKEY key = nullptr;
   if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kPolicyKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
@@ -188,7 +184,7 @@ TEST_F(ElevatedRestartE2ETest, ClosingTheWelcomeScreenCancelsTheCopy) {
   Start(L"--distr-info-params=uac=1");
   ASSERT_TRUE(WaitForLine("INFO: Start installer as admin")) << RunLog();
   const ULONGLONG start = ::GetTickCount64();
-  ASSERT_TRUE(driver_.ClickControl(kCloseButtonId));
+  ASSERT_TRUE(driver_.ClickControl(test::kCloseButtonId));
   EXPECT_EQ(500u, ExitCode(5000)) << RunLog();
   EXPECT_LT(::GetTickCount64() - start, 5000u);
   EXPECT_THAT(RunLog(),
@@ -209,7 +205,7 @@ TEST_F(ElevatedRestartE2ETest, TheCopysLineAlwaysHasTheWholeABConfigurationPath)
     ASSERT_TRUE(WaitForLine(kStartLine)) << RunLog();
     EXPECT_EQ(test::ToLower(expected),
               test::ToLower(PreparedSetupLine().GetSwitchValue("abt-config-resource-file")));
-    ASSERT_TRUE(driver_.ClickControl(kCloseButtonId));
+    ASSERT_TRUE(driver_.ClickControl(test::kCloseButtonId));
     ASSERT_EQ(500u, ExitCode(30000)) << RunLog();
   }
 }

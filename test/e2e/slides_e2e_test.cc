@@ -1,6 +1,7 @@
 // The progress screen's slides in lite_installer_local.exe: the built-in
 // slide first, the first downloaded one (from the loopback services' slide
-// folder) ten seconds later, told apart by the colour of their cards.
+// folder of the theme) ten seconds later, told apart by the colour of their
+// cards, light and dark at 100 % and 150 %.
 
 #include <windows.h>
 
@@ -15,16 +16,23 @@
 
 namespace {
 
-constexpr int kTitleId = 107;
-constexpr int kInstallButtonId = 1;
-constexpr int kCloseButtonId = 213;
-constexpr int kCancelButtonId = 212;
-constexpr int kProgressBarId = 215;
 
-// The card of the built-in progress background and of slide 02, at design
-// point (650, 150).
-constexpr COLORREF kProgressCard = RGB(0xd6, 0xdb, 0xf5);
-constexpr COLORREF kSlide02Card = RGB(0xd8, 0x3a, 0x3a);
+// Per theme: the switches choosing it, the slides' folder and the colour at
+// design point (650, 150) of the built-in progress background and of
+// slide 02 (the services serve the dark theme's slides of their own).
+struct Theme {
+  const char* name;
+  const wchar_t* switches;
+  const char* folder;
+  COLORREF builtin_card;
+  COLORREF slide02_card;
+};
+constexpr Theme kLight = {"light", L"--distr-info-params=darktheme=0",
+                          "/browser/installer/new-identity/", RGB(0xd6, 0xdb, 0xf5),
+                          RGB(0xd8, 0x3a, 0x3a)};
+constexpr Theme kDark = {"dark", L"--brand-name=dark --distr-info-params=darktheme=1",
+                         "/browser/installer/dark/", RGB(0x34, 0x3a, 0x66),
+                         RGB(0x7a, 0x1f, 0x5c)};
 
 bool Near(COLORREF a, COLORREF b) {
   for (int shift : {0, 8, 16}) {
@@ -59,10 +67,10 @@ class SlidesE2ETest : public e2e::LocalInstallTest {
   }
   // Close, confirmed with Cancel: the run ends with 500.
   void Cancel() {
-    ASSERT_TRUE(driver_.ClickControl(kCloseButtonId));
+    ASSERT_TRUE(driver_.ClickControl(test::kCloseButtonId));
     HWND confirmation = driver_.WaitForOtherDialog();
     ASSERT_TRUE(confirmation) << Log();
-    ASSERT_TRUE(driver_.ClickControl(kCancelButtonId, confirmation));
+    ASSERT_TRUE(driver_.ClickControl(test::kCancelButtonId, confirmation));
     EXPECT_TRUE(process_.WaitPumpingMessages(e2e::kRunTimeoutMs));
     EXPECT_EQ(500u, process_.exit_code());
   }
@@ -72,36 +80,44 @@ class SlidesE2ETest : public e2e::LocalInstallTest {
 };
 
 TEST_F(SlidesE2ETest, TheFirstDownloadedSlideFollowsTheBuiltInOneAfterTenSeconds) {
-  for (double scale : {1.0, 1.5}) {
-    const std::string percent = std::to_string(static_cast<int>(scale * 100));
-    SCOPED_TRACE(percent + " %");
-    ASSERT_NO_FATAL_FAILURE(Start(L"--force-device-scale-factor=" +
-                                  std::to_wstring(static_cast<int>(scale * 100)).insert(1, L".")));
-    ASSERT_TRUE(driver_.ClickControl(kInstallButtonId));
-    ASSERT_TRUE(driver_.WaitForControl(kProgressBarId)) << Log();
-    const DWORD shown = ::GetTickCount();
-    EXPECT_TRUE(Near(kProgressCard, Card(scale, "builtin_" + percent)));
-    COLORREF card = CLR_INVALID;
-    test::PumpUntil([&] { return Near(kSlide02Card, card = Card(scale, "slide02_" + percent)); },
-                    25000);
-    const DWORD took = ::GetTickCount() - shown;
-    EXPECT_TRUE(Near(kSlide02Card, card)) << std::hex << card;
-    // Ten seconds, give or take a screenshot's time.
-    EXPECT_GE(took, 9000u);
-    EXPECT_LE(took, 16000u);
-    const auto requests = RequestsTo("/browser/installer/new-identity/");
-    ASSERT_FALSE(requests.empty());
-    EXPECT_NE(std::string::npos, requests.front().path.find("/x2/02.png")) << requests.front().path;
-    ASSERT_NO_FATAL_FAILURE(Cancel());
+  for (const Theme* theme : {&kLight, &kDark}) {
+    for (double scale : {1.0, 1.5}) {
+      const std::string tag =
+          std::string(theme->name) + "_" + std::to_string(static_cast<int>(scale * 100));
+      SCOPED_TRACE(tag);
+      ASSERT_NO_FATAL_FAILURE(
+          Start(std::wstring(theme->switches) + L" --force-device-scale-factor=" +
+                std::to_wstring(static_cast<int>(scale * 100)).insert(1, L".")));
+      const size_t earlier_requests = RequestsTo(theme->folder).size();
+      ASSERT_TRUE(driver_.ClickControl(test::kInstallButtonId));
+      ASSERT_TRUE(driver_.WaitForControl(test::kProgressBarId)) << Log();
+      const DWORD shown = ::GetTickCount();
+      const COLORREF builtin = Card(scale, "builtin_" + tag);
+      EXPECT_TRUE(Near(theme->builtin_card, builtin)) << std::hex << builtin;
+      COLORREF card = CLR_INVALID;
+      test::PumpUntil(
+          [&] { return Near(theme->slide02_card, card = Card(scale, "slide02_" + tag)); }, 25000);
+      const DWORD took = ::GetTickCount() - shown;
+      EXPECT_TRUE(Near(theme->slide02_card, card)) << std::hex << card;
+      // Ten seconds, give or take a screenshot's time.
+      EXPECT_GE(took, 9000u);
+      EXPECT_LE(took, 16000u);
+      const auto requests = RequestsTo(theme->folder);
+      ASSERT_GT(requests.size(), earlier_requests);
+      EXPECT_NE(std::string::npos, requests[earlier_requests].path.find("/x2/02.png"))
+          << requests[earlier_requests].path;
+      ASSERT_NO_FATAL_FAILURE(Cancel());
+    }
   }
 }
 
 TEST_F(SlidesE2ETest, WithTheWelcomeScreenSkippedTheTitleGoesAtTheFirstChange) {
   ASSERT_NO_FATAL_FAILURE(Start(L"\"--distr-info-params=first=1&def=2&stat=1\""));
-  ASSERT_TRUE(driver_.WaitForControl(kProgressBarId)) << Log();
+  ASSERT_TRUE(driver_.WaitForControl(test::kProgressBarId)) << Log();
   const DWORD shown = ::GetTickCount();
-  EXPECT_TRUE(::GetDlgItem(driver_.window(), kTitleId));
-  EXPECT_TRUE(test::PumpUntil([&] { return !::GetDlgItem(driver_.window(), kTitleId); }, 25000));
+  EXPECT_TRUE(::GetDlgItem(driver_.window(), test::kTitleId));
+  EXPECT_TRUE(
+      test::PumpUntil([&] { return !::GetDlgItem(driver_.window(), test::kTitleId); }, 25000));
   const DWORD took = ::GetTickCount() - shown;
   EXPECT_GE(took, 9000u);
   EXPECT_LE(took, 13000u);

@@ -28,13 +28,6 @@
 
 namespace {
 
-constexpr int kInstallButtonId = 1;
-constexpr int kTitleId = 107;
-constexpr int kDefaultBrowserCheckboxId = 109;
-constexpr int kStatisticsCheckboxId = 110;
-constexpr int kCloseButtonId = 213;
-constexpr int kPrivacyLinkId = 218;
-constexpr int kLicenseLinkId = 223;
 
 constexpr wchar_t kPersonalize[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
@@ -91,7 +84,7 @@ class ThemeE2ETest : public e2e::LocalInstallTest {
   }
   // Close on the welcome screen: the user cancelled (500).
   void Close() {
-    ASSERT_TRUE(driver_.ClickControl(kCloseButtonId));
+    ASSERT_TRUE(driver_.ClickControl(test::kCloseButtonId));
     ASSERT_TRUE(process_.WaitPumpingMessages(e2e::kRunTimeoutMs));
     EXPECT_EQ(500u, process_.exit_code());
   }
@@ -106,27 +99,27 @@ class ThemeE2ETest : public e2e::LocalInstallTest {
     EXPECT_EQ(Hex(look.panel), Hex(at(200, 200)));
     EXPECT_EQ(Hex(look.band), Hex(at(700, 60)));
     const test::TextContrast title =
-        test::MeasureTextContrast(shot, driver_.ControlRect(kTitleId));
+        test::MeasureTextContrast(shot, driver_.ControlRect(test::kTitleId));
     EXPECT_TRUE(Near(look.title, title.text, 16)) << Hex(title.text);
     EXPECT_GE(title.ratio, 4.5);
     const test::TextContrast caption =
-        test::MeasureTextContrast(shot, driver_.ControlRect(kInstallButtonId));
+        test::MeasureTextContrast(shot, driver_.ControlRect(test::kInstallButtonId));
     EXPECT_TRUE(Near(look.caption, caption.text, 16)) << Hex(caption.text);
     EXPECT_GE(caption.ratio, 4.5);
     // The other texts, reported for the record.
     const struct {
       const char* what;
       int id;
-    } others[] = {{"statistics label", kStatisticsCheckboxId},
-                  {"default-browser label", kDefaultBrowserCheckboxId},
-                  {"privacy link", kPrivacyLinkId},
-                  {"licence link", kLicenseLinkId}};
+    } others[] = {{"statistics label", test::kStatisticsCheckboxId},
+                  {"default-browser label", test::kDefaultBrowserCheckboxId},
+                  {"privacy link", test::kPrivacyLinkId},
+                  {"licence link", test::kLicenseLinkId}};
     std::string record = std::string(look.name) + " " + std::to_string(scale) + ": title " +
                          std::to_string(title.ratio) + ", Install " +
                          std::to_string(caption.ratio);
     for (const auto& other : others) {
       RECT rect = driver_.ControlRect(other.id);
-      if (other.id == kStatisticsCheckboxId || other.id == kDefaultBrowserCheckboxId)
+      if (other.id == test::kStatisticsCheckboxId || other.id == test::kDefaultBrowserCheckboxId)
         rect.left += static_cast<LONG>(30 * scale);  // the label, not the box
       const test::TextContrast measured = test::MeasureTextContrast(shot, rect);
       record += std::string(", ") + other.what + " " + std::to_string(measured.ratio);
@@ -248,7 +241,7 @@ TEST_F(ThemeE2ETest, EachWindowsVersionHasItsLookAndDefaultBrowserChoice) {
             window, base::WideToUTF8(version.version) + "_" + look->name + "_" +
                         std::to_string(scale * 100));
         ASSERT_FALSE(shot.empty());
-        HWND checkbox = test::FindProcessControl(process_.pid(), kDefaultBrowserCheckboxId);
+        HWND checkbox = test::FindProcessControl(process_.pid(), test::kDefaultBrowserCheckboxId);
         EXPECT_EQ(version.default_browser, checkbox && ::IsWindowVisible(checkbox));
         if (version.default_browser) {
           const test::AccessibleReading reading = test::ReadWindowAccessible(checkbox);
@@ -304,9 +297,9 @@ TEST_F(ThemeE2ETest, EveryLanguageNamesCloseAndTheLinksInItsOwnWords) {
     const struct {
       int control;
       std::wstring name;
-    } expected[] = {{kCloseButtonId, text("416")},
-                    {kLicenseLinkId, license},
-                    {kPrivacyLinkId, text("431")}};
+    } expected[] = {{test::kCloseButtonId, text("416")},
+                    {test::kLicenseLinkId, license},
+                    {test::kPrivacyLinkId, text("431")}};
     for (const auto& control : expected) {
       const test::AccessibleReading reading =
           test::ReadWindowAccessible(test::FindProcessControl(process_.pid(), control.control));

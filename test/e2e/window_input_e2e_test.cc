@@ -15,6 +15,7 @@
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
 #include "test/e2e/e2e_support.h"
+#include "test/support/installer_window_driver.h"
 #include "test/support/registry_override.h"
 #include "test/support/screen_capture.h"
 #include "test/support/stat_request.h"
@@ -28,14 +29,6 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-constexpr int kResumeButtonId = 1;
-constexpr int kCheckboxDefaultId = 109;
-constexpr int kCheckboxStatisticsId = 110;
-constexpr int kCancelButtonId = 212;
-constexpr int kCloseButtonId = 213;
-constexpr int kCollapseButtonId = 214;
-constexpr int kPrivacyLinkId = 218;
-constexpr int kLicenseLinkId = 223;
 // The progress bar's empty part in the light theme.
 constexpr COLORREF kEmptyBarColour = RGB(0xc9, 0xcf, 0xe0);
 
@@ -52,10 +45,10 @@ class WindowInputE2ETest : public e2e::WindowedRunTest {
   }
   // Closes the progress screen through the cancel question's Cancel.
   void ConfirmCancel() {
-    ASSERT_TRUE(driver_.ClickControl(kCloseButtonId));
+    ASSERT_TRUE(driver_.ClickControl(test::kCloseButtonId));
     HWND confirmation = driver_.WaitForOtherDialog();
     ASSERT_TRUE(confirmation) << Log();
-    ASSERT_TRUE(driver_.ClickControl(kCancelButtonId, confirmation));
+    ASSERT_TRUE(driver_.ClickControl(test::kCancelButtonId, confirmation));
   }
 };
 
@@ -83,7 +76,7 @@ TEST_F(WindowInputE2ETest, SetupReportsMoveTheBarAndTheStatusLine) {
   Install();
   RECT window;
   ASSERT_TRUE(::GetWindowRect(driver_.window(), &window));
-  const RECT bar = driver_.ControlRect(kProgressBarId);
+  const RECT bar = driver_.ControlRect(test::kProgressBarId);
   const int middle = (bar.top + bar.bottom) / 2;
   for (size_t i = 0; i < std::size(kSteps); ++i) {
     SCOPED_TRACE(kSteps[i].step);
@@ -132,19 +125,20 @@ TEST_F(WindowInputE2ETest, BrowserExistsAnswersWithTheUsersChoice) {
   Start(L"--do-not-launch-browser --fake-setup-exit-code=7 "
         L"--fake-setup-script=browser_exists,browser_exists,browser_exists,close");
   Install();
-  for (int button : {IDOK, kCancelButtonId, kCloseButtonId}) {
+  for (int button : {IDOK, test::kCancelButtonId, test::kCloseButtonId}) {
     HWND notice = driver_.WaitForOtherDialog(60000);
     ASSERT_TRUE(notice) << Log();
     // The window stays under its notice.
     EXPECT_TRUE(::IsWindowVisible(driver_.window()));
-    if (button != kCloseButtonId || ::IsWindowVisible(::GetDlgItem(notice, kCloseButtonId))) {
+    if (button != test::kCloseButtonId ||
+        ::IsWindowVisible(::GetDlgItem(notice, test::kCloseButtonId))) {
       ASSERT_TRUE(driver_.ClickControl(button, notice));
     } else {
       // The classic notice has no cross and the system menu's Close changes
       // nothing: its secondary button answers.
       ::PostMessageW(notice, WM_SYSCOMMAND, SC_CLOSE, 0);
       EXPECT_FALSE(test::PumpUntil([&] { return !::IsWindow(notice); }, 500));
-      ASSERT_TRUE(driver_.ClickControl(kCancelButtonId, notice));
+      ASSERT_TRUE(driver_.ClickControl(test::kCancelButtonId, notice));
     }
     ASSERT_TRUE(test::PumpUntil([&] { return !::IsWindow(notice); }, 10000));
   }
@@ -170,7 +164,7 @@ TEST_F(WindowInputE2ETest, EscStaysAndCloseEndsTheWelcomeScreen) {
   Settle();
   EXPECT_TRUE(::IsWindowVisible(driver_.window()));
   EXPECT_FALSE(process_.Wait(500));
-  ASSERT_TRUE(driver_.ClickControl(kCloseButtonId));
+  ASSERT_TRUE(driver_.ClickControl(test::kCloseButtonId));
   EXPECT_EQ(500u, ExitCode()) << Log();
   EXPECT_THAT(UserActions(3), ElementsAre("clicked_button=cancel", "clicked_button=close"));
 }
@@ -186,10 +180,10 @@ TEST_F(WindowInputE2ETest, CloseDuringTheDownloadAsksAndResumeGoesOn) {
   Settle();
   EXPECT_TRUE(::IsWindowVisible(driver_.window()));
 
-  ASSERT_TRUE(driver_.ClickControl(kCloseButtonId));
+  ASSERT_TRUE(driver_.ClickControl(test::kCloseButtonId));
   HWND confirmation = driver_.WaitForOtherDialog();
   ASSERT_TRUE(confirmation) << Log();
-  ASSERT_TRUE(driver_.ClickControl(kResumeButtonId, confirmation));
+  ASSERT_TRUE(driver_.ClickControl(test::kResumeButtonId, confirmation));
   ASSERT_TRUE(test::PumpUntil([&] { return !::IsWindowVisible(confirmation); }, 10000));
   const std::wstring before = driver_.StatusText();
   EXPECT_TRUE(test::PumpUntil([&] { return driver_.StatusText() != before; }, 20000))
@@ -235,7 +229,7 @@ TEST_F(WindowInputE2ETest, SystemCommandsCollapseAndAltF4DuringTheInstallation) 
   EXPECT_TRUE(::EqualRect(&before, &after));
   EXPECT_FALSE(::IsIconic(driver_.window()));
 
-  ASSERT_TRUE(driver_.ClickControl(kCollapseButtonId));
+  ASSERT_TRUE(driver_.ClickControl(test::kCollapseButtonId));
   EXPECT_TRUE(test::PumpUntil([&] { return ::IsIconic(driver_.window()) != FALSE; }));
   ::PostMessageW(driver_.window(), WM_SYSCOMMAND, SC_RESTORE, 0);
   EXPECT_TRUE(test::PumpUntil([&] { return !::IsIconic(driver_.window()); }));
@@ -268,16 +262,16 @@ TEST_F(WindowInputE2ETest, LinksOpenTheBrandAddressWithTheLanguage) {
     const std::vector<std::string> expected = {
         origin + "/confidential/?lang=" + c.escaped,
         origin + "/browser_agreement/?from=local?lang=" + c.escaped};
-    ASSERT_TRUE(driver_.ClickControl(kPrivacyLinkId));
+    ASSERT_TRUE(driver_.ClickControl(test::kPrivacyLinkId));
     ASSERT_TRUE(test::PumpUntil([&] { return test::ReadFile(record).size() > 0; }, 20000))
         << "no address reached the link recorder (tools/run_tests.sh registers it)";
-    ASSERT_TRUE(driver_.ClickControl(kLicenseLinkId));
+    ASSERT_TRUE(driver_.ClickControl(test::kLicenseLinkId));
     ASSERT_TRUE(test::PumpUntil(
         [&] { return test::ReadFile(record) == expected[0] + "\n" + expected[1] + "\n"; },
         20000))
         << test::ReadFile(record);
     EXPECT_TRUE(::IsWindowVisible(driver_.window()));
-    ASSERT_TRUE(driver_.ClickControl(kCloseButtonId));
+    ASSERT_TRUE(driver_.ClickControl(test::kCloseButtonId));
     EXPECT_EQ(500u, ExitCode()) << Log();
     // The statistics sender writes "," "-" "=" as "_" and keeps escapes,
     // which the service undoes once.
@@ -304,10 +298,10 @@ TEST_F(WindowInputE2ETest, CheckboxClicksCountAndInstallCarriesTheirStates) {
     services_->Reset();
     ServeArchive(L"fake_setup_signed.exe");
     Start(L"--do-not-launch-browser");
-    ASSERT_TRUE(driver_.ClickControl(kCheckboxDefaultId));
-    ASSERT_TRUE(driver_.ClickControl(kCheckboxStatisticsId));
+    ASSERT_TRUE(driver_.ClickControl(test::kDefaultBrowserCheckboxId));
+    ASSERT_TRUE(driver_.ClickControl(test::kStatisticsCheckboxId));
     ::Sleep(::GetDoubleClickTime() + 50);
-    ASSERT_TRUE(driver_.ClickControl(kCheckboxStatisticsId));
+    ASSERT_TRUE(driver_.ClickControl(test::kStatisticsCheckboxId));
     Install();
     EXPECT_EQ(0u, ExitCode()) << Log();
     std::string states;
@@ -338,30 +332,30 @@ TEST_F(WindowInputE2ETest, TabWalksTheControlsAndArrowsJumpBetweenInstallAndTheL
     test::PumpUntil([&] { return driver_.FocusedId() == expected; }, timeout_ms);
     return driver_.FocusedId();
   };
-  EXPECT_EQ(kInstallButtonId, driver_.FocusedId());
-  for (int id : {kLicenseLinkId, kPrivacyLinkId, kCheckboxStatisticsId, kCheckboxDefaultId,
-                 kCloseButtonId, kInstallButtonId}) {
+  EXPECT_EQ(test::kInstallButtonId, driver_.FocusedId());
+  for (int id : {test::kLicenseLinkId, test::kPrivacyLinkId, test::kStatisticsCheckboxId,
+                 test::kDefaultBrowserCheckboxId, test::kCloseButtonId, test::kInstallButtonId}) {
     EXPECT_EQ(id, press(VK_TAB, id));
   }
-  EXPECT_EQ(kLicenseLinkId, press(VK_LEFT, kLicenseLinkId));
-  EXPECT_EQ(kInstallButtonId, press(VK_RIGHT, kInstallButtonId));
-  EXPECT_EQ(kLicenseLinkId, press(VK_UP, kLicenseLinkId));
-  EXPECT_EQ(kPrivacyLinkId, press(VK_TAB, kPrivacyLinkId));
+  EXPECT_EQ(test::kLicenseLinkId, press(VK_LEFT, test::kLicenseLinkId));
+  EXPECT_EQ(test::kInstallButtonId, press(VK_RIGHT, test::kInstallButtonId));
+  EXPECT_EQ(test::kLicenseLinkId, press(VK_UP, test::kLicenseLinkId));
+  EXPECT_EQ(test::kPrivacyLinkId, press(VK_TAB, test::kPrivacyLinkId));
   // Elsewhere the arrows move nothing, and leave Install's flag alone: a
   // lone key-down there, then back on Install, the next key-down only arms
   // the flag and the key-up moves.
   for (WORD key : {VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN})
-    EXPECT_EQ(kPrivacyLinkId, press(key, 0, 700)) << key;
+    EXPECT_EQ(test::kPrivacyLinkId, press(key, 0, 700)) << key;
   ASSERT_TRUE(test::KeyEvent(VK_LEFT, /*up=*/false));
   ASSERT_TRUE(test::KeyChord(VK_SHIFT, VK_TAB));
   ASSERT_TRUE(test::KeyChord(VK_SHIFT, VK_TAB));
-  ASSERT_TRUE(test::PumpUntil([&] { return driver_.FocusedId() == kInstallButtonId; }, 3000));
+  ASSERT_TRUE(test::PumpUntil([&] { return driver_.FocusedId() == test::kInstallButtonId; }, 3000));
   ASSERT_TRUE(test::KeyEvent(VK_LEFT, /*up=*/false));
-  test::PumpUntil([&] { return driver_.FocusedId() != kInstallButtonId; }, 700);
-  EXPECT_EQ(kInstallButtonId, driver_.FocusedId());
+  test::PumpUntil([&] { return driver_.FocusedId() != test::kInstallButtonId; }, 700);
+  EXPECT_EQ(test::kInstallButtonId, driver_.FocusedId());
   ASSERT_TRUE(test::KeyEvent(VK_LEFT, /*up=*/true));
-  EXPECT_TRUE(test::PumpUntil([&] { return driver_.FocusedId() == kLicenseLinkId; }, 3000));
-  ASSERT_TRUE(driver_.ClickControl(kCloseButtonId));
+  EXPECT_TRUE(test::PumpUntil([&] { return driver_.FocusedId() == test::kLicenseLinkId; }, 3000));
+  ASSERT_TRUE(driver_.ClickControl(test::kCloseButtonId));
   EXPECT_EQ(500u, ExitCode()) << Log();
 }
 

@@ -23,10 +23,6 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
-constexpr int kCloseButtonId = 213;
-constexpr int kStatusLineId = 224;
-constexpr int kStatisticsCheckboxId = 110;
-constexpr int kCancelButtonId = 212;
 
 class WindowedInstallE2ETest : public e2e::WindowedRunTest {};
 
@@ -102,7 +98,7 @@ TEST_F(WindowedInstallE2ETest, FailuresShowTheErrorDialogAndEndWithTheirCodes) {
     HWND dialog = driver_.WaitForOtherDialog(60000);
     ASSERT_TRUE(dialog) << Log();
     EXPECT_FALSE(::IsWindowVisible(driver_.window()));
-    EXPECT_EQ(c.title, test::WindowText(::GetDlgItem(dialog, 107))) << c.switches;
+    EXPECT_EQ(c.title, test::WindowText(::GetDlgItem(dialog, test::kTitleId))) << c.switches;
     EXPECT_EQ(c.primary, test::WindowText(::GetDlgItem(dialog, IDOK))) << c.switches;
     // Only the buttons end it.
     ASSERT_TRUE(driver_.PressKey(VK_ESCAPE, dialog));
@@ -122,7 +118,7 @@ TEST_F(WindowedInstallE2ETest, FailuresShowTheErrorDialogAndEndWithTheirCodes) {
 TEST_F(WindowedInstallE2ETest, CloseOrAltF4OnTheWelcomeScreenCancels) {
   ServeArchive(L"fake_setup_signed.exe");
   Start(L"");
-  ASSERT_TRUE(driver_.ClickControl(kCloseButtonId));
+  ASSERT_TRUE(driver_.ClickControl(test::kCloseButtonId));
   EXPECT_EQ(500u, ExitCode());
   EXPECT_THAT(Log(), HasSubstr("INFO: User cancelled installation."));
 
@@ -159,12 +155,12 @@ TEST_F(WindowedInstallE2ETest, ScreensAtOneAndTwoTimesScale) {
 
     Install();
     test::PumpUntil([&] { return driver_.StatusText().find(L'%') != std::wstring::npos; });
-    const RECT bar = driver_.ControlRect(kProgressBarId);
+    const RECT bar = driver_.ControlRect(test::kProgressBarId);
     EXPECT_EQ(61 * scale, bar.left);
     EXPECT_EQ(358 * scale, bar.top);
     EXPECT_EQ(454 * scale, bar.right);
     EXPECT_EQ(363 * scale, bar.bottom);
-    const RECT status = driver_.ControlRect(kStatusLineId);
+    const RECT status = driver_.ControlRect(test::kStatusLineId);
     EXPECT_EQ(61 * scale, status.left);
     EXPECT_EQ(372 * scale, status.top);
     EXPECT_THAT(driver_.StatusText(), StartsWith(L"Downloading... "));
@@ -175,10 +171,10 @@ TEST_F(WindowedInstallE2ETest, ScreensAtOneAndTwoTimesScale) {
     EXPECT_EQ(RGB(0xc9, 0xcf, 0xe0),
               test::ToColorRef(progress.At(bar.right - 2, (bar.top + bar.bottom) / 2)));
     // Close asks first during the installation; Cancel ends it.
-    ASSERT_TRUE(driver_.ClickControl(kCloseButtonId));
+    ASSERT_TRUE(driver_.ClickControl(test::kCloseButtonId));
     HWND confirmation = driver_.WaitForOtherDialog();
     ASSERT_TRUE(confirmation) << Log();
-    ASSERT_TRUE(driver_.ClickControl(kCancelButtonId, confirmation));
+    ASSERT_TRUE(driver_.ClickControl(test::kCancelButtonId, confirmation));
     EXPECT_EQ(500u, ExitCode());
   }
 }
@@ -186,12 +182,12 @@ TEST_F(WindowedInstallE2ETest, ScreensAtOneAndTwoTimesScale) {
 TEST_F(WindowedInstallE2ETest, InstallCountsTheCheckboxesAsTheUserLeftThemOnce) {
   ServeArchive(L"fake_setup_signed.exe");
   Start(L"--do-not-launch-browser");
-  HWND statistics = ::GetDlgItem(driver_.window(), kStatisticsCheckboxId);
+  HWND statistics = ::GetDlgItem(driver_.window(), test::kStatisticsCheckboxId);
   ASSERT_TRUE(statistics);
   ::SendMessageW(statistics, BM_CLICK, 0, 0);
-  ASSERT_TRUE(driver_.ClickControl(kInstallButtonId));
+  ASSERT_TRUE(driver_.ClickControl(test::kInstallButtonId));
   // A second Install (the dialog manager's Enter) does nothing.
-  ::PostMessageW(driver_.window(), WM_COMMAND, kInstallButtonId, 0);
+  ::PostMessageW(driver_.window(), WM_COMMAND, test::kInstallButtonId, 0);
   EXPECT_EQ(0u, ExitCode()) << Log();
   int install_clicks = 0;
   std::vector<std::string> actions;

@@ -9,8 +9,6 @@ namespace test {
 
 namespace {
 
-constexpr int kCloseButtonId = 213;
-constexpr int kStatusLineId = 224;
 constexpr UINT kProgressUpdateMessage = WM_APP + 100;
 
 bool IsVisibleDialog(HWND window) {

@@ -7,6 +7,21 @@
 
 namespace test {
 
+// Controls of the installation window as a test sees them from outside (the
+// numbers of the window's dialog template).
+inline constexpr int kInstallButtonId = 1;  // Resume while the download is paused
+inline constexpr int kResumeButtonId = 1;
+inline constexpr int kTitleId = 107;
+inline constexpr int kDefaultBrowserCheckboxId = 109;
+inline constexpr int kStatisticsCheckboxId = 110;
+inline constexpr int kCancelButtonId = 212;
+inline constexpr int kCloseButtonId = 213;
+inline constexpr int kCollapseButtonId = 214;
+inline constexpr int kProgressBarId = 215;
+inline constexpr int kPrivacyLinkId = 218;
+inline constexpr int kLicenseLinkId = 223;
+inline constexpr int kStatusLineId = 224;
+
 // Drives the installation window of installer process `pid` from another
 // process (or from a test thread of the same one): finds the window and
 // its dialogs, clicks controls with real input, reads the status line and

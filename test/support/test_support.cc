@@ -180,8 +180,13 @@ ChildProcess::ChildProcess(ChildProcess&& other) noexcept
 
 ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
   if (this != &other) {
-    if (process_)
+    if (process_) {
+      // As in the destructor: a child left running by a failed step would
+      // meet the next one (a single instance, held mutexes).
+      if (IsRunning())
+        Terminate();
       ::CloseHandle(process_);
+    }
     process_ = std::exchange(other.process_, nullptr);
     pid_ = std::exchange(other.pid_, 0);
   }

@@ -79,7 +79,8 @@ std::wstring WinePath(const std::string& unix_path);
 // The process's peak working set in bytes; 0 when it cannot be read.
 size_t PeakWorkingSetBytes();
 
-// A started child process.
+// A started child process. Destroying it, or assigning another over it,
+// ends the child when it still runs.
 class ChildProcess {
  public:
   ChildProcess() = default;

@@ -72,3 +72,29 @@ bench_stop_services() {
   fi
   rm -rf "$3"
 }
+
+# bench_first_window RUNS FIRST SECOND: time to the first window of two
+# programs of the build (paths under bench_build/bin, each optionally
+# preceded by a "@X,Y,RRGGBB@" probe that first_window_time.exe polls for),
+# alternating RUNS times in one Wine run under its own Xvfb.
+bench_first_window() {
+  local runs="$1" args=() arg probe exe
+  for arg in "$bench_build/bin/first_window_time.exe" "${@:2}"; do
+    exe="${arg#@*@}"
+    [ -f "$exe" ] || { echo "build first: $exe missing" >&2; return 1; }
+  done
+  bench_describe_machine
+  for arg in "${@:2}"; do
+    exe="${arg#@*@}"
+    probe="${arg%"$exe"}"
+    exe="${exe//\//\\}"
+    args+=("$probe\"Z:$exe\"")
+  done
+  xvfb-run -a -s '-screen 0 1920x1080x24' bash -c '
+    source "$0/tools/bench/bench_common.sh"
+    wineserver -k >/dev/null 2>&1 || true; wineserver -w >/dev/null 2>&1 || true
+    bench_start_wineserver 30
+    bench_wine "$@"
+    wineserver -k >/dev/null 2>&1 || true
+  ' "$bench_root" "$bench_build/bin/first_window_time.exe" "$runs" "${args[@]}"
+}

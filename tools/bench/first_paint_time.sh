@@ -12,20 +12,6 @@
 # beforehand.
 set -euo pipefail
 source "$(dirname "$0")/bench_common.sh"
-runs="${1:-20}"
-installer="$bench_build/bin/lite_installer.exe"
-minimal="$bench_build/bin/minimal_window.exe"
-timer="$bench_build/bin/first_window_time.exe"
-for exe in "$installer" "$minimal" "$timer"; do
-  [ -f "$exe" ] || { echo "build first: $exe missing" >&2; exit 1; }
-done
-bench_describe_machine
-win() { printf 'Z:%s' "${1//\//\\}"; }
 probe="@81,343,3b4bd8@"
-xvfb-run -a -s '-screen 0 1920x1080x24' bash -c '
-  source "$0/tools/bench/bench_common.sh"
-  wineserver -k >/dev/null 2>&1 || true; wineserver -w >/dev/null 2>&1 || true
-  bench_start_wineserver 30
-  bench_wine "$1" "$2" "$3" "$4"
-  wineserver -k >/dev/null 2>&1 || true
-' "$bench_root" "$timer" "$runs" "$probe\"$(win "$installer")\"" "$probe\"$(win "$minimal")\""
+bench_first_window "${1:-20}" "$probe$bench_build/bin/lite_installer.exe" \
+  "$probe$bench_build/bin/minimal_window.exe"

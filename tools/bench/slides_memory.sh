@@ -37,7 +37,7 @@ xvfb-run -a -s '-screen 0 1920x1080x24' bash -c '
   echo "== in process: slide changes and paints of the window"
   bench_wine "$bench_build/bin/lite_main_window_unittests.exe" --gtest_also_run_disabled_tests \
     --gtest_filter=MainWindowSlidesTest.DISABLED_BenchmarkSlideChangesAndPaints 2>&1 |
-    tr -d "\r" | grep -E "^(changes|[0-9]+ changes)|OK|FAILED|Failure"
+    sed -u "s/\r\$//" | grep --line-buffered -E "^(changes|[0-9]+ changes)|OK|FAILED|Failure"
 
   echo "== lite_installer_local.exe on the progress screen for $minutes min"
   work="$(mktemp -d /tmp/slides_memory.XXXXXX)"

@@ -17,9 +17,6 @@
 
 namespace {
 
-constexpr int kInstallButtonId = 1;
-constexpr int kProgressBarId = 215;
-
 std::string Narrow(const std::wstring& text) {
   return std::string(text.begin(), text.end());
 }
@@ -52,7 +49,8 @@ int wmain(int argc, wchar_t** argv) {
   ::CloseHandle(process.hThread);
   test::InstallerWindowDriver driver(process.dwProcessId);
   bool driven = driver.WaitForWindow(90000) && Shoot(driver.window(), "welcome") &&
-                driver.ClickControl(kInstallButtonId) && driver.WaitForControl(kProgressBarId);
+                driver.ClickControl(test::kInstallButtonId) &&
+                driver.WaitForControl(test::kProgressBarId);
   if (driven) {
     // Until the status line says how far the installation is.
     test::PumpUntil([&] { return !driver.StatusText().empty(); }, 10000);

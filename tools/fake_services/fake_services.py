@@ -62,7 +62,8 @@ went out whole as they happen.
 
 Slides: with --slides DIR, "/browser/installer/<theme>/<language>/x2/<NAME>"
 answers with DIR/<NAME> when that file exists (rules still win), so the
-installer built for the loopback services finds its slide pictures.
+installer built for the loopback services finds its slide pictures; for the
+theme "dark", DIR/dark/<NAME> when that exists.
 
 The process is bounded: it ends after --max-seconds, after --max-requests,
 when no lease arrives within --lease-timeout (unless --no-lease), and it
@@ -374,8 +375,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
         name = urllib.parse.unquote(parts[6])
         if os.path.basename(name) != name or name.startswith("."):
             return None
-        file = os.path.join(folder, name)
-        return {"file": file} if os.path.isfile(file) else None
+        candidates = [os.path.join(folder, name)]
+        if parts[3] == "dark":
+            candidates.insert(0, os.path.join(folder, "dark", name))
+        for file in candidates:
+            if os.path.isfile(file):
+                return {"file": file}
+        return None
 
     def read_late_body(self, entry):
         """The chunked body of a request that announced "Content-Length: 0"

@@ -1264,12 +1264,16 @@ class MainWindowSlidesTest : public MainWindowTest {
                      .empty());
   }
 
-  // The card of the built-in progress background, and of slides 02 and 03.
+  // The card of the built-in progress background, and of slides 02 to 05
+  // (the services serve the dark theme's slides of their own).
   COLORREF ProgressCard() const { return dark_ ? RGB(0x34, 0x3a, 0x66) : RGB(0xd6, 0xdb, 0xf5); }
-  static constexpr COLORREF kSlide02 = RGB(0xd8, 0x3a, 0x3a);
-  static constexpr COLORREF kSlide03 = RGB(0x2f, 0x9e, 0x52);
-  static constexpr COLORREF kSlide04 = RGB(0x35, 0x52, 0xd8);
-  static constexpr COLORREF kSlide05 = RGB(0xe8, 0x9a, 0x1c);
+  COLORREF Slide(int number) const {
+    static constexpr COLORREF kLight[] = {RGB(0xd8, 0x3a, 0x3a), RGB(0x2f, 0x9e, 0x52),
+                                          RGB(0x35, 0x52, 0xd8), RGB(0xe8, 0x9a, 0x1c)};
+    static constexpr COLORREF kDark[] = {RGB(0x7a, 0x1f, 0x5c), RGB(0x12, 0x60, 0x4a),
+                                         RGB(0x5a, 0x3f, 0xc0), RGB(0x8a, 0x6a, 0x12)};
+    return (dark_ ? kDark : kLight)[number - 2];
+  }
 
   FakeClock clock_;
   base::ScopedTickClockForTesting clock_override_{&clock_};
@@ -1289,15 +1293,15 @@ TEST_F(MainWindowSlidesTest, TheProgressScreenChangesSlidesEveryTenSecondsInBoth
     EXPECT_TRUE(CardBecomes(ProgressCard()));
     Screenshot("builtin");
     clock_.AdvanceMs(9999);
-    EXPECT_FALSE(CardBecomes(kSlide02, 300));
+    EXPECT_FALSE(CardBecomes(Slide(2), 300));
     clock_.AdvanceMs(1);
-    EXPECT_TRUE(CardBecomes(kSlide02));
+    EXPECT_TRUE(CardBecomes(Slide(2)));
     Screenshot("slide02");
     clock_.AdvanceMs(10000);
-    EXPECT_TRUE(CardBecomes(kSlide03));
+    EXPECT_TRUE(CardBecomes(Slide(3)));
     // 04, 05, then the built-in slide again: one change per period, however
     // late the tick.
-    for (COLORREF card : {kSlide04, kSlide05, ProgressCard()}) {
+    for (COLORREF card : {Slide(4), Slide(5), ProgressCard()}) {
       clock_.AdvanceMs(30000);
       EXPECT_TRUE(CardBecomes(card));
     }
@@ -1329,13 +1333,13 @@ TEST_F(MainWindowSlidesTest, WithoutTheWelcomeScreenItsBackgroundAndTitleGoAtThe
   EXPECT_TRUE(Visible(kProgressBarId));
   // Round the others; the second pass opens with the progress background,
   // not the welcome one.
-  for (COLORREF card : {kSlide02, kSlide03, kSlide04, kSlide05, ProgressCard()}) {
+  for (COLORREF card : {Slide(2), Slide(3), Slide(4), Slide(5), ProgressCard()}) {
     clock_.AdvanceMs(10000);
     EXPECT_TRUE(CardBecomes(card));
   }
   EXPECT_FALSE(Near(welcome_band, ColourAt(700, 60), 2));
   clock_.AdvanceMs(10000);
-  EXPECT_TRUE(CardBecomes(kSlide02));
+  EXPECT_TRUE(CardBecomes(Slide(2)));
   // The window lives on as long as the show does.
   ::PostMessageW(driver_.window(), kEndDialogMessage, 1, 0);
   EXPECT_EQ(1, Result());

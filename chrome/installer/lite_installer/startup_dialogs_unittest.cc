@@ -13,13 +13,9 @@
 #include "chrome/installer/lite_installer/notice_dialogs.h"
 #include "chrome/installer/lite_installer/startup.h"
 #include "gtest/gtest.h"
-#include "logging/file_logger.h"
-#include "test/support/fake_system_facts.h"
 #include "test/support/installer_window_driver.h"
-#include "test/support/registry_override.h"
-#include "test/support/scoped_command_line.h"
-#include "test/support/scoped_test_log.h"
 #include "test/support/screen_capture.h"
+#include "test/support/startup_test.h"
 #include "test/support/test_support.h"
 #include "test/support/ui_input.h"
 
@@ -30,16 +26,12 @@ constexpr LANGID kEnglish = 1033;
 // The message box's text control.
 constexpr int kMessageBoxTextId = 0xFFFF;
 
-class StartupDialogTest : public testing::Test {
+class StartupDialogTest : public test::StartupTest {
  protected:
-  void SetUp() override {
-    SetSse(true, true);
-    facts_.SetFreeDiskSpace(100ull << 30);
-  }
   void TearDown() override {
     if (thread_.joinable())
       thread_.join();
-    broupdater::SetFileLogger(nullptr);
+    test::StartupTest::TearDown();
   }
 
   // Starts the sequence of an interactive run; the dialog it shows.
@@ -58,17 +50,7 @@ class StartupDialogTest : public testing::Test {
     thread_.join();
     return exit_code_;
   }
-  void SetSse(bool sse2, bool sse3) {
-    facts_.SetProcessorFeature(PF_XMMI64_INSTRUCTIONS_AVAILABLE, sse2);
-    facts_.SetProcessorFeature(PF_SSE3_INSTRUCTIONS_AVAILABLE, sse3);
-  }
 
-  test::ScopedTempDir dir_;
-  test::ScopedTempPathOverride tmp_{dir_.path()};
-  test::TestLog log_{dir_.path()};
-  test::ScopedCommandLine command_line_;
-  test::FakeSystemFacts facts_;
-  test::ScopedRegistryOverride registry_;
   test::InstallerWindowDriver driver_{::GetCurrentProcessId()};
   std::thread thread_;
   std::atomic<bool> ended_{false};

@@ -20,6 +20,7 @@
 #include "test/support/registry_override.h"
 #include "test/support/scoped_command_line.h"
 #include "test/support/scoped_test_log.h"
+#include "test/support/startup_test.h"
 #include "test/support/test_support.h"
 
 namespace lite_installer {
@@ -50,33 +51,21 @@ std::unique_ptr<Installer> CreateOfflineInstaller(
 }
 
 // A run writes its log into its temporary directory, here dir_.
-class StartupTest : public testing::Test {
+class StartupTest : public test::StartupTest {
  protected:
   void SetUp() override {
+    test::StartupTest::SetUp();
     SetInstallerFactoryForTesting(&CreateOfflineInstaller);
-    SetSse(true, true);
-    facts_.SetFreeDiskSpace(100ull << 30);
   }
   void TearDown() override {
     SetInstallerFactoryForTesting(nullptr);
-    broupdater::SetFileLogger(nullptr);
+    test::StartupTest::TearDown();
   }
 
   int Run(const std::wstring& switches) {
     command_line_.Set(L"\"C:\\dl\\lite_installer.exe\" " + switches);
     return wWinMain(::GetModuleHandleW(nullptr), nullptr, nullptr, SW_SHOW);
   }
-  void SetSse(bool sse2, bool sse3) {
-    facts_.SetProcessorFeature(PF_XMMI64_INSTRUCTIONS_AVAILABLE, sse2);
-    facts_.SetProcessorFeature(PF_SSE3_INSTRUCTIONS_AVAILABLE, sse3);
-  }
-
-  test::ScopedTempDir dir_;
-  test::ScopedTempPathOverride tmp_{dir_.path()};
-  test::TestLog log_{dir_.path()};
-  test::ScopedCommandLine command_line_;
-  test::FakeSystemFacts facts_;
-  test::ScopedRegistryOverride registry_;
 };
 
 TEST_F(StartupTest, SilentRunWalksTheSequenceInOrder) {

@@ -57,6 +57,10 @@ void RecordStart() {
               &written, nullptr);
 }
 
+LONG WINAPI EndTheProcess(EXCEPTION_POINTERS*) {
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+
 LITE_PRODUCT_SWITCH_MAIN(check_the_interface, kCheckTheInterfaceSwitch) {
   RecordStart();
   const std::wstring answer = GetEnv(kAnswerVariable);
@@ -64,8 +68,7 @@ LITE_PRODUCT_SWITCH_MAIN(check_the_interface, kCheckTheInterfaceSwitch) {
     // Ends at once with the fault's code, as under a crash reporter: Wine's
     // default is to start its debugger, which outlasts the wait.
     ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
-    ::SetUnhandledExceptionFilter(
-        [](EXCEPTION_POINTERS*) -> LONG { return EXCEPTION_EXECUTE_HANDLER; });
+    ::SetUnhandledExceptionFilter(&EndTheProcess);
     // An address the compiler cannot see is null: a real access violation.
     volatile uintptr_t address = 0;
     *reinterpret_cast<volatile int*>(address) = 1;
