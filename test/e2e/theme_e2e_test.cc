@@ -78,8 +78,10 @@ class ThemeE2ETest : public e2e::LocalInstallTest {
     driver_ = test::InstallerWindowDriver(process_.pid());
     RECT window = {};
     EXPECT_TRUE(driver_.WaitForWindow(90000)) << Log();
-    if (driver_.window())
+    if (driver_.window()) {
       ::GetWindowRect(driver_.window(), &window);
+      EXPECT_TRUE(test::WaitUntilShown(window));
+    }
     return window;
   }
   // Close on the welcome screen: the user cancelled (500).

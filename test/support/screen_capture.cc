@@ -155,6 +155,25 @@ Pixels CaptureScreen(const RECT& rect, const std::string& suite, const std::stri
   return {};
 }
 
+bool WaitUntilShown(const RECT& rect, DWORD timeout_ms) {
+  const std::wstring dir = WinePath(LITE_UI_ARTEFACTS_DIR);
+  ::CreateDirectoryW(dir.c_str(), nullptr);
+  const std::wstring probe = dir + L"\\shown_probe.png";
+  const LONG x = (rect.left + rect.right) / 2;
+  const LONG y = (rect.top + rect.bottom) / 2;
+  const RECT centre = {x, y, x + 1, y + 1};
+  const DWORD start = ::GetTickCount();
+  bool shown = false;
+  while (!shown && ::GetTickCount() - start < timeout_ms) {
+    const Pixels pixel = RunImport(centre, probe) ? LoadImagePixels(probe) : Pixels();
+    shown = !pixel.empty() && ToColorRef(pixel.At(0, 0)) != RGB(0x80, 0x80, 0x80);
+    if (!shown)
+      ::Sleep(100);
+  }
+  ::DeleteFileW(probe.c_str());
+  return shown;
+}
+
 Pixels CaptureScreenForCurrentTest(const RECT& rect, const std::string& suffix) {
   const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
   std::string name = info ? info->name() : "unnamed";

@@ -36,6 +36,11 @@ std::wstring ArtefactPath(const std::string& suite, const std::string& name);
 // as the artefact of `suite` and `name`. Empty when no two agreed.
 Pixels CaptureScreen(const RECT& rect, const std::string& suite, const std::string& name);
 
+// Waits up to `timeout_ms` until the display shows something other than
+// the bare X root (#808080) at the centre of `rect`: a window that reports
+// itself visible may not have reached the display yet.
+bool WaitUntilShown(const RECT& rect, DWORD timeout_ms = 10000);
+
 // The same for the running gtest test: suite and test names.
 Pixels CaptureScreenForCurrentTest(const RECT& rect, const std::string& suffix = "");
 
