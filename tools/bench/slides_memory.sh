@@ -12,10 +12,11 @@
 #     (the window's; Wine's other threads wait).
 # GetProcessMemoryInfo's PrivateUsage and GetGuiResources read 0 under Wine 8.
 # Needs a built test tree (tools/run_tests.sh); runs in its own Xvfb.
-#   tools/bench/slides_memory.sh [MINUTES]
+#   tools/bench/slides_memory.sh [MINUTES] [both|in-process|exe]
+# (the two parts can run at the same time in two prefixes: LITE_WINEPREFIX)
 set -euo pipefail
 source "$(dirname "$0")/bench_common.sh"
-export minutes="${1:-5}"
+export minutes="${1:-5}" parts="${2:-both}"
 export bench_build
 for exe in lite_main_window_unittests.exe lite_installer_local.exe drive_window.exe \
     fake_setup_signed.exe; do
@@ -34,10 +35,13 @@ xvfb-run -a -s '-screen 0 1920x1080x24' bash -c '
   wineserver -k >/dev/null 2>&1 || true
   wineserver -w >/dev/null 2>&1 || true
   bench_start_wineserver 30
+  [ "$parts" = exe ] || {
   echo "== in process: slide changes and paints of the window"
   bench_wine "$bench_build/bin/lite_main_window_unittests.exe" --gtest_also_run_disabled_tests \
     --gtest_filter=MainWindowSlidesTest.DISABLED_BenchmarkSlideChangesAndPaints 2>&1 |
     sed -u "s/\r\$//" | grep --line-buffered -E "^(changes|[0-9]+ changes)|OK|FAILED|Failure"
+  }
+  [ "$parts" = in-process ] && { wineserver -k >/dev/null 2>&1; exit 0; }
 
   echo "== lite_installer_local.exe on the progress screen for $minutes min"
   work="$(mktemp -d /tmp/slides_memory.XXXXXX)"
