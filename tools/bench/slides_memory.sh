@@ -56,13 +56,16 @@ xvfb-run -a -s '-screen 0 1920x1080x24' bash -c '
 \"/browser/local/browser-setup.arc\", \"behaviour\": {\"file\": \
 \"$bench_build/bin/fake_setup_signed.exe\", \"trickle\": 512, \"trickle_ms\": 1000}}" >/dev/null
   win_work="$(bench_wine winepath -w "$work" 2>/dev/null)"
-  WINEDLLOVERRIDES="$WINEDLLOVERRIDES" bench_wine "$bench_build/bin/drive_window.exe" \
+  # A user outside the Administrators group: no elevated copy takes over.
+  LITE_TEST_ADMIN_GROUP=0 WINEDLLOVERRIDES="$WINEDLLOVERRIDES" bench_wine "$bench_build/bin/drive_window.exe" \
     "$(bench_wine winepath -w "$bench_build/bin/lite_installer_local.exe" 2>/dev/null)" \
     "--fake-setup-report=$win_work\\setup_report.json" >"$work/drive.log" 2>&1 &
   driver=$!
   pid=""
   for _ in $(seq 600); do
-    pid="$(pgrep -f "fake-setup-report=$win_work" | while read -r p; do
+    # By the name of the work folder: backslashes in the Windows path would
+    # read as regular-expression escapes.
+    pid="$(pgrep -f "${work##*/}" | while read -r p; do
       [ "$(cat /proc/$p/comm 2>/dev/null)" = lite_installer_ ] && echo "$p"; done | head -1)"
     # The progress screen asks for the slides.
     [ -n "$pid" ] && curl -sf "http://127.0.0.1:$http_port/_control/requests" |
