@@ -37,9 +37,21 @@ xvfb-run -a -s '-screen 0 1920x1080x24' bash -c '
   bench_start_wineserver 30
   [ "$parts" = exe ] || {
   echo "== in process: slide changes and paints of the window"
+  # The resident and virtual size of the test process, every minute.
+  (
+    sleep 20
+    while p="$(pgrep -f lite_main_window_unittests.exe | while read -r p; do
+        [ "$(cat /proc/$p/comm 2>/dev/null)" = lite_main_windo ] && echo "$p"; done | head -1)"
+        [ -n "$p" ]; do
+      awk "/^VmRSS:/ { r = \$2 } /^VmSize:/ { v = \$2 } END { printf \"resident_mb %.1f virtual_mb %.1f\\n\", r / 1024, v / 1024 }" \
+        "/proc/$p/status" 2>/dev/null
+      sleep 60
+    done
+  ) &
   bench_wine "$bench_build/bin/lite_main_window_unittests.exe" --gtest_also_run_disabled_tests \
     --gtest_filter=MainWindowSlidesTest.DISABLED_BenchmarkSlideChangesAndPaints 2>&1 |
     sed -u "s/\r\$//" | grep --line-buffered -E "^(changes|[0-9]+ changes)|OK|FAILED|Failure"
+  wait
   }
   [ "$parts" = in-process ] && { wineserver -k >/dev/null 2>&1; exit 0; }
 
