@@ -92,7 +92,11 @@ TEST_F(SlidesE2ETest, TheFirstDownloadedSlideFollowsTheBuiltInOneAfterTenSeconds
       ASSERT_TRUE(driver_.ClickControl(test::kInstallButtonId));
       ASSERT_TRUE(driver_.WaitForControl(test::kProgressBarId)) << Log();
       const DWORD shown = ::GetTickCount();
-      const COLORREF builtin = Card(scale, "builtin_" + tag);
+      // The progress bar exists before the new screen has reached the display.
+      COLORREF builtin = CLR_INVALID;
+      test::PumpUntil(
+          [&] { return Near(theme->builtin_card, builtin = Card(scale, "builtin_" + tag)); },
+          5000);
       EXPECT_TRUE(Near(theme->builtin_card, builtin)) << std::hex << builtin;
       COLORREF card = CLR_INVALID;
       test::PumpUntil(
